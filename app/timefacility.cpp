@@ -1,0 +1,147 @@
+#include "timefacility.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// Longest slice that a pause spends in one event-processing call.
+constexpr int maxEventSliceMs = 100;
+// Keep the request log bounded; a test clears it long before this.
+constexpr int maxLoggedRequests = 100000;
+} // namespace
+
+TimeFacility &TimeFacility::instance()
+{
+    static TimeFacility facility;
+    return facility;
+}
+
+TimeFacility::TimeFacility()
+{
+    monotonic.start();
+}
+
+void TimeFacility::record(Kind kind, int ms)
+{
+    QMutexLocker locker(&lock);
+    if (log.size() < maxLoggedRequests)
+        log.append({kind, ms});
+}
+
+void TimeFacility::pause(int ms)
+{
+    record(Kind::Pause, ms);
+    const qint64 deadline = elapsedMs() + std::max(ms, 0);
+    for (;;) {
+        const qint64 left = deadline - elapsedMs();
+        if (left <= 0)
+            break;
+        const int slice = std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
+                                           maxEventSliceMs);
+        // A local event loop sleeps while idle (no busy waiting) and, unlike a bare
+        // processEvents(), never runs deletions deferred by the code that is waiting here.
+        QEventLoop loop;
+        QTimer::singleShot(std::max(slice, 1), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+void TimeFacility::sleep(int ms)
+{
+    record(Kind::Sleep, ms);
+    const qint64 deadline = elapsedMs() + std::max(ms, 0);
+    for (;;) {
+        const qint64 left = deadline - elapsedMs();
+        if (left <= 0)
+            break;
+        QThread::msleep(std::max(1, toReal(int(std::min<qint64>(left, 1000)))));
+    }
+}
+
+int TimeFacility::timeout(int ms)
+{
+    record(Kind::Timeout, ms);
+    return std::max(1, toReal(ms));
+}
+
+int TimeFacility::toReal(int ms) const
+{
+    QMutexLocker locker(&lock);
+    return int(std::ceil(ms / factor));
+}
+
+qint64 TimeFacility::elapsedMs() const
+{
+    QMutexLocker locker(&lock);
+    return programBase + qint64((monotonic.elapsed() - realBase) * factor);
+}
+
+QDateTime TimeFacility::currentDateTime() const
+{
+    QDateTime base;
+    qint64 since = 0;
+    {
+        QMutexLocker locker(&lock);
+        base = wallBase;
+        since = wallProgramBase;
+    }
+    if (!base.isValid())
+        return QDateTime::currentDateTime();
+    return base.addMSecs(elapsedMs() - since);
+}
+
+void TimeFacility::setSpeedup(double newFactor)
+{
+    QMutexLocker locker(&lock);
+    const qint64 realNow = monotonic.elapsed();
+    programBase += qint64((realNow - realBase) * factor);
+    realBase = realNow;
+    factor = newFactor > 0 ? newFactor : 1.0;
+}
+
+double TimeFacility::speedup() const
+{
+    QMutexLocker locker(&lock);
+    return factor;
+}
+
+void TimeFacility::setWallClock(const QDateTime &now)
+{
+    const qint64 programNow = elapsedMs();
+    QMutexLocker locker(&lock);
+    wallBase = now;
+    wallProgramBase = programNow;
+}
+
+void TimeFacility::resetWallClock()
+{
+    QMutexLocker locker(&lock);
+    wallBase = QDateTime();
+}
+
+QVector<TimeFacility::Request> TimeFacility::requests() const
+{
+    QMutexLocker locker(&lock);
+    return log;
+}
+
+QVector<int> TimeFacility::requested(Kind kind) const
+{
+    QVector<int> result;
+    for (const Request &r : requests())
+        if (r.kind == kind)
+            result.append(r.ms);
+    return result;
+}
+
+void TimeFacility::clearRequests()
+{
+    QMutexLocker locker(&lock);
+    log.clear();
+}

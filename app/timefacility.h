@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QVector>
+
+// The single clock behind every wait the program owns: pauses that keep the GUI alive,
+// worker sleeps and the time-outs of blocking serial waits. Production runs at speed-up 1
+// with the durations exactly as requested; tests speed the clock up and read back what was
+// requested, so a 12 s self-test or a 70 s verification runs in a fraction of a second.
+class TimeFacility
+{
+public:
+    enum class Kind { Pause, Sleep, Timeout };
+    struct Request
+    {
+        Kind kind;
+        int ms;
+    };
+
+    static TimeFacility &instance();
+
+    // Waits ms of program time on the GUI thread, processing events in slices of at most
+    // 100 ms. Deferred deletions posted by the caller wait until it has returned.
+    void pause(int ms);
+    // Blocks the calling (worker) thread for ms of program time.
+    void sleep(int ms);
+    // The real duration a blocking wait of ms program time may take; at least 1 ms.
+    int timeout(int ms);
+    // Real milliseconds that correspond to ms of program time, without recording a request.
+    int toReal(int ms) const;
+
+    // Monotonic program time since the facility was created: never jumps with the wall clock.
+    qint64 elapsedMs() const;
+    // Local wall-clock date and time (reports print the date).
+    QDateTime currentDateTime() const;
+
+    // Test controls.
+    void setSpeedup(double factor);
+    double speedup() const;
+    // Makes currentDateTime() start from this moment and advance with program time.
+    void setWallClock(const QDateTime &now);
+    void resetWallClock();
+    QVector<Request> requests() const;
+    QVector<int> requested(Kind kind) const;
+    void clearRequests();
+
+private:
+    TimeFacility();
+    void record(Kind kind, int ms);
+
+    QElapsedTimer monotonic;
+    mutable QMutex lock;
+    double factor = 1.0;
+    qint64 programBase = 0; // program time at the last speed-up change
+    qint64 realBase = 0;    // real time at the last speed-up change
+    QDateTime wallBase;     // invalid: the system clock
+    qint64 wallProgramBase = 0;
+    QVector<Request> log;
+};

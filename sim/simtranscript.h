@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QVector>
+#include <QWaitCondition>
+
+#include <functional>
+
+// Everything one simulated instrument received, message by message, in arrival order.
+// Tests assert on it; it is safe to read while the instrument's server threads append.
+class SimTranscript
+{
+public:
+    void append(const QByteArray &message);
+    QVector<QByteArray> messages() const;
+    void clear();
+
+    // Messages that start with prefix, in order.
+    QVector<QByteArray> startingWith(const QByteArray &prefix) const;
+    int count(const QByteArray &prefix) const;
+    bool contains(const QByteArray &message) const;
+    // Waits up to timeoutMs (real time) until a received message satisfies the predicate.
+    bool waitFor(const std::function<bool(const QByteArray &)> &predicate, int timeoutMs) const;
+
+private:
+    mutable QMutex lock;
+    mutable QWaitCondition grown;
+    QVector<QByteArray> received;
+};
