@@ -1,1 +1,92 @@
-int main() { return 0; }
+// rvka5630-sim: serves simulated RVKA5630 modules over VXI-11 on the given addresses until it
+// is stopped. Run it inside a private network namespace (scripts/in-netns) so that the
+// portmappers can take port 111 on 127.0.0.x.
+//
+//   rvka5630-sim --address 127.0.0.2 [--idn TEXT] [--place TEXT] [--silent]
+//                [--address 127.0.0.3 ...]
+//
+// Options after an --address apply to that module: --idn sets its "*IDN?" reply, --place its
+// placement reply (PLACEID;ADDRID;SWITCHID), --silent makes it accept links but never answer.
+// "ready" is printed on a line of its own once every module listens.
+#include "scriptedmodel.h"
+#include "simbench.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+struct ModuleOptions
+{
+    QString address;
+    QByteArray idn = "Korvalis,RVKA5630,0042,1.3";
+    QByteArray place = "1;7;0";
+    bool silent = false;
+};
+
+int usage(const char *problem)
+{
+    std::fprintf(stderr, "rvka5630-sim: %s\n"
+                         "usage: rvka5630-sim --address A [--idn TEXT] [--place TEXT] [--silent] "
+                         "[--address B ...]\n",
+                 problem);
+    return 2;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<ModuleOptions> modules;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (option == "--address") {
+            const char *address = value();
+            if (!address)
+                return usage("--address needs a value");
+            modules.push_back(ModuleOptions());
+            modules.back().address = QString::fromLatin1(address);
+        } else if (modules.empty()) {
+            return usage("options of a module follow its --address");
+        } else if (option == "--idn" || option == "--place") {
+            const char *text = value();
+            if (!text)
+                return usage("option needs a value");
+            (option == "--idn" ? modules.back().idn : modules.back().place) = QByteArray(text);
+        } else if (option == "--silent") {
+            modules.back().silent = true;
+        } else {
+            return usage(("unknown option " + option).c_str());
+        }
+    }
+    if (modules.empty())
+        return usage("no --address given");
+
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    SimBench bench;
+    for (const ModuleOptions &options : modules) {
+        auto model = std::make_unique<ScriptedModel>(options.idn);
+        model->setReply("CONF:PLACEID?;ADDRID?;SWITCHID?", options.place + '\n');
+        QString error;
+        SimModule *module = bench.addModule(options.address, std::move(model), &error);
+        if (!module) {
+            std::fprintf(stderr, "rvka5630-sim: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+        module->setMute(options.silent);
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    bench.stop();
+    return 0;
+}

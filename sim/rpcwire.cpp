@@ -1,0 +1,137 @@
+#include "rpcwire.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace RpcWire {
+
+namespace {
+// Largest record a simulated instrument accepts (a whole firmware image fits easily).
+constexpr u_int32_t maxRecordSize = 64u << 20;
+
+bool readExactly(int fd, int stopFd, char *data, size_t size)
+{
+    size_t got = 0;
+    while (got < size) {
+        pollfd p[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        int rc = ::poll(p, stopFd >= 0 ? 2 : 1, -1);
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0 || (stopFd >= 0 && (p[1].revents & POLLIN)))
+            return false;
+        ssize_t n = ::recv(fd, data + got, size - got, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += size_t(n);
+    }
+    return true;
+}
+} // namespace
+
+bool readRecord(int fd, int stopFd, QByteArray &record)
+{
+    record.clear();
+    for (;;) {
+        u_int32_t mark = 0;
+        if (!readExactly(fd, stopFd, reinterpret_cast<char *>(&mark), sizeof mark))
+            return false;
+        mark = ntohl(mark);
+        const u_int32_t length = mark & 0x7fffffffu;
+        if (u_int32_t(record.size()) + length > maxRecordSize)
+            return false;
+        const int start = record.size();
+        record.resize(start + int(length));
+        if (length > 0 && !readExactly(fd, stopFd, record.data() + start, length))
+            return false;
+        if (mark & 0x80000000u)
+            return true;
+    }
+}
+
+bool writeRecord(int fd, const QByteArray &body)
+{
+    QByteArray wire(4, '\0');
+    const u_int32_t mark = htonl(0x80000000u | u_int32_t(body.size()));
+    std::memcpy(wire.data(), &mark, 4);
+    wire += body;
+    size_t sent = 0;
+    while (sent < size_t(wire.size())) {
+        ssize_t n = ::send(fd, wire.constData() + sent, size_t(wire.size()) - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        sent += size_t(n);
+    }
+    return true;
+}
+
+bool decodeCall(const QByteArray &message, XDR &xdr, Call &call)
+{
+    xdrmem_create(&xdr, const_cast<char *>(message.constData()), u_int(message.size()),
+                  XDR_DECODE);
+    rpc_msg header{};
+    char credentials[MAX_AUTH_BYTES];
+    char verifier[MAX_AUTH_BYTES];
+    header.rm_call.cb_cred.oa_base = credentials;
+    header.rm_call.cb_verf.oa_base = verifier;
+    if (!xdr_callmsg(&xdr, &header) || header.rm_direction != CALL ||
+        header.rm_call.cb_rpcvers != RPC_MSG_VERSION)
+        return false;
+    call.xid = header.rm_xid;
+    call.program = header.rm_call.cb_prog;
+    call.version = header.rm_call.cb_vers;
+    call.procedure = header.rm_call.cb_proc;
+    return true;
+}
+
+namespace {
+QByteArray encodeReply(rpc_msg &reply, u_long resultSize)
+{
+    QByteArray buffer(int(resultSize + 128), '\0');
+    XDR xdr;
+    xdrmem_create(&xdr, buffer.data(), u_int(buffer.size()), XDR_ENCODE);
+    bool ok = xdr_replymsg(&xdr, &reply);
+    const u_int length = xdr_getpos(&xdr);
+    xdr_destroy(&xdr);
+    if (!ok)
+        return QByteArray();
+    buffer.truncate(int(length));
+    return buffer;
+}
+} // namespace
+
+QByteArray acceptedReply(u_int32_t xid, xdrproc_t encodeResult, const void *result)
+{
+    rpc_msg reply{};
+    reply.rm_xid = xid;
+    reply.rm_direction = REPLY;
+    reply.rm_reply.rp_stat = MSG_ACCEPTED;
+    reply.acpted_rply.ar_verf = _null_auth;
+    reply.acpted_rply.ar_stat = SUCCESS;
+    reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(const_cast<void *>(result));
+    reply.acpted_rply.ar_results.proc = encodeResult;
+    return encodeReply(reply, xdr_sizeof(encodeResult, const_cast<void *>(result)));
+}
+
+QByteArray errorReply(u_int32_t xid, accept_stat status, rpcvers_t low, rpcvers_t high)
+{
+    rpc_msg reply{};
+    reply.rm_xid = xid;
+    reply.rm_direction = REPLY;
+    reply.rm_reply.rp_stat = MSG_ACCEPTED;
+    reply.acpted_rply.ar_verf = _null_auth;
+    reply.acpted_rply.ar_stat = status;
+    reply.acpted_rply.ar_vers.low = low;
+    reply.acpted_rply.ar_vers.high = high;
+    return encodeReply(reply, 0);
+}
+
+} // namespace RpcWire

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <rpc/rpc.h>
+
+#include <QByteArray>
+
+// ONC RPC on the server side: TCP record marking, call headers and accepted replies, with
+// the XDR routines of libtirpc doing the encoding.
+namespace RpcWire {
+
+// xdr_void as an xdrproc_t (its declaration takes no arguments).
+inline xdrproc_t voidProc()
+{
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(&xdr_void));
+}
+
+// Reads one whole record (all fragments) from a stream socket. False on end of stream,
+// a broken connection, an oversized record or when stopFd becomes readable.
+bool readRecord(int fd, int stopFd, QByteArray &record);
+// Sends one record as a single last fragment.
+bool writeRecord(int fd, const QByteArray &body);
+
+struct Call
+{
+    u_int32_t xid = 0;
+    rpcprog_t program = 0;
+    rpcvers_t version = 0;
+    rpcproc_t procedure = 0;
+};
+
+// Decodes a call header and leaves xdr positioned at the arguments. The caller destroys xdr.
+bool decodeCall(const QByteArray &message, XDR &xdr, Call &call);
+
+// An accepted reply: SUCCESS with results, or one of PROG_UNAVAIL, PROC_UNAVAIL,
+// GARBAGE_ARGS, PROG_MISMATCH (lowest and highest version supported).
+QByteArray acceptedReply(u_int32_t xid, xdrproc_t encodeResult, const void *result);
+QByteArray errorReply(u_int32_t xid, accept_stat status, rpcvers_t low = 0, rpcvers_t high = 0);
+
+} // namespace RpcWire

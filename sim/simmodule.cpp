@@ -1,0 +1,162 @@
+#include "simmodule.h"
+
+#include "timefacility.h"
+
+#include <algorithm>
+#include <chrono>
+
+SimModule::SimModule(const QString &address, std::unique_ptr<SimDeviceModel> model)
+    : host(address), device(std::move(model))
+{
+}
+
+SimModule::~SimModule() = default;
+
+qint64 SimModule::now() const
+{
+    return TimeFacility::instance().elapsedMs();
+}
+
+bool SimModule::acceptLink()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return !refuseLinks && now() >= unreachableUntil;
+}
+
+SimModule::Delivery SimModule::deliver(const QByteArray &message)
+{
+    received.append(message);
+    std::lock_guard<std::mutex> guard(lock);
+    bool loseReply = false;
+    for (FaultRule &rule : rules) {
+        if (!message.startsWith(rule.command) || ++rule.seen != rule.n)
+            continue;
+        if (rule.fault == Fault::BreakLink)
+            return Delivery::Break;
+        if (rule.fault == Fault::NoResponse)
+            return Delivery::Ignore;
+        loseReply = true;
+    }
+    // A new program message makes unread output of the previous one stale.
+    output.clear();
+    if (mute)
+        return Delivery::Answer;
+    DeviceResponse response = device->execute(message);
+    if (!response.data.isEmpty() && !loseReply) {
+        output = response.data;
+        outputReadyAt = now() + response.delayMs + replyDelayMs;
+        outputReady.notify_all();
+    }
+    const int restartMs = device->takeRestartMs();
+    if (restartMs > 0) {
+        unreachableUntil = now() + restartMs;
+        return Delivery::AnswerThenDropLinks;
+    }
+    return Delivery::Answer;
+}
+
+SimModule::ReadResult SimModule::read(int maxBytes, int timeoutMs, bool termCharEnabled,
+                                      char termChar)
+{
+    ReadResult result;
+    std::unique_lock<std::mutex> guard(lock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (!output.isEmpty() && now() >= outputReadyAt)
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            result.timedOut = true;
+            return result;
+        }
+        auto wait = deadline - std::chrono::steady_clock::now();
+        if (!output.isEmpty()) {
+            // Waiting for a delayed response: wake up when it is due.
+            auto due = std::chrono::milliseconds(
+                TimeFacility::instance().toReal(int(std::max<qint64>(1, outputReadyAt - now()))));
+            wait = std::min<std::chrono::steady_clock::duration>(wait, due);
+        }
+        outputReady.wait_for(guard, wait);
+    }
+    int take = std::min(maxBytes, int(output.size()));
+    if (termCharEnabled) {
+        int at = output.indexOf(termChar);
+        if (at >= 0 && at < take) {
+            take = at + 1;
+            result.termChar = true;
+        }
+    }
+    result.data = output.left(take);
+    output.remove(0, take);
+    result.end = output.isEmpty() && sendEnd;
+    if (result.end)
+        result.termChar = false;
+    return result;
+}
+
+void SimModule::clear()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        output.clear();
+    }
+    device->deviceClear();
+}
+
+void SimModule::setMute(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    mute = on;
+    if (on)
+        output.clear();
+}
+
+void SimModule::setRefuseLinks(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    refuseLinks = on;
+}
+
+void SimModule::setReplyDelayMs(int ms)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    replyDelayMs = ms;
+}
+
+void SimModule::setSendEnd(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    sendEnd = on;
+}
+
+void SimModule::failNth(const QByteArray &command, int n, Fault fault)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    rules.push_back({command, n, 0, fault});
+}
+
+void SimModule::clearFaults()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    rules.clear();
+    mute = false;
+    refuseLinks = false;
+    sendEnd = true;
+    replyDelayMs = 0;
+}
+
+void SimModule::dropLinks()
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        handler = dropHandler;
+    }
+    if (handler)
+        handler();
+}
+
+void SimModule::setDropLinksHandler(std::function<void()> handler)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    dropHandler = std::move(handler);
+}

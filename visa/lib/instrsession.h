@@ -1,0 +1,61 @@
+#pragma once
+
+#include "resourcename.h"
+#include "scanner.h"
+#include "visaobject.h"
+#include "vxi11link.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <mutex>
+#include <string>
+
+namespace vdvisa {
+
+// A session to one TCPIP INSTR resource: its VXI-11 link, its attributes and the buffer of
+// the response message being scanned. One operation runs at a time; closing from another
+// thread interrupts a call in progress instead of waiting for its time-out.
+class InstrSession : public VisaObject
+{
+public:
+    explicit InstrSession(const ResourceName &name);
+
+    ViStatus open(long long timeoutMs);
+    void close() override;
+
+    ViStatus read(ViPBuf buffer, ViUInt32 count, ViPUInt32 returned);
+    ViStatus write(ViConstBuf buffer, ViUInt32 count, ViPUInt32 returned);
+    ViStatus clear();
+    ViStatus print(const char *format, va_list *args);
+    ViStatus scan(const char *format, va_list *args);
+    ViStatus query(const char *writeFormat, const char *readFormat, va_list *args);
+
+    ViStatus setAttribute(ViAttr attribute, ViAttrState value) override;
+    ViStatus getAttribute(ViAttr attribute, void *value) override;
+
+private:
+    class ResponseSource;
+    ViStatus printLocked(const char *format, va_list *args);
+    ViStatus scanLocked(const char *format, va_list *args);
+    void discardResponse();
+
+    std::mutex io;
+    std::atomic<bool> closed{false};
+    ResourceName name;
+    Vxi11Link link;
+
+    ViUInt32 timeoutMs = 2000;
+    ViUInt8 termChar = '\n';
+    bool termCharEnabled = false;
+    bool sendEnd = true;
+    bool noDelay = true;
+    bool keepAlive = false;
+
+    // The response message being scanned and whether its end has been received.
+    std::string response;
+    size_t responsePos = 0;
+    bool responseComplete = true;
+    ViStatus responseError = VI_SUCCESS;
+};
+
+} // namespace vdvisa

@@ -1,0 +1,254 @@
+#include "resourcefinder.h"
+
+#include "resourcename.h"
+#include "vxi11.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <poll.h>
+#include <rpc/pmap_prot.h>
+#include <rpc/rpc.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace vdvisa {
+
+namespace {
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+void addEntries(const std::string &text, std::vector<std::string> &out)
+{
+    std::string token;
+    auto flush = [&]() {
+        ResourceName name;
+        if (!token.empty() && ResourceName::parseLenient(token, name))
+            out.push_back(ResourceName::parse(token, name) ? token : name.canonical());
+        token.clear();
+    };
+    for (char c : text) {
+        if (c == ';' || c == ',' || std::isspace((unsigned char)c))
+            flush();
+        else
+            token.push_back(c);
+    }
+    flush();
+}
+
+std::string configFile()
+{
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    if (config && *config)
+        return std::string(config) + "/vdvisa/resources";
+    const char *home = std::getenv("HOME");
+    return home ? std::string(home) + "/.config/vdvisa/resources" : std::string();
+}
+} // namespace
+
+bool ResourceFinder::compile(const std::string &expression, std::string &regex)
+{
+    regex.clear();
+    for (size_t i = 0; i < expression.size(); ++i) {
+        const char c = expression[i];
+        switch (c) {
+        case '?':
+            regex += '.';
+            break;
+        case '*':
+        case '+':
+        case '|':
+        case '(':
+        case ')':
+            regex += c;
+            break;
+        case '[': {
+            size_t close = expression.find(']', i + 2);
+            if (close == std::string::npos)
+                return false;
+            std::string set = expression.substr(i + 1, close - i - 1);
+            regex += '[';
+            for (char s : set)
+                regex += (s == '\\' || s == '[') ? std::string("\\") + s : std::string(1, s);
+            regex += ']';
+            i = close;
+            break;
+        }
+        case '\\':
+            if (i + 1 >= expression.size())
+                return false;
+            ++i;
+            regex += '\\';
+            regex += expression[i];
+            break;
+        default:
+            if (std::strchr(".^$]{}", c))
+                regex += '\\';
+            regex += c;
+        }
+    }
+    try {
+        std::regex check(regex);
+    } catch (const std::regex_error &) {
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> ResourceFinder::configured()
+{
+    std::vector<std::string> entries;
+    if (const char *env = std::getenv("VDVISA_RESOURCES"))
+        addEntries(env, entries);
+    std::ifstream file(configFile());
+    std::string line;
+    while (std::getline(file, line)) {
+        line = line.substr(0, line.find('#'));
+        addEntries(line, entries);
+    }
+    return entries;
+}
+
+std::vector<std::string> ResourceFinder::broadcast(int waitMs)
+{
+    std::vector<sockaddr_in> targets;
+    ifaddrs *interfaces = nullptr;
+    if (getifaddrs(&interfaces) == 0) {
+        for (ifaddrs *i = interfaces; i; i = i->ifa_next) {
+            if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP) ||
+                !(i->ifa_flags & IFF_BROADCAST) || (i->ifa_flags & IFF_LOOPBACK) ||
+                !i->ifa_broadaddr)
+                continue;
+            sockaddr_in target = *reinterpret_cast<sockaddr_in *>(i->ifa_broadaddr);
+            target.sin_port = htons(PMAPPORT);
+            targets.push_back(target);
+        }
+        freeifaddrs(interfaces);
+    }
+    std::vector<std::string> found;
+    if (targets.empty())
+        return found;
+
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return found;
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+
+    // One GETPORT call for the VXI-11 core channel, encoded once and sent everywhere.
+    const u_int32_t xid = u_int32_t(::getpid()) ^ u_int32_t(std::chrono::steady_clock::now()
+                                                                .time_since_epoch()
+                                                                .count());
+    char request[256];
+    XDR xdr;
+    xdrmem_create(&xdr, request, sizeof request, XDR_ENCODE);
+    rpc_msg call{};
+    call.rm_xid = xid;
+    call.rm_direction = CALL;
+    call.rm_call.cb_rpcvers = RPC_MSG_VERSION;
+    call.rm_call.cb_prog = PMAPPROG;
+    call.rm_call.cb_vers = PMAPVERS;
+    call.rm_call.cb_proc = PMAPPROC_GETPORT;
+    call.rm_call.cb_cred = _null_auth;
+    call.rm_call.cb_verf = _null_auth;
+    pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP, 0};
+    bool encoded = xdr_callmsg(&xdr, &call) && xdr_pmap(&xdr, &query);
+    const u_int length = xdr_getpos(&xdr);
+    xdr_destroy(&xdr);
+    if (!encoded) {
+        ::close(fd);
+        return found;
+    }
+    for (const sockaddr_in &target : targets)
+        ::sendto(fd, request, length, 0, reinterpret_cast<const sockaddr *>(&target), sizeof target);
+
+    std::set<in_addr_t> seen;
+    std::vector<in_addr_t> answered;
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        end - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(left)) <= 0)
+            continue;
+        char reply[512];
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n = ::recvfrom(fd, reply, sizeof reply, 0, reinterpret_cast<sockaddr *>(&from),
+                               &fromLength);
+        if (n <= 0)
+            continue;
+        XDR in;
+        xdrmem_create(&in, reply, u_int(n), XDR_DECODE);
+        rpc_msg answer{};
+        u_long port = 0;
+        answer.acpted_rply.ar_verf = _null_auth;
+        answer.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(&port);
+        answer.acpted_rply.ar_results.proc = xdrproc_t(xdr_u_long);
+        bool ok = xdr_replymsg(&in, &answer) && answer.rm_xid == xid &&
+                  answer.rm_reply.rp_stat == MSG_ACCEPTED &&
+                  answer.acpted_rply.ar_stat == SUCCESS && port != 0;
+        xdr_destroy(&in);
+        if (ok && seen.insert(from.sin_addr.s_addr).second)
+            answered.push_back(from.sin_addr.s_addr);
+    }
+    ::close(fd);
+    std::sort(answered.begin(), answered.end(),
+              [](in_addr_t a, in_addr_t b) { return ntohl(a) < ntohl(b); });
+    for (in_addr_t address : answered) {
+        char text[INET_ADDRSTRLEN] = {};
+        in_addr a{address};
+        inet_ntop(AF_INET, &a, text, sizeof text);
+        found.push_back("TCPIP0::" + std::string(text) + "::inst0::INSTR");
+    }
+    return found;
+}
+
+bool ResourceFinder::find(const std::string &expression, std::vector<std::string> &matches)
+{
+    std::string pattern;
+    if (!compile(expression, pattern))
+        return false;
+    const std::regex matcher(pattern, std::regex::icase | std::regex::ECMAScript);
+
+    std::vector<std::string> candidates = configured();
+    const char *enabled = std::getenv("VDVISA_BROADCAST");
+    if (!enabled || std::strcmp(enabled, "0") != 0) {
+        const char *wait = std::getenv("VDVISA_BROADCAST_MS");
+        int waitMs = wait ? std::max(0, std::atoi(wait)) : 500;
+        for (std::string &r : broadcast(waitMs))
+            candidates.push_back(std::move(r));
+    }
+
+    matches.clear();
+    std::set<std::string> seen;
+    for (const std::string &candidate : candidates) {
+        ResourceName name;
+        std::string key = ResourceName::parse(candidate, name) ? lower(name.canonical())
+                                                                : lower(candidate);
+        if (!seen.insert(key).second)
+            continue;
+        if (std::regex_match(candidate, matcher))
+            matches.push_back(candidate);
+    }
+    return true;
+}
+
+} // namespace vdvisa

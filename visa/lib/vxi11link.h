@@ -1,0 +1,47 @@
+#pragma once
+
+#include "rpcsocket.h"
+#include "visa.h"
+
+#include <atomic>
+#include <string>
+
+namespace vdvisa {
+
+// One VXI-11 core-channel link to a device: portmapper look-up, connection, create_link,
+// and the device_write / device_read / device_clear calls that VISA operations map onto.
+class Vxi11Link
+{
+public:
+    enum Reason { RequestCount = 1, TermChar = 2, End = 4 };
+
+    ViStatus open(const std::string &host, const std::string &device, long long timeoutMs);
+    // Sends one chunked message; END goes with the last byte when end is set.
+    ViStatus write(const unsigned char *data, size_t size, bool end, long long ioTimeoutMs,
+                   size_t &written);
+    // One device_read: up to requestSize bytes; reason tells why the device stopped.
+    ViStatus read(size_t requestSize, long long ioTimeoutMs, bool termCharEnabled, char termChar,
+                  std::string &data, int &reason);
+    ViStatus clear(long long ioTimeoutMs);
+    void interrupt() { core.interrupt(); }
+    void setNoDelay(bool on) { core.setNoDelay(on); }
+    void close();
+
+    const std::string &peerAddress() const { return address; }
+
+    // Asks the portmapper on host for the port of the VXI-11 core channel.
+    static bool corePort(const sockaddr_in &host, long long timeoutMs, unsigned short &port);
+
+private:
+    ViStatus fromRpc(clnt_stat status);
+    static ViStatus fromDeviceError(long error);
+
+    RpcSocket core;
+    long linkId = 0;
+    bool linked = false;
+    std::atomic<bool> broken{false};
+    unsigned long maxRecvSize = 0x10000;
+    std::string address;
+};
+
+} // namespace vdvisa
