@@ -42,8 +42,8 @@ void TimeFacility::pause(int ms)
         const qint64 left = deadline - elapsedMs();
         if (left <= 0)
             break;
-        const int slice = std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
-                                           maxEventSliceMs);
+        const int slice =
+            std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))), maxEventSliceMs);
         // A local event loop sleeps while idle (no busy waiting) and, unlike a bare
         // processEvents(), never runs deletions deferred by the code that is waiting here.
         QEventLoop loop;

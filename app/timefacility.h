@@ -12,7 +12,12 @@
 class TimeFacility
 {
 public:
-    enum class Kind { Pause, Sleep, Timeout };
+    enum class Kind
+    {
+        Pause,
+        Sleep,
+        Timeout
+    };
     struct Request
     {
         Kind kind;

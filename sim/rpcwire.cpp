@@ -75,8 +75,7 @@ bool writeRecord(int fd, const QByteArray &body)
 
 bool decodeCall(const QByteArray &message, XDR &xdr, Call &call)
 {
-    xdrmem_create(&xdr, const_cast<char *>(message.constData()), u_int(message.size()),
-                  XDR_DECODE);
+    xdrmem_create(&xdr, const_cast<char *>(message.constData()), u_int(message.size()), XDR_DECODE);
     rpc_msg header{};
     char credentials[MAX_AUTH_BYTES];
     char verifier[MAX_AUTH_BYTES];

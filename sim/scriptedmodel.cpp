@@ -22,6 +22,13 @@ void ScriptedModel::pushError(const QByteArray &error)
     errors.append(error);
 }
 
+void ScriptedModel::reset()
+{
+    QMutexLocker locker(&lock);
+    replies.clear();
+    errors.clear();
+}
+
 DeviceResponse ScriptedModel::execute(const QByteArray &message)
 {
     QMutexLocker locker(&lock);

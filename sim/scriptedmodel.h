@@ -22,6 +22,8 @@ public:
     // The reply (sent exactly as given) to a message, after optional delayMs.
     void setReply(const QByteArray &message, const QByteArray &reply, int delayMs = 0);
     void pushError(const QByteArray &error);
+    // Forgets the canned replies and queued errors.
+    void reset();
 
 private:
     mutable QMutex lock;

@@ -19,14 +19,21 @@ class SimModule
 {
 public:
     // What happens to the n-th message that starts with a given command.
-    enum class Fault {
+    enum class Fault
+    {
         BreakLink,  // the connection that carried it is closed at once
         NoResponse, // the call that carried it is never answered (the client times out)
         LoseReply,  // it is executed, but its response never becomes readable
     };
 
     // What the server should do with the call that delivered a message.
-    enum class Delivery { Answer, AnswerThenDropLinks, Ignore, Break };
+    enum class Delivery
+    {
+        Answer,
+        AnswerThenDropLinks,
+        Ignore,
+        Break
+    };
 
     struct ReadResult
     {
@@ -50,13 +57,13 @@ public:
     void clear();
 
     // Faults.
-    void setMute(bool on);                // accepts messages, never answers a query
-    void setRefuseLinks(bool on);         // create_link fails
-    void setReplyDelayMs(int ms);         // every response becomes readable only after ms
-    void setSendEnd(bool on);             // off: responses never carry END
+    void setMute(bool on);        // accepts messages, never answers a query
+    void setRefuseLinks(bool on); // create_link fails
+    void setReplyDelayMs(int ms); // every response becomes readable only after ms
+    void setSendEnd(bool on);     // off: responses never carry END
     void failNth(const QByteArray &command, int n, Fault fault);
     void clearFaults();
-    void dropLinks();                     // closes every open connection now
+    void dropLinks(); // closes every open connection now
     void setDropLinksHandler(std::function<void()> handler);
 
 private:

@@ -258,9 +258,10 @@ Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, QB
     if (call.program == PMAPPROG) {
         reply = portmapper(call, args, fd);
     } else if (call.program == DEVICE_CORE) {
-        outcome = call.version == DEVICE_CORE_VERSION
-                      ? core(call, args, reply, connectionId)
-                      : (reply = RpcWire::errorReply(call.xid, PROG_MISMATCH, 1, 1), Outcome::Reply);
+        outcome =
+            call.version == DEVICE_CORE_VERSION
+                ? core(call, args, reply, connectionId)
+                : (reply = RpcWire::errorReply(call.xid, PROG_MISMATCH, 1, 1), Outcome::Reply);
     } else if (call.program == DEVICE_ASYNC && call.procedure == 1) {
         Device_Link lid = 0;
         Device_Error result{errorNone};

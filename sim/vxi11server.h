@@ -44,7 +44,13 @@ private:
         std::thread thread;
         std::atomic<bool> done{false};
     };
-    enum class Outcome { Reply, ReplyThenDrop, Silent, Close };
+    enum class Outcome
+    {
+        Reply,
+        ReplyThenDrop,
+        Silent,
+        Close
+    };
 
     void listenLoop();
     void serveConnection(Connection *connection);

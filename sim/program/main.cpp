@@ -28,9 +28,10 @@ struct ModuleOptions
 
 int usage(const char *problem)
 {
-    std::fprintf(stderr, "rvka5630-sim: %s\n"
-                         "usage: rvka5630-sim --address A [--idn TEXT] [--place TEXT] [--silent] "
-                         "[--address B ...]\n",
+    std::fprintf(stderr,
+                 "rvka5630-sim: %s\n"
+                 "usage: rvka5630-sim --address A [--idn TEXT] [--place TEXT] [--silent] "
+                 "[--address B ...]\n",
                  problem);
     return 2;
 }

@@ -46,7 +46,8 @@ struct Injections
             size_t second = entry.find(':', first + 1);
             if (first == std::string::npos || second == std::string::npos)
                 continue;
-            add(entry.substr(0, first), unsigned(std::strtoul(entry.c_str() + first + 1, nullptr, 10)),
+            add(entry.substr(0, first),
+                unsigned(std::strtoul(entry.c_str() + first + 1, nullptr, 10)),
                 ViStatus(std::strtol(entry.c_str() + second + 1, nullptr, 0)));
         }
     }

@@ -150,9 +150,8 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
 
     // One GETPORT call for the VXI-11 core channel, encoded once and sent everywhere.
-    const u_int32_t xid = u_int32_t(::getpid()) ^ u_int32_t(std::chrono::steady_clock::now()
-                                                                .time_since_epoch()
-                                                                .count());
+    const u_int32_t xid = u_int32_t(::getpid()) ^
+                          u_int32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     char request[256];
     XDR xdr;
     xdrmem_create(&xdr, request, sizeof request, XDR_ENCODE);
@@ -174,7 +173,8 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
         return found;
     }
     for (const sockaddr_in &target : targets)
-        ::sendto(fd, request, length, 0, reinterpret_cast<const sockaddr *>(&target), sizeof target);
+        ::sendto(fd, request, length, 0, reinterpret_cast<const sockaddr *>(&target),
+                 sizeof target);
 
     std::set<in_addr_t> seen;
     std::vector<in_addr_t> answered;
@@ -241,8 +241,8 @@ bool ResourceFinder::find(const std::string &expression, std::vector<std::string
     std::set<std::string> seen;
     for (const std::string &candidate : candidates) {
         ResourceName name;
-        std::string key = ResourceName::parse(candidate, name) ? lower(name.canonical())
-                                                                : lower(candidate);
+        std::string key =
+            ResourceName::parse(candidate, name) ? lower(name.canonical()) : lower(candidate);
         if (!seen.insert(key).second)
             continue;
         if (std::regex_match(candidate, matcher))

@@ -20,7 +20,8 @@ std::vector<std::string> splitColons(const std::string &text)
     size_t start = 0;
     for (;;) {
         size_t at = text.find("::", start);
-        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+        parts.push_back(
+            text.substr(start, at == std::string::npos ? std::string::npos : at - start));
         if (at == std::string::npos)
             return parts;
         start = at + 2;

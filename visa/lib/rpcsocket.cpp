@@ -1,5 +1,7 @@
 #include "rpcsocket.h"
 
+#include "deadline.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -9,9 +11,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 
 namespace vdvisa {
+
+namespace {
+// Replies larger than this are not VXI-11 replies we asked for.
+constexpr u_int32_t maxRecordSize = 64u << 20;
+} // namespace
 
 timeval toTimeval(long long ms)
 {
@@ -46,48 +54,192 @@ bool RpcSocket::resolve(const std::string &host, unsigned short port, sockaddr_i
     return true;
 }
 
-bool RpcSocket::connect(const sockaddr_in &address, unsigned long program, unsigned long version,
-                        long long timeoutMs, bool noDelay)
+bool RpcSocket::connect(const sockaddr_in &address, unsigned long rpcProgram,
+                        unsigned long rpcVersion, long long timeoutMs, bool noDelay)
 {
     close();
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
+    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (s < 0)
         return false;
-    int rc = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    int rc = ::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address);
     if (rc != 0 && errno == EINPROGRESS) {
-        pollfd p{fd, POLLOUT, 0};
+        pollfd p{s, POLLOUT, 0};
         rc = ::poll(&p, 1, int(timeoutMs));
         int error = 0;
         socklen_t length = sizeof error;
-        if (rc == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
-            rc = 0;
-        else
-            rc = -1;
+        rc = (rc == 1 && getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+                 ? 0
+                 : -1;
     }
     if (rc != 0) {
-        close();
+        ::close(s);
         return false;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     int flag = noDelay ? 1 : 0;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &flag, sizeof flag);
-    peer = address;
-    netbuf remote{sizeof peer, sizeof peer, &peer};
-    client = clnt_vc_create(fd, &remote, program, version, 0, 0);
-    if (!client) {
-        close();
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &flag, sizeof flag);
+    program = rpcProgram;
+    version = rpcVersion;
+    nextXid = u_int32_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+              u_int32_t(::getpid() << 16);
+    received.clear();
+    fd = s;
+    return true;
+}
+
+bool RpcSocket::sendRecord(const std::string &body, long long timeoutMs)
+{
+    std::string wire(4, '\0');
+    const u_int32_t mark = htonl(0x80000000u | u_int32_t(body.size()));
+    std::memcpy(&wire[0], &mark, 4);
+    wire += body;
+    Deadline deadline(timeoutMs);
+    size_t sent = 0;
+    while (sent < wire.size()) {
+        ssize_t n = ::send(fd, wire.data() + sent, wire.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, int(deadline.remainingMs())) > 0)
+                continue;
+        }
         return false;
     }
     return true;
 }
 
+bool RpcSocket::receiveRecord(std::string &record, long long timeoutMs, clnt_stat &failure)
+{
+    Deadline deadline(timeoutMs);
+    for (;;) {
+        // Whole record in what has arrived so far?
+        size_t position = 0;
+        std::string assembled;
+        bool complete = false;
+        while (position + 4 <= received.size()) {
+            u_int32_t mark;
+            std::memcpy(&mark, received.data() + position, 4);
+            mark = ntohl(mark);
+            const u_int32_t length = mark & 0x7fffffffu;
+            if (assembled.size() + length > maxRecordSize) {
+                failure = RPC_CANTDECODERES;
+                return false;
+            }
+            if (position + 4 + length > received.size())
+                break;
+            assembled.append(received, position + 4, length);
+            position += 4 + length;
+            if (mark & 0x80000000u) {
+                complete = true;
+                break;
+            }
+        }
+        if (complete) {
+            received.erase(0, position);
+            record.swap(assembled);
+            return true;
+        }
+        const long long left = deadline.remainingMs();
+        if (left <= 0) {
+            failure = RPC_TIMEDOUT;
+            return false;
+        }
+        pollfd p{fd, POLLIN, 0};
+        int rc = ::poll(&p, 1, int(left));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0) {
+            failure = RPC_CANTRECV;
+            return false;
+        }
+        if (rc == 0)
+            continue;
+        char buffer[65536];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            failure = RPC_CANTRECV;
+            return false;
+        }
+        received.append(buffer, size_t(n));
+    }
+}
+
 clnt_stat RpcSocket::call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
                           xdrproc_t decodeResult, void *result, long long timeoutMs)
 {
-    if (!client)
+    if (fd.load() < 0)
         return RPC_CANTSEND;
-    return clnt_call(client, procedure, encodeArgs, reinterpret_cast<char *>(args), decodeResult,
-                     reinterpret_cast<char *>(result), toTimeval(timeoutMs));
+    Deadline deadline(timeoutMs);
+    const u_int32_t xid = nextXid++;
+
+    rpc_msg request{};
+    request.rm_xid = xid;
+    request.rm_direction = CALL;
+    request.rm_call.cb_rpcvers = RPC_MSG_VERSION;
+    request.rm_call.cb_prog = program;
+    request.rm_call.cb_vers = version;
+    request.rm_call.cb_proc = procedure;
+    request.rm_call.cb_cred = _null_auth;
+    request.rm_call.cb_verf = _null_auth;
+    std::string body(size_t(xdr_sizeof(encodeArgs, args)) + 64, '\0');
+    XDR encoder;
+    xdrmem_create(&encoder, &body[0], u_int(body.size()), XDR_ENCODE);
+    const bool encoded = xdr_callmsg(&encoder, &request) && encodeArgs(&encoder, args);
+    body.resize(xdr_getpos(&encoder));
+    xdr_destroy(&encoder);
+    if (!encoded)
+        return RPC_CANTENCODEARGS;
+    if (!sendRecord(body, deadline.remainingMs()))
+        return RPC_CANTSEND;
+
+    for (;;) {
+        std::string record;
+        clnt_stat failure = RPC_SUCCESS;
+        if (!receiveRecord(record, deadline.remainingMs(), failure))
+            return failure;
+        XDR decoder;
+        xdrmem_create(&decoder, &record[0], u_int(record.size()), XDR_DECODE);
+        rpc_msg reply{};
+        reply.acpted_rply.ar_verf = _null_auth;
+        reply.acpted_rply.ar_results.where = nullptr;
+        reply.acpted_rply.ar_results.proc =
+            reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(&xdr_void));
+        // First only the header: a late reply to an earlier call is skipped unread.
+        u_int32_t replyXid = 0;
+        const bool header = xdr_u_int32_t(&decoder, &replyXid);
+        xdr_destroy(&decoder);
+        if (!header || replyXid != xid)
+            continue;
+        xdrmem_create(&decoder, &record[0], u_int(record.size()), XDR_DECODE);
+        reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(result);
+        reply.acpted_rply.ar_results.proc = decodeResult;
+        const bool decoded = xdr_replymsg(&decoder, &reply);
+        xdr_destroy(&decoder);
+        if (!decoded)
+            return RPC_CANTDECODERES;
+        if (reply.rm_reply.rp_stat != MSG_ACCEPTED)
+            return RPC_AUTHERROR;
+        switch (reply.acpted_rply.ar_stat) {
+        case SUCCESS:
+            return RPC_SUCCESS;
+        case PROG_UNAVAIL:
+            return RPC_PROGUNAVAIL;
+        case PROG_MISMATCH:
+            return RPC_PROGVERSMISMATCH;
+        case PROC_UNAVAIL:
+            return RPC_PROCUNAVAIL;
+        case GARBAGE_ARGS:
+            return RPC_CANTDECODEARGS;
+        default:
+            return RPC_SYSTEMERROR;
+        }
+    }
 }
 
 void RpcSocket::interrupt()
@@ -107,13 +259,10 @@ void RpcSocket::setNoDelay(bool on)
 
 void RpcSocket::close()
 {
-    if (client) {
-        clnt_destroy(client);
-        client = nullptr;
-    }
     int current = fd.exchange(-1);
     if (current >= 0)
         ::close(current);
+    received.clear();
 }
 
 } // namespace vdvisa

@@ -8,9 +8,11 @@
 
 namespace vdvisa {
 
-// An ONC RPC client over a TCP connection that we open ourselves, so that connecting is
-// bounded by our own time-out and the socket gets TCP_NODELAY (a query is two small calls
-// whose latency Nagle's algorithm would multiply).
+// An ONC RPC client over a TCP connection that we open ourselves: connecting is bounded by
+// our own time-out, the socket gets TCP_NODELAY (a query is two small calls whose latency
+// Nagle's algorithm would multiply), and a call that times out leaves the stream in step,
+// so the late reply of one call is recognised by its transaction id and dropped instead of
+// being taken for the answer to the next call.
 class RpcSocket
 {
 public:
@@ -22,21 +24,26 @@ public:
     // False when the host does not accept the connection within timeoutMs.
     bool connect(const sockaddr_in &address, unsigned long program, unsigned long version,
                  long long timeoutMs, bool noDelay = true);
-    clnt_stat call(unsigned long procedure, xdrproc_t encodeArgs, void *args, xdrproc_t decodeResult,
-                   void *result, long long timeoutMs);
+    clnt_stat call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
+                   xdrproc_t decodeResult, void *result, long long timeoutMs);
     // Breaks a call in progress on another thread (the socket stops delivering data).
     void interrupt();
     void setNoDelay(bool on);
     void close();
-    bool isOpen() const { return client != nullptr; }
-    int descriptor() const { return fd; }
+    bool isOpen() const { return fd.load() >= 0; }
 
     static bool resolve(const std::string &host, unsigned short port, sockaddr_in &out);
 
 private:
+    bool sendRecord(const std::string &body, long long timeoutMs);
+    // The next whole record from the stream; false on time-out (re_status set) or failure.
+    bool receiveRecord(std::string &record, long long timeoutMs, clnt_stat &failure);
+
     std::atomic<int> fd{-1};
-    CLIENT *client = nullptr;
-    sockaddr_in peer{};
+    unsigned long program = 0;
+    unsigned long version = 0;
+    u_int32_t nextXid = 0;
+    std::string received; // bytes of records not yet consumed
 };
 
 timeval toTimeval(long long ms);

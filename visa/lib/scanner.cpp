@@ -38,8 +38,8 @@ bool integerChar(int c, const std::string &token, int base)
     if ((c == '+' || c == '-') && token.empty())
         return true;
     if (base == 16)
-        return std::isxdigit(c) || ((c == 'x' || c == 'X') && (token == "0" || token == "+0" ||
-                                                                token == "-0"));
+        return std::isxdigit(c) ||
+               ((c == 'x' || c == 'X') && (token == "0" || token == "+0" || token == "-0"));
     return std::isdigit(c);
 }
 
@@ -170,9 +170,8 @@ ViStatus scanMessage(MessageSource &source, const char *format, va_list *args)
         case 'G': {
             skipSpace(source);
             std::string token =
-                takeWhile(source, width ? width : 512, [](int c, const std::string &t) {
-                    return floatChar(c, t);
-                });
+                takeWhile(source, width ? width : 512,
+                          [](int c, const std::string &t) { return floatChar(c, t); });
             double value = 0;
             if (!parseFloat(token, value))
                 return source.error() != VI_SUCCESS ? source.error() : VI_ERROR_INV_FMT;

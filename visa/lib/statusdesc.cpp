@@ -14,8 +14,7 @@ struct StatusText
 
 const StatusText statusTexts[] = {
     {VI_SUCCESS, "VI_SUCCESS", "Operation completed successfully."},
-    {VI_SUCCESS_TERM_CHAR, "VI_SUCCESS_TERM_CHAR",
-     "The specified termination character was read."},
+    {VI_SUCCESS_TERM_CHAR, "VI_SUCCESS_TERM_CHAR", "The specified termination character was read."},
     {VI_SUCCESS_MAX_CNT, "VI_SUCCESS_MAX_CNT",
      "The number of bytes read is equal to the input count."},
     {VI_WARN_UNKNOWN_STATUS, "VI_WARN_UNKNOWN_STATUS",
@@ -61,8 +60,7 @@ const StatusText statusTexts[] = {
     {VI_ERROR_ALLOC, "VI_ERROR_ALLOC",
      "Insufficient system resources to perform necessary memory allocation."},
     {VI_ERROR_IO, "VI_ERROR_IO", "Could not perform operation because of I/O error."},
-    {VI_ERROR_INV_FMT, "VI_ERROR_INV_FMT",
-     "A format specifier in the format string is invalid."},
+    {VI_ERROR_INV_FMT, "VI_ERROR_INV_FMT", "A format specifier in the format string is invalid."},
     {VI_ERROR_NSUP_FMT, "VI_ERROR_NSUP_FMT",
      "A format specifier in the format string is not supported."},
     {VI_ERROR_NSUP_OPER, "VI_ERROR_NSUP_OPER",
@@ -74,7 +72,8 @@ const StatusText statusTexts[] = {
     {VI_ERROR_INV_PARAMETER, "VI_ERROR_INV_PARAMETER", "The value of a parameter is invalid."},
     {VI_ERROR_INV_SIZE, "VI_ERROR_INV_SIZE", "The specified size is invalid."},
     {VI_ERROR_INV_LENGTH, "VI_ERROR_INV_LENGTH", "Invalid length specified."},
-    {VI_ERROR_CONN_LOST, "VI_ERROR_CONN_LOST", "The connection for the given session has been lost."},
+    {VI_ERROR_CONN_LOST, "VI_ERROR_CONN_LOST",
+     "The connection for the given session has been lost."},
     {VI_ERROR_MACHINE_NAVAIL, "VI_ERROR_MACHINE_NAVAIL",
      "The remote machine does not exist or is not accepting any connections."},
 };

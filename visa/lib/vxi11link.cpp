@@ -53,9 +53,9 @@ bool Vxi11Link::corePort(const sockaddr_in &host, long long timeoutMs, unsigned 
     query.pm_vers = DEVICE_CORE_VERSION;
     query.pm_prot = IPPROTO_TCP;
     u_long answer = 0;
-    clnt_stat status = socket.call(PMAPPROC_GETPORT, xdrproc_t(xdr_pmap), &query,
-                                   xdrproc_t(xdr_u_long), &answer,
-                                   std::max(1LL, deadline.remainingMs()));
+    clnt_stat status =
+        socket.call(PMAPPROC_GETPORT, xdrproc_t(xdr_pmap), &query, xdrproc_t(xdr_u_long), &answer,
+                    std::max(1LL, deadline.remainingMs()));
     if (status != RPC_SUCCESS || answer == 0 || answer > 0xffff)
         return false;
     port = (unsigned short)answer;
@@ -85,9 +85,9 @@ ViStatus Vxi11Link::open(const std::string &host, const std::string &device, lon
     parms.lock_timeout = 0;
     parms.device = const_cast<char *>(device.c_str());
     Create_LinkResp response{};
-    clnt_stat status = core.call(create_link, xdrproc_t(xdr_Create_LinkParms), &parms,
-                                 xdrproc_t(xdr_Create_LinkResp), &response,
-                                 std::max(1LL, deadline.remainingMs()));
+    clnt_stat status =
+        core.call(create_link, xdrproc_t(xdr_Create_LinkParms), &parms,
+                  xdrproc_t(xdr_Create_LinkResp), &response, std::max(1LL, deadline.remainingMs()));
     if (status != RPC_SUCCESS) {
         core.close();
         return status == RPC_TIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
@@ -154,9 +154,9 @@ ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end, long
         parms.data.data_len = u_int(chunk);
         parms.data.data_val = reinterpret_cast<char *>(const_cast<unsigned char *>(data + written));
         Device_WriteResp response{};
-        ViStatus status = fromRpc(core.call(device_write, xdrproc_t(xdr_Device_WriteParms), &parms,
-                                            xdrproc_t(xdr_Device_WriteResp), &response,
-                                            rpcTimeout(ioTimeoutMs)));
+        ViStatus status =
+            fromRpc(core.call(device_write, xdrproc_t(xdr_Device_WriteParms), &parms,
+                              xdrproc_t(xdr_Device_WriteResp), &response, rpcTimeout(ioTimeoutMs)));
         if (status != VI_SUCCESS)
             return status;
         if (response.error != 0)
@@ -183,9 +183,9 @@ ViStatus Vxi11Link::read(size_t requestSize, long long ioTimeoutMs, bool termCha
     parms.flags = termCharEnabled ? flagTermCharSet : 0;
     parms.termChar = termChar;
     Device_ReadResp response{};
-    ViStatus status = fromRpc(core.call(device_read, xdrproc_t(xdr_Device_ReadParms), &parms,
-                                        xdrproc_t(xdr_Device_ReadResp), &response,
-                                        rpcTimeout(ioTimeoutMs)));
+    ViStatus status =
+        fromRpc(core.call(device_read, xdrproc_t(xdr_Device_ReadParms), &parms,
+                          xdrproc_t(xdr_Device_ReadResp), &response, rpcTimeout(ioTimeoutMs)));
     if (status == VI_SUCCESS) {
         if (response.data.data_val && response.data.data_len > 0)
             data.assign(response.data.data_val,
@@ -207,9 +207,9 @@ ViStatus Vxi11Link::clear(long long ioTimeoutMs)
     parms.lock_timeout = 0;
     parms.io_timeout = deviceTimeout(ioTimeoutMs);
     Device_Error response{};
-    ViStatus status = fromRpc(core.call(device_clear, xdrproc_t(xdr_Device_GenericParms), &parms,
-                                        xdrproc_t(xdr_Device_Error), &response,
-                                        rpcTimeout(ioTimeoutMs)));
+    ViStatus status =
+        fromRpc(core.call(device_clear, xdrproc_t(xdr_Device_GenericParms), &parms,
+                          xdrproc_t(xdr_Device_Error), &response, rpcTimeout(ioTimeoutMs)));
     return status != VI_SUCCESS ? status : fromDeviceError(response.error);
 }
 

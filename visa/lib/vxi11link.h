@@ -13,7 +13,12 @@ namespace vdvisa {
 class Vxi11Link
 {
 public:
-    enum Reason { RequestCount = 1, TermChar = 2, End = 4 };
+    enum Reason
+    {
+        RequestCount = 1,
+        TermChar = 2,
+        End = 4
+    };
 
     ViStatus open(const std::string &host, const std::string &device, long long timeoutMs);
     // Sends one chunked message; END goes with the last byte when end is set.

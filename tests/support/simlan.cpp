@@ -1,0 +1,37 @@
+#include "simlan.h"
+
+#include <QtTest>
+
+SimLan::~SimLan()
+{
+    simBench.stop();
+}
+
+SimModule *SimLan::add(const QString &address, std::unique_ptr<SimDeviceModel> model)
+{
+    QString error;
+    SimModule *module = simBench.addModule(address, std::move(model), &error);
+    if (!module)
+        qWarning("simulated instrument at %s: %s", qPrintable(address), qPrintable(error));
+    else
+        addresses << address;
+    return module;
+}
+
+SimModule *SimLan::addScripted(const QString &address, ScriptedModel **model,
+                               const QByteArray &identity)
+{
+    auto scripted = std::make_unique<ScriptedModel>(identity);
+    if (model)
+        *model = scripted.get();
+    return add(address, std::move(scripted));
+}
+
+void SimLan::publish(const QStringList &extraAddresses)
+{
+    QStringList names;
+    for (const QString &address : addresses + extraAddresses)
+        names << SimBench::resourceName(address);
+    qputenv("VDVISA_RESOURCES", names.join(QLatin1Char(';')).toLatin1());
+    qputenv("VDVISA_BROADCAST", "0");
+}

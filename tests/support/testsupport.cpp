@@ -1,1 +1,0 @@
-// Shared test support lives beside this file.

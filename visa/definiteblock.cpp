@@ -1,0 +1,71 @@
+#include "definiteblock.h"
+
+#include "termcharscope.h"
+
+QByteArray DefiniteBlock::header(quint64 length)
+{
+    const QByteArray digits = QByteArray::number(length);
+    return '#' + QByteArray::number(digits.size()) + digits;
+}
+
+ViStatus DefiniteBlock::write(ViSession session, const QByteArray &commandText, const char *data,
+                              quint64 size)
+{
+    QByteArray buffer = commandText + header(size);
+    buffer.append(data, int(size));
+    TermCharScope binary(session);
+    ViUInt32 written = 0;
+    return viWrite(session, reinterpret_cast<ViConstBuf>(buffer.constData()),
+                   ViUInt32(buffer.size()), &written);
+}
+
+bool DefiniteBlock::parseLengthDigits(const char *digits, int count, quint64 &length)
+{
+    length = 0;
+    for (int i = 0; i < count; ++i) {
+        if (digits[i] < '0' || digits[i] > '9')
+            return false;
+        length = length * 10 + quint64(digits[i] - '0');
+    }
+    return count > 0;
+}
+
+ViStatus DefiniteBlock::read(ViSession session, QByteArray &data, quint64 maxLength)
+{
+    ViStatus status = readInto(session, data, maxLength);
+    if (status < VI_SUCCESS)
+        data.clear();
+    return status;
+}
+
+ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 maxLength)
+{
+    data.clear();
+    TermCharScope binary(session);
+    char start[2] = {};
+    ViUInt32 count = 0;
+    ViStatus status = viRead(session, reinterpret_cast<ViPBuf>(start), 2, &count);
+    if (status < VI_SUCCESS)
+        return status;
+    if (count != 2 || start[0] != '#' || start[1] < '1' || start[1] > '9')
+        return VI_ERROR_IO;
+    const int digitCount = start[1] - '0';
+    char digits[9] = {};
+    status = viRead(session, reinterpret_cast<ViPBuf>(digits), ViUInt32(digitCount), &count);
+    if (status < VI_SUCCESS)
+        return status;
+    quint64 length = 0;
+    if (count != ViUInt32(digitCount) || !parseLengthDigits(digits, digitCount, length))
+        return VI_ERROR_IO;
+    if (length > maxLength)
+        return VI_ERROR_INV_LENGTH;
+    data.fill('\0', int(length));
+    if (length == 0)
+        return status;
+    status = viRead(session, reinterpret_cast<ViPBuf>(data.data()), ViUInt32(length), &count);
+    if (status < VI_SUCCESS)
+        return status;
+    if (count != length)
+        return VI_ERROR_IO;
+    return status;
+}
