@@ -10,7 +10,7 @@
 // within their limits.
 struct OutputImperfections
 {
-    double voltageGain = 0.0015;           // output voltage relative error: +0.15 %
+    double voltageGain = 0.002;            // output voltage relative error: +0.2 %
     double voltageOffset = 0.005;          // V
     double voltageReadbackGain = -0.0008;  // the module's own voltage measurement
     double voltageReadbackOffset = -0.002; // V

@@ -5,8 +5,8 @@
 #include "outputcircuit.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QVector>
+#include <mutex>
 
 #include <functional>
 #include <memory>
@@ -123,6 +123,6 @@ public:
     int restartCount() const;
 
 private:
-    mutable QMutex lock;
+    mutable std::mutex lock;
     std::unique_ptr<Rvka5630State> state;
 };

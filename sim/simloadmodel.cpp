@@ -3,13 +3,13 @@
 #include "rvka5630model.h"
 #include "scpiparser.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 SimLoadModel::SimLoadModel(Rvka5630Model *module) : module(module) {}
 
 void SimLoadModel::setModule(Rvka5630Model *newModule)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     if (module)
         module->setExternalLoad(ExternalLoad());
     module = newModule;
@@ -19,7 +19,7 @@ void SimLoadModel::setModule(Rvka5630Model *newModule)
 
 QByteArray SimLoadModel::execute(const QByteArray &line)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     bool changed = false;
     for (const ScpiCommand &command : ScpiParser::parse(line)) {
         QByteArray path = command.path.join(':');
@@ -73,36 +73,36 @@ bool SimLoadModel::apply(const QByteArray &path, const QByteArray &argument)
 
 bool SimLoadModel::isLocked() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return locked;
 }
 
 bool SimLoadModel::inputOn() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return load.inputOn;
 }
 
 double SimLoadModel::resistance() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return load.resistanceOhm;
 }
 
 double SimLoadModel::currentSetting() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return load.currentLimitA;
 }
 
 double SimLoadModel::voltageSetting() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return voltage;
 }
 
 int SimLoadModel::ignoredCount() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return ignored;
 }

@@ -3,7 +3,7 @@
 #include "outputcircuit.h"
 
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 
 class Rvka5630Model;
 
@@ -39,7 +39,7 @@ public:
 private:
     bool apply(const QByteArray &path, const QByteArray &argument);
 
-    mutable QMutex lock;
+    mutable std::mutex lock;
     Rvka5630Model *module;
     ExternalLoad load;
     double voltage = 0.0;

@@ -3,7 +3,7 @@
 #include "rvka5630model.h"
 #include "scpiparser.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include <cmath>
 
@@ -53,13 +53,13 @@ SimMultimeterModel::SimMultimeterModel(Rvka5630Model *module) : module(module), 
 
 void SimMultimeterModel::setModule(Rvka5630Model *newModule)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     module = newModule;
 }
 
 QByteArray SimMultimeterModel::execute(const QByteArray &line)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     QByteArray reply;
     for (const ScpiCommand &command : ScpiParser::parse(line)) {
         const QByteArray path = shortPath(command.path);
@@ -124,42 +124,42 @@ QByteArray SimMultimeterModel::reading(const QByteArray &function)
 
 void SimMultimeterModel::setSeed(quint32 seed)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     noise.reseed(seed);
 }
 
 void SimMultimeterModel::setNoise(const Noise &levels)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     noiseLevels = levels;
 }
 
 void SimMultimeterModel::setIdentity(const QByteArray &idn)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     identity = idn;
 }
 
 bool SimMultimeterModel::isRemote() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return remote;
 }
 
 bool SimMultimeterModel::autoRange() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return autoRanging;
 }
 
 QByteArray SimMultimeterModel::function() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return configured;
 }
 
 int SimMultimeterModel::readingCount() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> locker(lock);
     return readings;
 }

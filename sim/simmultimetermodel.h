@@ -4,7 +4,7 @@
 #include "simnoise.h"
 
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 
 class Rvka5630Model;
 
@@ -50,7 +50,7 @@ public:
 private:
     QByteArray reading(const QByteArray &function);
 
-    mutable QMutex lock;
+    mutable std::mutex lock;
     Rvka5630Model *module;
     SimNoise noise;
     Noise noiseLevels;

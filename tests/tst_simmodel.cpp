@@ -32,6 +32,22 @@ QByteArray send(Rvka5630Model &module, const QByteArray &message)
     return module.execute(message).data;
 }
 
+// Fixed output errors, so that the expected values below do not move with the defaults.
+OutputImperfections knownImperfections()
+{
+    OutputImperfections e;
+    e.voltageGain = 0.0015;
+    e.voltageOffset = 0.005;
+    e.voltageReadbackGain = -0.0008;
+    e.voltageReadbackOffset = -0.002;
+    e.currentGain = 0.001;
+    e.currentOffset = 0.004;
+    e.currentReadbackOffset = -0.003;
+    e.droopPerAmp = 0.0005;
+    e.currentDriftPerVolt = -0.00002;
+    return e;
+}
+
 QByteArrayList drainErrors(Rvka5630Model &module)
 {
     QByteArrayList errors;
@@ -200,6 +216,7 @@ void tst_SimModel::outputStates()
     QFETCH(double, amps);
 
     Rvka5630Model module;
+    module.setImperfections(knownImperfections());
     ExternalLoad external;
     external.inputOn = load.contains("INP 1");
     for (const QByteArray &line : load) {
@@ -276,6 +293,7 @@ void tst_SimModel::selfTestLocksOutput()
 void tst_SimModel::calibrationStorage()
 {
     Rvka5630Model module;
+    module.setImperfections(knownImperfections());
     send(module, "VOLT 10;:OUTP 1\n");
     send(module, "CAL:VOLT 1.00200000e+01\n");
     QCOMPARE(module.voltageCalibration().size(), 1);
@@ -309,6 +327,7 @@ void tst_SimModel::calibrationStorage()
 void tst_SimModel::debugCodesAndPins()
 {
     Rvka5630Model module;
+    module.setImperfections(knownImperfections());
     send(module, "CODE:IBALDACONE -25536;:CODE:PWMVALUE -1;:CODE:PWMP 1500;PWMI 20;PWMD 0\n");
     QCOMPARE(send(module, "CODE:IBALDACONE?;PWMVALUE?;PWMP?;PWMI?;PWMD?\n"),
              QByteArray("40000;65535;1500;20;0\n"));
