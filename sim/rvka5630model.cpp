@@ -4,7 +4,6 @@
 #include "rvka5630state.h"
 
 #include <QByteArrayList>
-#include <mutex>
 
 Rvka5630Model::Rvka5630Model() : state(new Rvka5630State) {}
 

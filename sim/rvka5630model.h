@@ -6,10 +6,10 @@
 
 #include <QByteArray>
 #include <QVector>
-#include <mutex>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class Rvka5630State;
 
@@ -28,6 +28,11 @@ class Rvka5630State;
 //   "OUTP:PROT:CLE" clears the fault; "OUTP 1" is refused (-221) while a fault is latched and
 //   while the self-test status is non-zero and "OUTP:PROT:IGNORE" has not been sent.
 // - Limits: voltage 0..80 V, current 0..12.5 A (1 A after *RST), OVP 1..88 V.
+// - Physics with the default imperfections: the output voltage is 0.2 % + 5 mV high and sags
+//   0.5 mV/A, the current limit is 0.1 % + 4 mA high and falls 0.02 mA per volt of output, the
+//   read-backs have their own errors and noise, ripple is 2 mV + 0.3 mV/A (CV) and 2 mA +
+//   1 mA/A (CC). Uncalibrated, the voltage verification points from 10 V up fail their limits;
+//   after the automatic calibration all pass; current, stability and ripple pass either way.
 // - Calibration: "CAL:VOLT m" / "CAL:CURR m" (output on) record the drive applied now and the
 //   module's raw read-back against the measured true value m; the working calibration acts at
 //   once, "CAL:SAVE" stores it, *RST keeps it, a restart reloads the stored one.
@@ -39,6 +44,10 @@ class Rvka5630State;
 //   13.75 A full scale), "CODE:FBVDROP?" the 12-bit voltage feedback (90 V), "CODE:FBVNS?" the
 //   12-bit unstabilised bus (output + 6 V, 120 V full scale; 0 with the output off). Status
 //   pins: OVVOUT (fault OV), CVCTR (CV), CCCTR (CC), TTFOVC (fault CP PLUS), OCP (fault OC).
+// - Flash: "FLASH:TEMP:ERASE n", "FLASH:TEMP:WRITE2 0x<offset>,<len>,#<block>" (strict; any
+//   malformed header or byte count writes nothing and queues -161), "MEMREAD? 0x<a>,0x<len>"
+//   (a definite-length block, no line feed; out of range: -222 and no reply),
+//   "FLASH:TEMP:FIRMWARE n" and "FLASH:REWRITE2 0x08000000,<len>,#<block>" (then restart).
 // - Errors go to a 16-entry queue read by "*ERR?" ("0,No error" when empty).
 class Rvka5630Model
 {

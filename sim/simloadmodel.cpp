@@ -3,8 +3,6 @@
 #include "rvka5630model.h"
 #include "scpiparser.h"
 
-#include <mutex>
-
 SimLoadModel::SimLoadModel(Rvka5630Model *module) : module(module) {}
 
 void SimLoadModel::setModule(Rvka5630Model *newModule)

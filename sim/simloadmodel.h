@@ -3,6 +3,7 @@
 #include "outputcircuit.h"
 
 #include <QByteArray>
+
 #include <mutex>
 
 class Rvka5630Model;

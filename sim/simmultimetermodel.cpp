@@ -3,8 +3,6 @@
 #include "rvka5630model.h"
 #include "scpiparser.h"
 
-#include <mutex>
-
 #include <cmath>
 
 namespace {

@@ -4,6 +4,7 @@
 #include "simnoise.h"
 
 #include <QByteArray>
+
 #include <mutex>
 
 class Rvka5630Model;
