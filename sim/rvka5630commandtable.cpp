@@ -29,7 +29,7 @@ public:
     {
         ModelReply reply;
         reply.data = data;
-        if (!data.isEmpty() && !endsWithBlock)
+        if (any && !endsWithBlock)
             reply.data += '\n';
         reply.delayMs = delayMs;
         return reply;
@@ -536,7 +536,7 @@ void writeIntermediateBlock(Rvka5630State &m, const ScpiCommand &c, ReplyBuilder
 void copyToFirmware(Rvka5630State &m, const ScpiCommand &c, ReplyBuilder &)
 {
     qint64 length = 0;
-    if (!integerParameter(m, c, 1, FlashMemory::mainSize, &length))
+    if (!integerParameter(m, c, 1, FlashMemory::intermediateSize, &length))
         return;
     m.flash.copyIntermediateToMain(quint32(length));
     m.restart();

@@ -4,6 +4,7 @@
 #include "definiteblock.h"
 #include "rvka5630model.h"
 #include "scpiparser.h"
+#include "simloadmodel.h"
 
 #include <QtTest>
 
@@ -112,9 +113,6 @@ void tst_SimModel::compoundMessages_data()
         << QByteArrayList{"-222,Data out of range", "-104,Data type error",
                           "-109,Missing parameter", "-224,Illegal parameter value",
                           "-224,Illegal parameter value"};
-    QTest::newRow("set-point formats")
-        << QByteArray("VOLT 1.25e+01;:CURR 2.500000\n") << QByteArray("VOLT?;:CURR?\n")
-        << QByteArray("12.500000;2.500000\n") << QByteArrayList();
     QTest::newRow("trigger master")
         << QByteArray("TRIG:CONF:SOUR MASTER,3;ERR 0\n") << QByteArray("TRIG:CONF:SOUR?;ERR?\n")
         << QByteArray("MASTER,3;0\n") << QByteArrayList();
@@ -127,8 +125,6 @@ void tst_SimModel::compoundMessages_data()
     QTest::newRow("trigger line out of range")
         << QByteArray() << QByteArray("TRIG:CONF:SOUR MASTER,13\n") << QByteArray()
         << QByteArrayList{"-222,Data out of range"};
-    QTest::newRow("power mode") << QByteArray("OVPOWER 1\n") << QByteArray("OVPOWER?\n")
-                                << QByteArray("1\n") << QByteArrayList();
 }
 
 void tst_SimModel::compoundMessages()
@@ -217,15 +213,10 @@ void tst_SimModel::outputStates()
 
     Rvka5630Model module;
     module.setImperfections(knownImperfections());
-    ExternalLoad external;
-    external.inputOn = load.contains("INP 1");
-    for (const QByteArray &line : load) {
-        if (line.startsWith("RES "))
-            external.resistanceOhm = line.mid(4).toDouble();
-        if (line.startsWith("CURR "))
-            external.currentLimitA = line.mid(5).toDouble();
-    }
-    module.setExternalLoad(external);
+    SimLoadModel bench(&module);
+    bench.execute("SYST:LOCK ON\n");
+    for (const QByteArray &line : load)
+        bench.execute(line + '\n');
     send(module, setup);
     QCOMPARE(drainErrors(module), QByteArrayList());
     QCOMPARE(send(module, "OUTP? STATE\n"), QByteArray::number(state) + '\n');
