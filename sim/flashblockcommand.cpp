@@ -1,6 +1,6 @@
 #include "flashblockcommand.h"
 
-#include "definiteblock.h"
+#include "simdefiniteblock.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ bool FlashBlockCommand::parse(const QByteArray &argument, FlashBlockCommand *com
     const int length = argument.mid(lengthStart, i - lengthStart).toInt();
     int dataStart = 0;
     int dataLength = 0;
-    if (DefiniteBlock::scan(argument, i + 1, &dataStart, &dataLength) != DefiniteBlock::Scan::Ok)
+    if (SimDefiniteBlock::scan(argument, i + 1, &dataStart, &dataLength) != SimDefiniteBlock::Scan::Ok)
         return false;
     if (dataLength != length || dataStart + dataLength != argument.size())
         return false;

@@ -1,6 +1,6 @@
 #include "rvka5630commandtable.h"
 
-#include "definiteblock.h"
+#include "simdefiniteblock.h"
 #include "flashblockcommand.h"
 #include "rvka5630state.h"
 #include "scpiparser.h"
@@ -394,7 +394,7 @@ void measureTemperature(Rvka5630State &m, const ScpiCommand &c, ReplyBuilder &r)
 void selfTestResults(Rvka5630State &m, const ScpiCommand &c, ReplyBuilder &r)
 {
     if (noParameters(m, c))
-        r.block(DefiniteBlock::encode(m.selfTestRecords));
+        r.block(SimDefiniteBlock::encode(m.selfTestRecords));
 }
 
 template <QByteArray Rvka5630State::*field>
@@ -586,7 +586,7 @@ void readMemory(Rvka5630State &m, const ScpiCommand &c, ReplyBuilder &r)
             surplus = QByteArray(m.memReadSurplus, char(0xFF));
         data += surplus;
     }
-    r.block(DefiniteBlock::encode(data));
+    r.block(SimDefiniteBlock::encode(data));
 }
 
 // --- the table ----------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #include "scpiparser.h"
 
-#include "definiteblock.h"
+#include "simdefiniteblock.h"
 
 #include <cmath>
 
@@ -41,11 +41,11 @@ int argumentEnd(const QByteArray &bytes, int from, int *blockEnd, ScpiCommand::F
         if (c == '#') {
             int start = 0;
             int length = 0;
-            switch (DefiniteBlock::scan(bytes, i, &start, &length)) {
-            case DefiniteBlock::Scan::NotABlock:
+            switch (SimDefiniteBlock::scan(bytes, i, &start, &length)) {
+            case SimDefiniteBlock::Scan::NotABlock:
                 ++i;
                 continue;
-            case DefiniteBlock::Scan::Ok:
+            case SimDefiniteBlock::Scan::Ok:
                 break;
             default:
                 // Where a block's byte count is wrong nothing after it can be trusted to be
@@ -158,7 +158,7 @@ QByteArrayList ScpiCommand::parameters() const
         } else if (c == '#') {
             int dataStart = 0;
             int length = 0;
-            if (DefiniteBlock::scan(argument, i, &dataStart, &length) == DefiniteBlock::Scan::Ok)
+            if (SimDefiniteBlock::scan(argument, i, &dataStart, &length) == SimDefiniteBlock::Scan::Ok)
                 i = dataStart + length;
             else
                 ++i;

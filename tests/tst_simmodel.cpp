@@ -1,7 +1,7 @@
 // The simulated module's command language and state: compound messages, the error queue,
 // output states and protections, calibration storage, debug codes and the self-test.
 
-#include "definiteblock.h"
+#include "simdefiniteblock.h"
 #include "rvka5630model.h"
 #include "scpiparser.h"
 #include "simloadmodel.h"
@@ -146,17 +146,17 @@ void tst_SimModel::blocksAreNotSplit()
 {
     const QByteArray data("a;b\n#1x,\"y;*RST\n");
     const QVector<ScpiCommand> units = ScpiParser::parse("FLASH:TEMP:WRITE2 0x00000010,16," +
-                                                         DefiniteBlock::encode(data) + ";*IDN?");
+                                                         SimDefiniteBlock::encode(data) + ";*IDN?");
     QCOMPARE(units.size(), 2);
     QCOMPARE(units.at(0).path, QByteArrayList({"FLASH", "TEMP", "WRITE2"}));
-    QCOMPARE(units.at(0).argument, "0x00000010,16," + DefiniteBlock::encode(data));
+    QCOMPARE(units.at(0).argument, "0x00000010,16," + SimDefiniteBlock::encode(data));
     QCOMPARE(units.at(0).parameters().size(), 3);
     QCOMPARE(units.at(1).path, QByteArrayList({"*IDN"}));
 
     Rvka5630Model module;
     send(module, "FLASH:TEMP:ERASE 1024\n");
     QCOMPARE(
-        send(module, "FLASH:TEMP:WRITE2 0x00000010,16," + DefiniteBlock::encode(data) + ";:VOLT?"),
+        send(module, "FLASH:TEMP:WRITE2 0x00000010,16," + SimDefiniteBlock::encode(data) + ";:VOLT?"),
         QByteArray("0.000000\n"));
     QCOMPARE(drainErrors(module), QByteArrayList());
     QCOMPARE(module.intermediateArea().mid(16, 16), data);
@@ -348,7 +348,7 @@ void tst_SimModel::storedSelfTestBlock()
     const QByteArray reply = send(module, "MEAS:SELFTEST?\n");
     int start = 0;
     int length = 0;
-    QCOMPARE(DefiniteBlock::scan(reply, 0, &start, &length), DefiniteBlock::Scan::Ok);
+    QCOMPARE(SimDefiniteBlock::scan(reply, 0, &start, &length), SimDefiniteBlock::Scan::Ok);
     QCOMPARE(start + length, reply.size()); // no line feed after the data
     const QByteArrayList records = reply.mid(start).split(';');
     QVERIFY(records.size() > 2);

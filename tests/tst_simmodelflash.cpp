@@ -2,7 +2,7 @@
 // the copy into the running firmware with its restart, the armed faults, and the generated
 // firmware images.
 
-#include "definiteblock.h"
+#include "simdefiniteblock.h"
 #include "flashmemory.h"
 #include "rvka5630model.h"
 #include "simfirmwareimage.h"

@@ -4,7 +4,7 @@
 
 // IEEE 488.2 definite-length arbitrary blocks: "#", one digit d, d decimal digits giving the
 // byte count N, then exactly N bytes.
-class DefiniteBlock
+class SimDefiniteBlock
 {
 public:
     enum class Scan

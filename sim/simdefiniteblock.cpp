@@ -1,12 +1,12 @@
-#include "definiteblock.h"
+#include "simdefiniteblock.h"
 
-QByteArray DefiniteBlock::encode(const QByteArray &data)
+QByteArray SimDefiniteBlock::encode(const QByteArray &data)
 {
     const QByteArray length = QByteArray::number(data.size());
     return '#' + QByteArray::number(length.size()) + length + data;
 }
 
-DefiniteBlock::Scan DefiniteBlock::scan(const QByteArray &bytes, int from, int *dataStart,
+SimDefiniteBlock::Scan SimDefiniteBlock::scan(const QByteArray &bytes, int from, int *dataStart,
                                         int *dataLength)
 {
     if (from + 1 >= bytes.size() || bytes.at(from) != '#')
