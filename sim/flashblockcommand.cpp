@@ -27,7 +27,8 @@ bool FlashBlockCommand::parse(const QByteArray &argument, FlashBlockCommand *com
     const int length = argument.mid(lengthStart, i - lengthStart).toInt();
     int dataStart = 0;
     int dataLength = 0;
-    if (SimDefiniteBlock::scan(argument, i + 1, &dataStart, &dataLength) != SimDefiniteBlock::Scan::Ok)
+    if (SimDefiniteBlock::scan(argument, i + 1, &dataStart, &dataLength) !=
+        SimDefiniteBlock::Scan::Ok)
         return false;
     if (dataLength != length || dataStart + dataLength != argument.size())
         return false;

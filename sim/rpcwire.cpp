@@ -14,44 +14,40 @@ namespace {
 // Largest record a simulated instrument accepts (a whole firmware image fits easily).
 constexpr u_int32_t maxRecordSize = 64u << 20;
 
-bool readExactly(int fd, int stopFd, char *data, size_t size)
+} // namespace
+
+bool RecordReader::next(QByteArray &record)
 {
-    size_t got = 0;
-    while (got < size) {
-        pollfd p[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-        int rc = ::poll(p, stopFd >= 0 ? 2 : 1, -1);
-        if (rc < 0 && errno == EINTR)
-            continue;
-        if (rc < 0 || (stopFd >= 0 && (p[1].revents & POLLIN)))
-            return false;
-        ssize_t n = ::recv(fd, data + got, size - got, 0);
+    record.clear();
+    int position = 0;
+    for (;;) {
+        // Assemble fragments from what has arrived.
+        while (buffered.size() - position >= 4) {
+            u_int32_t mark = 0;
+            std::memcpy(&mark, buffered.constData() + position, 4);
+            mark = ntohl(mark);
+            const u_int32_t length = mark & 0x7fffffffu;
+            if (u_int32_t(record.size()) + length > maxRecordSize)
+                return false;
+            if (u_int32_t(buffered.size() - position - 4) < length)
+                break;
+            record.append(buffered.constData() + position + 4, int(length));
+            position += 4 + int(length);
+            if (mark & 0x80000000u) {
+                buffered.remove(0, position);
+                return true;
+            }
+        }
+        // Keep the fragments taken so far out of the buffer, re-reading them next time.
+        record.clear();
+        char chunk[65536];
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        got += size_t(n);
-    }
-    return true;
-}
-} // namespace
-
-bool readRecord(int fd, int stopFd, QByteArray &record)
-{
-    record.clear();
-    for (;;) {
-        u_int32_t mark = 0;
-        if (!readExactly(fd, stopFd, reinterpret_cast<char *>(&mark), sizeof mark))
-            return false;
-        mark = ntohl(mark);
-        const u_int32_t length = mark & 0x7fffffffu;
-        if (u_int32_t(record.size()) + length > maxRecordSize)
-            return false;
-        const int start = record.size();
-        record.resize(start + int(length));
-        if (length > 0 && !readExactly(fd, stopFd, record.data() + start, length))
-            return false;
-        if (mark & 0x80000000u)
-            return true;
+        buffered.append(chunk, int(n));
+        position = 0;
     }
 }
 

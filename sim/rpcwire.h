@@ -14,9 +14,19 @@ inline xdrproc_t voidProc()
     return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(&xdr_void));
 }
 
-// Reads one whole record (all fragments) from a stream socket. False on end of stream,
-// a broken connection, an oversized record or when stopFd becomes readable.
-bool readRecord(int fd, int stopFd, QByteArray &record);
+// Reads whole records (all fragments) from a stream socket, buffering what arrives so that
+// a small call costs one system call. next() is false on end of stream, a broken connection
+// (shutdown() on the socket ends a blocked read) or an oversized record.
+class RecordReader
+{
+public:
+    explicit RecordReader(int socket) : fd(socket) {}
+    bool next(QByteArray &record);
+
+private:
+    int fd;
+    QByteArray buffered;
+};
 // Sends one record as a single last fragment.
 bool writeRecord(int fd, const QByteArray &body);
 

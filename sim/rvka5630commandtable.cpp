@@ -1,9 +1,9 @@
 #include "rvka5630commandtable.h"
 
-#include "simdefiniteblock.h"
 #include "flashblockcommand.h"
 #include "rvka5630state.h"
 #include "scpiparser.h"
+#include "simdefiniteblock.h"
 
 namespace {
 

@@ -158,7 +158,8 @@ QByteArrayList ScpiCommand::parameters() const
         } else if (c == '#') {
             int dataStart = 0;
             int length = 0;
-            if (SimDefiniteBlock::scan(argument, i, &dataStart, &length) == SimDefiniteBlock::Scan::Ok)
+            if (SimDefiniteBlock::scan(argument, i, &dataStart, &length) ==
+                SimDefiniteBlock::Scan::Ok)
                 i = dataStart + length;
             else
                 ++i;

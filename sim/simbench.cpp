@@ -1,5 +1,6 @@
 #include "simbench.h"
 
+#include "rvka5630device.h"
 #include "vxi11server.h"
 
 SimBench::SimBench() = default;
@@ -27,6 +28,22 @@ SimModule *SimBench::module(const QString &address) const
         if (entry.module->address() == address)
             return entry.module.get();
     return nullptr;
+}
+
+SimModule *SimBench::addRvka5630(const QString &address, QString *error, const QByteArray &identity,
+                                 const QByteArray &placement)
+{
+    auto device = std::make_unique<Rvka5630Device>();
+    device->model().setIdentity(identity);
+    device->model().setPlacement(placement);
+    return addModule(address, std::move(device), error);
+}
+
+Rvka5630Model *SimBench::rvka5630(const QString &address) const
+{
+    SimModule *served = module(address);
+    auto *device = served ? dynamic_cast<Rvka5630Device *>(&served->model()) : nullptr;
+    return device ? &device->model() : nullptr;
 }
 
 void SimBench::stop()

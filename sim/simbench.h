@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class Rvka5630Model;
 class Vxi11Server;
 
 // The simulated LAN of a test or of the demo: simulated instruments, each behind its own
@@ -26,6 +27,13 @@ public:
     SimModule *addModule(const QString &address, std::unique_ptr<SimDeviceModel> model,
                          QString *error = nullptr);
     SimModule *module(const QString &address) const;
+
+    // A simulated RVKA5630 module at address, with its identity and placement reply.
+    SimModule *addRvka5630(const QString &address, QString *error = nullptr,
+                           const QByteArray &identity = "Korvalis,RVKA5630,0042,1.3",
+                           const QByteArray &placement = "1;7;0");
+    // The RVKA5630 model served at address (null if there is none).
+    Rvka5630Model *rvka5630(const QString &address) const;
     void stop();
 
     static QString resourceName(const QString &address);

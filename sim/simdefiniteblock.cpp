@@ -7,7 +7,7 @@ QByteArray SimDefiniteBlock::encode(const QByteArray &data)
 }
 
 SimDefiniteBlock::Scan SimDefiniteBlock::scan(const QByteArray &bytes, int from, int *dataStart,
-                                        int *dataLength)
+                                              int *dataLength)
 {
     if (from + 1 >= bytes.size() || bytes.at(from) != '#')
         return Scan::NotABlock;

@@ -1,24 +1,23 @@
 #include "simtranscript.h"
 
-#include <QDeadlineTimer>
-#include <QMutexLocker>
+#include <chrono>
 
 void SimTranscript::append(const QByteArray &message)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     received.append(message);
-    grown.wakeAll();
+    grown.notify_all();
 }
 
 QVector<QByteArray> SimTranscript::messages() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     return received;
 }
 
 void SimTranscript::clear()
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     received.clear();
 }
 
@@ -45,7 +44,7 @@ bool SimTranscript::waitFor(const std::function<bool(const QByteArray &)> &predi
                             int timeoutMs) const
 {
     QDeadlineTimer deadline(timeoutMs);
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     int checked = 0;
     for (;;) {
         for (; checked < received.size(); ++checked)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 #include <QVector>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 // Everything one simulated instrument received, message by message, in arrival order.
 // Tests assert on it; it is safe to read while the instrument's server threads append.
@@ -24,7 +24,7 @@ public:
     bool waitFor(const std::function<bool(const QByteArray &)> &predicate, int timeoutMs) const;
 
 private:
-    mutable QMutex lock;
-    mutable QWaitCondition grown;
+    mutable std::mutex lock;
+    mutable std::condition_variable grown;
     QVector<QByteArray> received;
 };

@@ -198,7 +198,8 @@ void Vxi11Server::serveConnection(Connection *connection)
 {
     const long connectionId = nextConnectionId++;
     QByteArray request;
-    while (RpcWire::readRecord(connection->fd, stopFd, request)) {
+    RpcWire::RecordReader reader(connection->fd);
+    while (reader.next(request)) {
         QByteArray reply;
         Outcome outcome = dispatch(request, connection->fd, reply, connectionId);
         if (outcome == Outcome::Close)

@@ -8,7 +8,6 @@
 // Options after an --address apply to that module: --idn sets its "*IDN?" reply, --place its
 // placement reply (PLACEID;ADDRID;SWITCHID), --silent makes it accept links but never answer.
 // "ready" is printed on a line of its own once every module listens.
-#include "scriptedmodel.h"
 #include "simbench.h"
 
 #include <csignal>
@@ -73,10 +72,8 @@ int main(int argc, char **argv)
 
     SimBench bench;
     for (const ModuleOptions &options : modules) {
-        auto model = std::make_unique<ScriptedModel>(options.idn);
-        model->setReply("CONF:PLACEID?;ADDRID?;SWITCHID?", options.place + '\n');
         QString error;
-        SimModule *module = bench.addModule(options.address, std::move(model), &error);
+        SimModule *module = bench.addRvka5630(options.address, &error, options.idn, options.place);
         if (!module) {
             std::fprintf(stderr, "rvka5630-sim: %s\n", error.toLocal8Bit().constData());
             return 1;

@@ -18,6 +18,18 @@ SimModule *SimLan::add(const QString &address, std::unique_ptr<SimDeviceModel> m
     return module;
 }
 
+SimModule *SimLan::addRvka5630(const QString &address, const QByteArray &identity,
+                               const QByteArray &placement)
+{
+    QString error;
+    SimModule *module = simBench.addRvka5630(address, &error, identity, placement);
+    if (!module)
+        qWarning("simulated module at %s: %s", qPrintable(address), qPrintable(error));
+    else
+        addresses << address;
+    return module;
+}
+
 SimModule *SimLan::addScripted(const QString &address, ScriptedModel **model,
                                const QByteArray &identity)
 {

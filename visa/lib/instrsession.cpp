@@ -194,10 +194,28 @@ ViStatus InstrSession::query(const char *writeFormat, const char *readFormat, va
     std::lock_guard<std::mutex> guard(io);
     if (closed)
         return VI_ERROR_INV_OBJECT;
-    ViStatus status = printLocked(writeFormat, args);
+    std::string message;
+    ViStatus status = formatMessage(writeFormat, args, message);
     if (status != VI_SUCCESS)
         return status;
-    return scanLocked(readFormat, args);
+    discardResponse();
+    std::string first;
+    int reason = 0;
+    status = link.writeThenRead(reinterpret_cast<const unsigned char *>(message.data()),
+                                message.size(), sendEnd, responseChunk, ioTimeout(timeoutMs),
+                                termCharEnabled, char(termChar), first, reason);
+    if (status != VI_SUCCESS)
+        return status;
+    // The scan starts on the response that came with the query.
+    response = first;
+    responsePos = 0;
+    responseComplete = (reason & (Vxi11Link::End | Vxi11Link::TermChar)) != 0;
+    responseError = VI_SUCCESS;
+    ResponseSource source(*this);
+    status = scanMessage(source, readFormat, args);
+    if (status != VI_SUCCESS)
+        discardResponse();
+    return status;
 }
 
 ViStatus InstrSession::setAttribute(ViAttr attribute, ViAttrState value)

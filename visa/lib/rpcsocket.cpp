@@ -170,14 +170,12 @@ bool RpcSocket::receiveRecord(std::string &record, long long timeoutMs, clnt_sta
     }
 }
 
-clnt_stat RpcSocket::call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
-                          xdrproc_t decodeResult, void *result, long long timeoutMs)
+clnt_stat RpcSocket::send(unsigned long procedure, xdrproc_t encodeArgs, void *args,
+                          long long timeoutMs, u_int32_t &xid)
 {
     if (fd.load() < 0)
         return RPC_CANTSEND;
-    Deadline deadline(timeoutMs);
-    const u_int32_t xid = nextXid++;
-
+    xid = nextXid++;
     rpc_msg request{};
     request.rm_xid = xid;
     request.rm_direction = CALL;
@@ -195,51 +193,79 @@ clnt_stat RpcSocket::call(unsigned long procedure, xdrproc_t encodeArgs, void *a
     xdr_destroy(&encoder);
     if (!encoded)
         return RPC_CANTENCODEARGS;
-    if (!sendRecord(body, deadline.remainingMs()))
+    if (!sendRecord(body, timeoutMs))
         return RPC_CANTSEND;
+    outstanding.insert(xid);
+    return RPC_SUCCESS;
+}
 
-    for (;;) {
-        std::string record;
-        clnt_stat failure = RPC_SUCCESS;
-        if (!receiveRecord(record, deadline.remainingMs(), failure))
-            return failure;
-        XDR decoder;
-        xdrmem_create(&decoder, &record[0], u_int(record.size()), XDR_DECODE);
-        rpc_msg reply{};
-        reply.acpted_rply.ar_verf = _null_auth;
-        reply.acpted_rply.ar_results.where = nullptr;
-        reply.acpted_rply.ar_results.proc =
-            reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(&xdr_void));
-        // First only the header: a late reply to an earlier call is skipped unread.
-        u_int32_t replyXid = 0;
-        const bool header = xdr_u_int32_t(&decoder, &replyXid);
-        xdr_destroy(&decoder);
-        if (!header || replyXid != xid)
-            continue;
-        xdrmem_create(&decoder, &record[0], u_int(record.size()), XDR_DECODE);
-        reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(result);
-        reply.acpted_rply.ar_results.proc = decodeResult;
-        const bool decoded = xdr_replymsg(&decoder, &reply);
-        xdr_destroy(&decoder);
-        if (!decoded)
-            return RPC_CANTDECODERES;
-        if (reply.rm_reply.rp_stat != MSG_ACCEPTED)
-            return RPC_AUTHERROR;
-        switch (reply.acpted_rply.ar_stat) {
-        case SUCCESS:
-            return RPC_SUCCESS;
-        case PROG_UNAVAIL:
-            return RPC_PROGUNAVAIL;
-        case PROG_MISMATCH:
-            return RPC_PROGVERSMISMATCH;
-        case PROC_UNAVAIL:
-            return RPC_PROCUNAVAIL;
-        case GARBAGE_ARGS:
-            return RPC_CANTDECODEARGS;
-        default:
-            return RPC_SYSTEMERROR;
+clnt_stat RpcSocket::receive(u_int32_t xid, xdrproc_t decodeResult, void *result,
+                             long long timeoutMs)
+{
+    Deadline deadline(timeoutMs);
+    std::string record;
+    auto early = earlyReplies.find(xid);
+    if (early != earlyReplies.end()) {
+        record.swap(early->second);
+        earlyReplies.erase(early);
+    } else {
+        for (;;) {
+            clnt_stat failure = RPC_SUCCESS;
+            if (!receiveRecord(record, deadline.remainingMs(), failure)) {
+                // Given up: a late reply to this call will be recognised and dropped.
+                outstanding.erase(xid);
+                return failure;
+            }
+            u_int32_t replyXid = 0;
+            XDR peek;
+            xdrmem_create(&peek, &record[0], u_int(record.size()), XDR_DECODE);
+            const bool header = xdr_u_int32_t(&peek, &replyXid);
+            xdr_destroy(&peek);
+            if (header && replyXid == xid)
+                break;
+            if (header && outstanding.count(replyXid))
+                earlyReplies[replyXid].swap(record);
         }
     }
+    outstanding.erase(xid);
+
+    rpc_msg reply{};
+    reply.acpted_rply.ar_verf = _null_auth;
+    reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(result);
+    reply.acpted_rply.ar_results.proc = decodeResult;
+    XDR decoder;
+    xdrmem_create(&decoder, &record[0], u_int(record.size()), XDR_DECODE);
+    const bool decoded = xdr_replymsg(&decoder, &reply);
+    xdr_destroy(&decoder);
+    if (!decoded)
+        return RPC_CANTDECODERES;
+    if (reply.rm_reply.rp_stat != MSG_ACCEPTED)
+        return RPC_AUTHERROR;
+    switch (reply.acpted_rply.ar_stat) {
+    case SUCCESS:
+        return RPC_SUCCESS;
+    case PROG_UNAVAIL:
+        return RPC_PROGUNAVAIL;
+    case PROG_MISMATCH:
+        return RPC_PROGVERSMISMATCH;
+    case PROC_UNAVAIL:
+        return RPC_PROCUNAVAIL;
+    case GARBAGE_ARGS:
+        return RPC_CANTDECODEARGS;
+    default:
+        return RPC_SYSTEMERROR;
+    }
+}
+
+clnt_stat RpcSocket::call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
+                          xdrproc_t decodeResult, void *result, long long timeoutMs)
+{
+    Deadline deadline(timeoutMs);
+    u_int32_t xid = 0;
+    clnt_stat status = send(procedure, encodeArgs, args, timeoutMs, xid);
+    if (status != RPC_SUCCESS)
+        return status;
+    return receive(xid, decodeResult, result, deadline.remainingMs());
 }
 
 void RpcSocket::interrupt()
@@ -263,6 +289,8 @@ void RpcSocket::close()
     if (current >= 0)
         ::close(current);
     received.clear();
+    outstanding.clear();
+    earlyReplies.clear();
 }
 
 } // namespace vdvisa

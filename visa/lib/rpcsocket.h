@@ -4,6 +4,8 @@
 #include <rpc/rpc.h>
 
 #include <atomic>
+#include <map>
+#include <set>
 #include <string>
 
 namespace vdvisa {
@@ -26,6 +28,11 @@ public:
                  long long timeoutMs, bool noDelay = true);
     clnt_stat call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
                    xdrproc_t decodeResult, void *result, long long timeoutMs);
+    // The two halves of a call, so that a second call can be sent before the first reply
+    // has come back (the server answers the calls of one connection in order).
+    clnt_stat send(unsigned long procedure, xdrproc_t encodeArgs, void *args, long long timeoutMs,
+                   u_int32_t &xid);
+    clnt_stat receive(u_int32_t xid, xdrproc_t decodeResult, void *result, long long timeoutMs);
     // Breaks a call in progress on another thread (the socket stops delivering data).
     void interrupt();
     void setNoDelay(bool on);
@@ -43,7 +50,9 @@ private:
     unsigned long program = 0;
     unsigned long version = 0;
     u_int32_t nextXid = 0;
-    std::string received; // bytes of records not yet consumed
+    std::string received;                          // bytes of records not yet consumed
+    std::set<u_int32_t> outstanding;               // calls sent whose reply is still wanted
+    std::map<u_int32_t, std::string> earlyReplies; // replies that came before their turn
 };
 
 timeval toTimeval(long long ms);

@@ -1,7 +1,6 @@
 #include "vxi11link.h"
 
 #include "deadline.h"
-#include "vxi11.h"
 
 #include <arpa/inet.h>
 #include <rpc/pmap_prot.h>
@@ -137,6 +136,46 @@ ViStatus Vxi11Link::fromDeviceError(long error)
     }
 }
 
+void Vxi11Link::fillWrite(Device_WriteParms &parms, const unsigned char *data, size_t size,
+                          bool last, long long ioTimeoutMs) const
+{
+    parms = Device_WriteParms{};
+    parms.lid = linkId;
+    parms.io_timeout = deviceTimeout(ioTimeoutMs);
+    parms.lock_timeout = 0;
+    parms.flags = last ? flagEnd : 0;
+    parms.data.data_len = u_int(size);
+    parms.data.data_val = reinterpret_cast<char *>(const_cast<unsigned char *>(data));
+}
+
+void Vxi11Link::fillRead(Device_ReadParms &parms, size_t requestSize, long long ioTimeoutMs,
+                         bool termCharEnabled, char termChar) const
+{
+    parms = Device_ReadParms{};
+    parms.lid = linkId;
+    parms.requestSize = (unsigned long)std::min<size_t>(requestSize, 0x7fffffff);
+    parms.io_timeout = deviceTimeout(ioTimeoutMs);
+    parms.lock_timeout = 0;
+    parms.flags = termCharEnabled ? flagTermCharSet : 0;
+    parms.termChar = termChar;
+}
+
+ViStatus Vxi11Link::takeRead(ViStatus status, Device_ReadResp &response, size_t requestSize,
+                             std::string &data, int &reason)
+{
+    data.clear();
+    reason = 0;
+    if (status == VI_SUCCESS) {
+        if (response.data.data_val && response.data.data_len > 0)
+            data.assign(response.data.data_val,
+                        std::min<size_t>(response.data.data_len, requestSize));
+        reason = int(response.reason);
+        status = fromDeviceError(response.error);
+    }
+    xdr_free(xdrproc_t(xdr_Device_ReadResp), reinterpret_cast<char *>(&response));
+    return status;
+}
+
 ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end, long long ioTimeoutMs,
                           size_t &written)
 {
@@ -146,13 +185,8 @@ ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end, long
     do {
         size_t chunk = std::min<size_t>(size - written, maxRecvSize);
         bool last = written + chunk == size;
-        Device_WriteParms parms{};
-        parms.lid = linkId;
-        parms.io_timeout = deviceTimeout(ioTimeoutMs);
-        parms.lock_timeout = 0;
-        parms.flags = (last && end) ? flagEnd : 0;
-        parms.data.data_len = u_int(chunk);
-        parms.data.data_val = reinterpret_cast<char *>(const_cast<unsigned char *>(data + written));
+        Device_WriteParms parms;
+        fillWrite(parms, data + written, chunk, last && end, ioTimeoutMs);
         Device_WriteResp response{};
         ViStatus status =
             fromRpc(core.call(device_write, xdrproc_t(xdr_Device_WriteParms), &parms,
@@ -175,26 +209,60 @@ ViStatus Vxi11Link::read(size_t requestSize, long long ioTimeoutMs, bool termCha
     reason = 0;
     if (!linked || broken)
         return VI_ERROR_CONN_LOST;
-    Device_ReadParms parms{};
-    parms.lid = linkId;
-    parms.requestSize = (unsigned long)std::min<size_t>(requestSize, 0x7fffffff);
-    parms.io_timeout = deviceTimeout(ioTimeoutMs);
-    parms.lock_timeout = 0;
-    parms.flags = termCharEnabled ? flagTermCharSet : 0;
-    parms.termChar = termChar;
+    Device_ReadParms parms;
+    fillRead(parms, requestSize, ioTimeoutMs, termCharEnabled, termChar);
     Device_ReadResp response{};
     ViStatus status =
         fromRpc(core.call(device_read, xdrproc_t(xdr_Device_ReadParms), &parms,
                           xdrproc_t(xdr_Device_ReadResp), &response, rpcTimeout(ioTimeoutMs)));
-    if (status == VI_SUCCESS) {
-        if (response.data.data_val && response.data.data_len > 0)
-            data.assign(response.data.data_val,
-                        std::min<size_t>(response.data.data_len, requestSize));
-        reason = int(response.reason);
-        status = fromDeviceError(response.error);
+    return takeRead(status, response, requestSize, data, reason);
+}
+
+ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool end,
+                                  size_t requestSize, long long ioTimeoutMs, bool termCharEnabled,
+                                  char termChar, std::string &response, int &reason)
+{
+    response.clear();
+    reason = 0;
+    if (!linked || broken)
+        return VI_ERROR_CONN_LOST;
+    if (size > maxRecvSize || size == 0 || !end) {
+        size_t written = 0;
+        ViStatus status = write(data, size, end, ioTimeoutMs, written);
+        return status != VI_SUCCESS
+                   ? status
+                   : read(requestSize, ioTimeoutMs, termCharEnabled, termChar, response, reason);
     }
-    xdr_free(xdrproc_t(xdr_Device_ReadResp), reinterpret_cast<char *>(&response));
-    return status;
+    const long long timeout = rpcTimeout(ioTimeoutMs);
+    Device_WriteParms writeParms;
+    fillWrite(writeParms, data, size, true, ioTimeoutMs);
+    Device_ReadParms readParms;
+    fillRead(readParms, requestSize, ioTimeoutMs, termCharEnabled, termChar);
+    u_int32_t writeXid = 0, readXid = 0;
+    ViStatus status = fromRpc(
+        core.send(device_write, xdrproc_t(xdr_Device_WriteParms), &writeParms, timeout, writeXid));
+    if (status != VI_SUCCESS)
+        return status;
+    status = fromRpc(
+        core.send(device_read, xdrproc_t(xdr_Device_ReadParms), &readParms, timeout, readXid));
+    if (status != VI_SUCCESS)
+        return status;
+    Device_WriteResp written{};
+    ViStatus writeStatus =
+        fromRpc(core.receive(writeXid, xdrproc_t(xdr_Device_WriteResp), &written, timeout));
+    if (writeStatus == VI_SUCCESS && written.error != 0)
+        writeStatus = fromDeviceError(written.error);
+    else if (writeStatus == VI_SUCCESS && written.size != size)
+        writeStatus = VI_ERROR_IO;
+    Device_ReadResp read{};
+    ViStatus readStatus =
+        fromRpc(core.receive(readXid, xdrproc_t(xdr_Device_ReadResp), &read, timeout));
+    readStatus = takeRead(readStatus, read, requestSize, response, reason);
+    if (writeStatus != VI_SUCCESS) {
+        response.clear();
+        return writeStatus;
+    }
+    return readStatus;
 }
 
 ViStatus Vxi11Link::clear(long long ioTimeoutMs)

@@ -2,6 +2,7 @@
 
 #include "rpcsocket.h"
 #include "visa.h"
+#include "vxi11.h"
 
 #include <atomic>
 #include <string>
@@ -28,6 +29,12 @@ public:
     ViStatus read(size_t requestSize, long long ioTimeoutMs, bool termCharEnabled, char termChar,
                   std::string &data, int &reason);
     ViStatus clear(long long ioTimeoutMs);
+    // A query: the message and the first read of its response go out back to back, so a
+    // query costs one network round trip instead of two. A message longer than one write
+    // chunk falls back to write, then read.
+    ViStatus writeThenRead(const unsigned char *data, size_t size, bool end, size_t requestSize,
+                           long long ioTimeoutMs, bool termCharEnabled, char termChar,
+                           std::string &response, int &reason);
     void interrupt() { core.interrupt(); }
     void setNoDelay(bool on) { core.setNoDelay(on); }
     void close();
@@ -38,6 +45,12 @@ public:
     static bool corePort(const sockaddr_in &host, long long timeoutMs, unsigned short &port);
 
 private:
+    void fillWrite(Device_WriteParms &parms, const unsigned char *data, size_t size, bool last,
+                   long long ioTimeoutMs) const;
+    void fillRead(Device_ReadParms &parms, size_t requestSize, long long ioTimeoutMs,
+                  bool termCharEnabled, char termChar) const;
+    ViStatus takeRead(ViStatus status, Device_ReadResp &response, size_t requestSize,
+                      std::string &data, int &reason);
     ViStatus fromRpc(clnt_stat status);
     static ViStatus fromDeviceError(long error);
 
