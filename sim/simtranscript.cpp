@@ -43,14 +43,15 @@ bool SimTranscript::contains(const QByteArray &message) const
 bool SimTranscript::waitFor(const std::function<bool(const QByteArray &)> &predicate,
                             int timeoutMs) const
 {
-    QDeadlineTimer deadline(timeoutMs);
-    std::lock_guard<std::mutex> guard(lock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::unique_lock<std::mutex> guard(lock);
     int checked = 0;
     for (;;) {
         for (; checked < received.size(); ++checked)
             if (predicate(received.at(checked)))
                 return true;
-        if (!grown.wait(&lock, deadline))
+        if (grown.wait_until(guard, deadline) == std::cv_status::timeout &&
+            checked == received.size())
             return false;
     }
 }
