@@ -34,6 +34,8 @@ public:
                            const QByteArray &placement = "1;7;0");
     // The RVKA5630 model served at address (null if there is none).
     Rvka5630Model *rvka5630(const QString &address) const;
+    // VXI-11 links open to the instrument at address: one per open session.
+    int openLinks(const QString &address) const;
     void stop();
 
     static QString resourceName(const QString &address);
