@@ -47,6 +47,8 @@ Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
     gettableDataUpdate();
     selfTestStatusCheck();
     gettableDataUpdate();
+    // The form enables the output button; until the first poll it follows the same rule.
+    updateOutputAvailability();
 
     debugPanel = new Rvka5630Debug(session, this, nullptr);
     connect(debugPanel, &Rvka5630Debug::debugDisconnectDevice, this,
@@ -221,7 +223,12 @@ void Rvka5630panel::updateOutputButtons(int stateCode)
         if (ui->clearFaultsButton->isEnabledTo(this) != fault)
             ui->clearFaultsButton->setEnabled(fault);
     }
-    // The output stays locked until the self-test status allows it and no fault is pending.
+    updateOutputAvailability();
+}
+
+// The output stays locked until the self-test status allows it and no fault is pending.
+void Rvka5630panel::updateOutputAvailability()
+{
     const bool outputFree = outputAllowed && !ui->clearFaultsButton->isEnabledTo(this);
     if (ui->outpButton->isEnabledTo(this) != outputFree)
         ui->outpButton->setEnabled(outputFree);

@@ -61,6 +61,7 @@ private:
     void selfTestStatusCheck();
 
     void updateOutputButtons(int stateCode);
+    void updateOutputAvailability();
     void sendPowerMode(int mode);
     void refuseTriggerConfiguration(const QString &reason);
     void stopPolling();

@@ -215,14 +215,19 @@ void tst_PanelConstruction::emptyVxipnppathLooksInTheWorkingDirectory()
 void tst_PanelConstruction::sessionThatDoesNotOpen_data()
 {
     QTest::addColumn<bool>("served");
-    QTest::newRow("nothing at the address") << false;
-    QTest::newRow("module refuses the link") << true;
+    QTest::addColumn<int>("warning"); // viOpen opens, but completes with this status
+    QTest::newRow("nothing at the address") << false << 0;
+    QTest::newRow("module refuses the link") << true << 0;
+    QTest::newRow("opened with a warning") << true << int(VI_WARN_UNKNOWN_STATUS);
 }
 
 void tst_PanelConstruction::sessionThatDoesNotOpen()
 {
     QFETCH(bool, served);
-    if (served)
+    QFETCH(int, warning);
+    if (warning)
+        vdvisaInjectStatus("viOpen", 1, warning);
+    else if (served)
         rig->module->setRefuseLinks(true);
 
     DialogAnswerer answers;
@@ -238,6 +243,10 @@ void tst_PanelConstruction::sessionThatDoesNotOpen()
     QVERIFY(!panel->findChild<QTimer *>("pollTimer"));
     QVERIFY(!debugWindow());
     QCOMPARE(rig->module->transcript().messages().size(), 0);
+    // A session that did open in spite of the status is closed with the panel.
+    QCOMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), warning ? 1 : 0);
+    rig->close();
+    QTRY_COMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), 0);
 }
 
 void tst_PanelConstruction::limitsAndFormAfterConstruction()
@@ -277,6 +286,8 @@ void tst_PanelConstruction::limitsAndFormAfterConstruction()
     QVERIFY(!group->isChecked());
     QCOMPARE(group->maximumHeight(), QFontMetrics(group->font()).height());
     QVERIFY(!rig->widget<QPushButton>("setupTriggersButton")->isEnabled());
+    // Locked from the start while the self-test status has not allowed it.
+    QVERIFY(!rig->widget<QPushButton>("outpButton")->isEnabled());
 
     auto *timer = panel->findChild<QTimer *>("pollTimer");
     QVERIFY(timer);

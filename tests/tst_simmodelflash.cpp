@@ -2,9 +2,9 @@
 // the copy into the running firmware with its restart, the armed faults, and the generated
 // firmware images.
 
-#include "simdefiniteblock.h"
 #include "flashmemory.h"
 #include "rvka5630model.h"
+#include "simdefiniteblock.h"
 #include "simfirmwareimage.h"
 
 #include <QtEndian>
