@@ -53,7 +53,9 @@ QByteArray ReportSkeleton::bytes(const QDate &date) const
 bool ReportSkeleton::save(const QString &path, const QDate &date) const
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write (a full disk, a size limit) shows in write()'s count;
+    // through the buffer it would be lost silently at commit.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray data = bytes(date);
     if (file.write(data) != data.size()) {
