@@ -1,25 +1,25 @@
 #include "firmwarelog.h"
 
 #include <QList>
-#include <QMutexLocker>
 
 void FirmwareLog::append(const QByteArray &message)
 {
-    QMutexLocker locker(&lock);
-    text += message;
-    text += separator;
+    std::lock_guard<std::mutex> guard(lock);
+    text.append(message.constData(), message.size());
+    text.append(separator);
 }
 
 void FirmwareLog::clear()
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     text.clear();
 }
 
 QByteArray FirmwareLog::snapshot() const
 {
-    QMutexLocker locker(&lock);
-    return text;
+    std::lock_guard<std::mutex> guard(lock);
+    // A deep copy: the copy's owner never shares a buffer with the appending thread.
+    return QByteArray(text.constData(), text.size());
 }
 
 QByteArray FirmwareLog::latestMessage() const

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 
 // The progress messages of a firmware update as one UTF-8 byte string: every message is
 // followed by the separator "@", so the log always ends with one. The update thread appends
@@ -21,6 +21,6 @@ public:
     static QByteArray latestMessageOf(const QByteArray &log);
 
 private:
-    mutable QMutex lock;
+    mutable std::mutex lock;
     QByteArray text;
 };
