@@ -18,7 +18,7 @@
 
 namespace {
 
-// Block transfers and their read-back take longer than the library's default time-out allows.
+// Set before every block write and left in force on the session afterwards.
 constexpr ViUInt32 blockWriteTimeoutMs = 2000;
 constexpr int eraseWaitMs = 3000;
 constexpr int restartWaitMs = 5000;
