@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
 
@@ -29,7 +28,7 @@ TimeFacility::TimeFacility()
 
 void TimeFacility::record(Kind kind, int ms)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     if (log.size() < maxLoggedRequests)
         log.append({kind, ms});
 }
@@ -72,13 +71,13 @@ int TimeFacility::timeout(int ms)
 
 int TimeFacility::toReal(int ms) const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     return int(std::ceil(ms / factor));
 }
 
 qint64 TimeFacility::elapsedMs() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     return programBase + qint64((monotonic.elapsed() - realBase) * factor);
 }
 
@@ -87,7 +86,7 @@ QDateTime TimeFacility::currentDateTime() const
     QDateTime base;
     qint64 since = 0;
     {
-        QMutexLocker locker(&lock);
+        std::lock_guard<std::mutex> guard(lock);
         base = wallBase;
         since = wallProgramBase;
     }
@@ -98,7 +97,7 @@ QDateTime TimeFacility::currentDateTime() const
 
 void TimeFacility::setSpeedup(double newFactor)
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     const qint64 realNow = monotonic.elapsed();
     programBase += qint64((realNow - realBase) * factor);
     realBase = realNow;
@@ -107,27 +106,27 @@ void TimeFacility::setSpeedup(double newFactor)
 
 double TimeFacility::speedup() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     return factor;
 }
 
 void TimeFacility::setWallClock(const QDateTime &now)
 {
     const qint64 programNow = elapsedMs();
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     wallBase = now;
     wallProgramBase = programNow;
 }
 
 void TimeFacility::resetWallClock()
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     wallBase = QDateTime();
 }
 
 QVector<TimeFacility::Request> TimeFacility::requests() const
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     return log;
 }
 
@@ -142,6 +141,6 @@ QVector<int> TimeFacility::requested(Kind kind) const
 
 void TimeFacility::clearRequests()
 {
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::mutex> guard(lock);
     log.clear();
 }

@@ -2,8 +2,9 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QVector>
+
+#include <mutex>
 
 // The single clock behind every wait the program owns: pauses that keep the GUI alive,
 // worker sleeps and the time-outs of blocking serial waits. Production runs at speed-up 1
@@ -56,7 +57,7 @@ private:
     void record(Kind kind, int ms);
 
     QElapsedTimer monotonic;
-    mutable QMutex lock;
+    mutable std::mutex lock;
     double factor = 1.0;
     qint64 programBase = 0; // program time at the last speed-up change
     qint64 realBase = 0;    // real time at the last speed-up change

@@ -15,7 +15,8 @@ bool FlashMemory::eraseIntermediate(quint32 length)
 {
     if (length > intermediateSize)
         return false;
-    memory.replace(int(mainSize), int(length), QByteArray(int(length), char(0xFF)));
+    const quint32 sectors = (length + sectorSize - 1) / sectorSize * sectorSize;
+    memory.replace(int(mainSize), int(sectors), QByteArray(int(sectors), char(0xFF)));
     return true;
 }
 

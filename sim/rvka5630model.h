@@ -44,8 +44,9 @@ class Rvka5630State;
 //   13.75 A full scale), "CODE:FBVDROP?" the 12-bit voltage feedback (90 V), "CODE:FBVNS?" the
 //   12-bit unstabilised bus (output + 6 V, 120 V full scale; 0 with the output off). Status
 //   pins: OVVOUT (fault OV), CVCTR (CV), CCCTR (CC), TTFOVC (fault CP PLUS), OCP (fault OC).
-// - Flash: "FLASH:TEMP:ERASE n", "FLASH:TEMP:WRITE2 0x<offset>,<len>,#<block>" (strict; any
-//   malformed header or byte count writes nothing and queues -161), "MEMREAD? 0x<a>,0x<len>"
+// - Flash: "FLASH:TEMP:ERASE n" (whole 128 KiB sectors of the intermediate area),
+//   "FLASH:TEMP:WRITE2 0x<offset>,<len>,#<block>" (strict; any malformed header or byte
+//   count writes nothing and queues -161), "MEMREAD? 0x<a>,0x<len>"
 //   (a definite-length block, no line feed; out of range: -222 and no reply),
 //   "FLASH:TEMP:FIRMWARE n" and "FLASH:REWRITE2 0x08000000,<len>,#<block>" (then restart).
 // - Errors go to a 16-entry queue read by "*ERR?" ("0,No error" when empty).

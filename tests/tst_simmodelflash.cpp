@@ -250,6 +250,17 @@ void tst_SimModelFlash::programmingWithoutErase()
     module.execute("FLASH:TEMP:WRITE2 0x00000000,2,#12\xF0\x0F");
     module.execute("FLASH:TEMP:WRITE2 0x00000000,2,#12\x3C\x3C");
     QCOMPARE(module.intermediateArea().left(3), QByteArray("\x30\x0C\xFF"));
+
+    // The erase works on whole sectors: a short erase clears the rest of the first sector
+    // (where the last block of an image runs past the erased length) and nothing beyond it.
+    const QByteArray block = pattern(4096, 4);
+    for (quint32 offset : {0x1000u, FlashMemory::sectorSize})
+        module.execute("FLASH:TEMP:WRITE2 " + hexAddress(offset) + ",4096,#44096" + block);
+    module.execute("FLASH:TEMP:ERASE 3072\n");
+    const QByteArray area = module.intermediateArea();
+    QCOMPARE(area.left(int(FlashMemory::sectorSize)),
+             QByteArray(int(FlashMemory::sectorSize), char(0xFF)));
+    QCOMPARE(area.mid(int(FlashMemory::sectorSize), 4096), block);
 }
 
 void tst_SimModelFlash::generatedImages_data()

@@ -1,0 +1,97 @@
+#include "instrumentprobe.h"
+
+#include "commandchain.h"
+
+#include <QStringList>
+
+namespace {
+const char *const lanInstruments = "TCPIP?*INSTR";
+// An instrument that does not accept a link within this time is left out.
+constexpr ViUInt32 openTimeoutMs = 1000;
+// The discovery queries carry no line feed: the modules take the VXI-11 END as the end of
+// the message.
+const char *const identityQuery = "*IDN?";
+const QString marker = QStringLiteral("%s");
+
+// A probe session is closed whatever the instrument did.
+class ProbeSession
+{
+public:
+    ProbeSession(ViSession resourceManager, const char *descriptor)
+    {
+        status = viOpen(resourceManager, descriptor, VI_NULL, openTimeoutMs, &vi);
+    }
+    ~ProbeSession()
+    {
+        if (vi != VI_NULL)
+            viClose(vi);
+    }
+    ProbeSession(const ProbeSession &) = delete;
+    ProbeSession &operator=(const ProbeSession &) = delete;
+
+    bool isOpen() const { return status == VI_SUCCESS; }
+    ViSession session() const { return vi; }
+
+private:
+    ViSession vi = VI_NULL;
+    ViStatus status = VI_SUCCESS;
+};
+} // namespace
+
+QVector<modRow> InstrumentProbe::run(ViSession resourceManager,
+                                     std::shared_ptr<FindListHandle> findList, QString modelFilter,
+                                     QString placeQuery, QString placeFormat)
+{
+    QVector<modRow> rows;
+    ViChar descriptor[VI_FIND_BUFLEN] = {};
+    if (findList->find(resourceManager, lanInstruments, descriptor) != VI_SUCCESS)
+        return rows;
+    const QByteArray query = placeQuery.toUtf8();
+    do {
+        modRow row;
+        if (probe(resourceManager, descriptor, modelFilter, query, placeFormat, row))
+            rows.append(row);
+    } while (findList->next(descriptor) == VI_SUCCESS);
+    return rows;
+}
+
+bool InstrumentProbe::probe(ViSession resourceManager, const char *descriptor,
+                            const QString &modelFilter, const QByteArray &placeQuery,
+                            const QString &placeFormat, modRow &row)
+{
+    ProbeSession probeSession(resourceManager, descriptor);
+    if (!probeSession.isOpen())
+        return false;
+    char identity[256];
+    CommandChain identify(probeSession.session());
+    identify.queryToken(identityQuery, identity);
+    if (!identify.ok())
+        return false;
+    const QString idn = QString::fromUtf8(identity);
+    if (!idn.contains(modelFilter))
+        return false;
+    char placement[256];
+    CommandChain place(probeSession.session());
+    place.queryToken(placeQuery.constData(), placement);
+    if (!place.ok())
+        return false;
+    row.address = QString::fromUtf8(descriptor);
+    row.idn = idn;
+    row.info = placementInfo(placeFormat, QString::fromUtf8(placement));
+    return true;
+}
+
+QString InstrumentProbe::placementInfo(const QString &placeFormat, const QString &reply)
+{
+    QString info = placeFormat;
+    int from = 0;
+    for (const QString &part : reply.split(QLatin1Char(';'))) {
+        const int at = info.indexOf(marker, from);
+        if (at < 0)
+            break;
+        info.replace(at, marker.size(), part);
+        // A part that itself reads "%s" is text, not a marker to fill.
+        from = at + part.size();
+    }
+    return info;
+}

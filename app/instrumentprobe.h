@@ -1,0 +1,31 @@
+#pragma once
+
+#include "findlisthandle.h"
+#include "modrow.h"
+
+#include <visa.h>
+
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+// The discovery probe, run as one task off the GUI thread: enumerates the LAN instruments,
+// opens a short session on each, keeps those whose identification names the model and reads
+// their placement in the chassis. Touches no widget; its only output is the returned rows,
+// in discovery order.
+class InstrumentProbe
+{
+public:
+    static QVector<modRow> run(ViSession resourceManager, std::shared_ptr<FindListHandle> findList,
+                               QString modelFilter, QString placeQuery, QString placeFormat);
+
+    // The placement text: each ";"-separated part of the reply, empty parts included, fills
+    // the next "%s" of the format; surplus parts are dropped and unfilled markers stay.
+    static QString placementInfo(const QString &placeFormat, const QString &reply);
+
+private:
+    // One instrument; false when it cannot be opened, does not answer or is another model.
+    static bool probe(ViSession resourceManager, const char *descriptor, const QString &modelFilter,
+                      const QByteArray &placeQuery, const QString &placeFormat, modRow &row);
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "modrow.h"
+
+#include <QFuture>
+#include <QString>
+#include <QVector>
+#include <QWidget>
+
+class QCloseEvent;
+class QProgressDialog;
+
+namespace Ui {
+class Widget;
+}
+
+// The program's main window: the maker's header, the list of RVKA5630 modules found on the
+// LAN and, on the second page of its stack, the panel of the connected module. It owns the
+// process-wide VISA resource manager for its whole life.
+class Widget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Widget(QWidget *parent = nullptr);
+    ~Widget() override;
+
+private slots:
+    void closeEvent(QCloseEvent *event) override;
+    void on_refreshInstrumentsListButton_clicked();
+    void on_connectButton_clicked();
+    void on_devicesTable_cellClicked(int row, int column);
+    void on_devicesTable_cellDoubleClicked(int row, int column);
+    void onDeviceDisconnectClicked();
+
+private:
+    QProgressDialog *showSearchProgress();
+    // Keeps the GUI alive until the probe has finished; false when the operator cancelled.
+    bool waitForProbe(const QFuture<QVector<modRow>> &probe, QProgressDialog *progress);
+    void fillDevicesTable(const QVector<modRow> &rows);
+
+    Ui::Widget *ui;
+    QString makerName;
+    QString versionSuffix;
+    QString modelFilter;
+    QString placeQuery;
+    QString placeFormat;
+};

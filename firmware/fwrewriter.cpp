@@ -1,0 +1,323 @@
+#include "fwrewriter.h"
+
+#include "blockcommandheader.h"
+#include "commandchain.h"
+#include "definiteblock.h"
+#include "errorquery.h"
+#include "termcharscope.h"
+#include "timefacility.h"
+
+#include <QDebug>
+#include <QHash>
+#include <QtEndian>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Set before every block write and left in force on the session afterwards.
+constexpr ViUInt32 blockWriteTimeoutMs = 2000;
+constexpr int eraseWaitMs = 3000;
+constexpr int restartWaitMs = 5000;
+constexpr quint32 largest32BitSize = 0xFFFFFFFFu;
+
+constexpr char ioError[] = "Ошибка ввода/вывода!";
+constexpr char blockWriteError[] = "Ошибка записи в промежуточное РПЗУ.";
+
+// The module programs a block at about 16 KiB per second, plus 100 ms of its own per block.
+int blockProgrammingMs(quint32 length)
+{
+    return int(((length * 1000u) >> 14) + 100u);
+}
+
+} // namespace
+
+FwRewriter::FwRewriter(ViSession &session, const QByteArray &fileName, FirmwareLog &log)
+    : session(session), log(log)
+{
+    std::setlocale(LC_ALL, "rus");
+    load(QString::fromUtf8(fileName));
+}
+
+FwRewriter::~FwRewriter()
+{
+    qDebug("~FwRewriter");
+}
+
+void FwRewriter::load(const QString &fileName)
+{
+    imageFile.setFileName(fileName);
+    if (!imageFile.open(QIODevice::ReadOnly)) {
+        error = tr("Не удалось открыть файл прошивки.");
+        return;
+    }
+    const qint64 fileSize = imageFile.size();
+    if (fileSize > qint64(largest32BitSize)) {
+        error = tr("Размер файла (%1 байт) не умещается в 32 разряда: такой файл не может быть "
+                   "прошивкой.")
+                    .arg(fileSize);
+        return;
+    }
+    const QString tooLarge =
+        tr("Файл слишком велик (%1 байт): его нельзя загрузить в память.").arg(fileSize);
+    if (fileSize > largestImage) {
+        error = tooLarge;
+        return;
+    }
+    try {
+        image = QByteArray(int(fileSize), Qt::Uninitialized);
+    } catch (const std::bad_alloc &) {
+        image.clear();
+        error = tooLarge;
+        return;
+    }
+    qint64 done = 0;
+    while (done < fileSize) {
+        const qint64 got = imageFile.read(image.data() + done, fileSize - done);
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    if (done != fileSize) {
+        image.clear();
+        error = tr("Не удалось прочитать файл прошивки.");
+        return;
+    }
+    size = quint32(fileSize);
+    loaded = true;
+}
+
+void FwRewriter::note(const QByteArray &message)
+{
+    log.append(message);
+}
+
+void FwRewriter::noteStatus(ViStatus status)
+{
+    ViChar description[256] = {};
+    viStatusDesc(session, status, description);
+    description[sizeof description - 1] = '\0';
+    note(QByteArray(description));
+}
+
+quint32 FwRewriter::roundedSize() const
+{
+    return (size + eraseGranule - 1) / eraseGranule * eraseGranule;
+}
+
+QByteArray FwRewriter::imageSpan(quint32 offset, quint32 length) const
+{
+    // Beyond the image the block carries the erased-flash value, so nothing is programmed there.
+    QByteArray span(int(length), char(0xFF));
+    if (offset < size)
+        std::memcpy(span.data(), image.constData() + offset, qMin(length, size - offset));
+    return span;
+}
+
+bool FwRewriter::isStm32F4Image() const
+{
+    if (size <= 1024)
+        return false;
+    const uchar *bytes = reinterpret_cast<const uchar *>(image.constData());
+    auto word = [bytes](int k) { return qFromLittleEndian<quint32>(bytes + 4 * k); };
+
+    // Reserved vector-table entries.
+    if (word(8) != 0 || word(9) != 0 || word(10) != 0)
+        return false;
+    // The initial stack pointer lies in CCM RAM.
+    if (word(0) - 0x10000000u > 0x20000u)
+        return false;
+    // Interrupt vectors point into the first 64 KiB of flash; most peripherals share one
+    // default handler.
+    QHash<quint32, int> uses;
+    for (int k = 16; k <= 105; ++k) {
+        const quint32 vector = word(k);
+        if (vector == 0)
+            continue;
+        auto seen = uses.find(vector);
+        if (seen == uses.end()) {
+            if (vector - mainFlashBase > 0x10000u)
+                return false;
+            seen = uses.insert(vector, 0);
+        }
+        ++seen.value();
+    }
+    for (int count : qAsConst(uses))
+        if (count > 30)
+            return true;
+    return false;
+}
+
+ViStatus FwRewriter::sendBlockCommand(const QByteArray &header, const QByteArray &data)
+{
+    const QByteArray message = header + data;
+    viSetAttribute(session, VI_ATTR_TMO_VALUE, blockWriteTimeoutMs);
+    ViStatus status = VI_SUCCESS;
+    {
+        TermCharScope binary(session);
+        ViUInt32 written = 0;
+        status = viWrite(session, reinterpret_cast<ViConstBuf>(message.constData()),
+                         ViUInt32(message.size()), &written);
+    }
+    if (status != VI_SUCCESS)
+        noteStatus(status);
+    return status;
+}
+
+ViStatus FwRewriter::writeTempBlock(quint32 offset, quint32 length)
+{
+    const QByteArray block = imageSpan(offset, length);
+    char message[256];
+    std::snprintf(message, sizeof message,
+                  "Запись в промежуточное РПЗУ %lu байт по смещению %08X...",
+                  static_cast<unsigned long>(length), offset);
+    note(message);
+
+    const ViStatus written =
+        sendBlockCommand(BlockCommandHeader::intermediateBlock(offset, length), block);
+    if (written != VI_SUCCESS) {
+        note(blockWriteError);
+        return written;
+    }
+    TimeFacility::instance().sleep(blockProgrammingMs(length));
+
+    // A failed query leaves the zeroed reply, which reads as an error.
+    char reply[256];
+    ErrorQuery::query(session, reply);
+    if (!ErrorQuery::isNoError(reply)) {
+        note(blockWriteError);
+        return -1;
+    }
+    return compareMemory(block.constData(), intermediateBase + offset, length) ? VI_SUCCESS : -1;
+}
+
+ViStatus FwRewriter::rewriteDirect(quint32 length)
+{
+    return sendBlockCommand(BlockCommandHeader::directRewrite(length), imageSpan(0, length));
+}
+
+ViStatus FwRewriter::readMemory(quint32 address, quint32 length, char *buffer, ViUInt32 &count)
+{
+    count = 0;
+    // Drops whatever an earlier exchange left in the module's output.
+    viClear(session);
+    if (viPrintf(session, "MEMREAD? 0x%08X,0x%08X\n", address, length) != VI_SUCCESS)
+        return VI_ERROR_BERR;
+    std::memset(buffer, 0, length);
+    TermCharScope binary(session);
+    return readBlockReply(length, buffer, count);
+}
+
+ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &count)
+{
+    char header[256] = {};
+    ViUInt32 got = 0;
+    ViStatus status = viRead(session, reinterpret_cast<ViPBuf>(header), 2, &got);
+    if (status < VI_SUCCESS || got < 2)
+        return status;
+    if (header[0] != '#')
+        return VI_ERROR_IO;
+    // "#0" (indefinite length) is not accepted; anything but a digit is not a block at all.
+    if (header[1] == '0')
+        return -1;
+    if (header[1] < '1' || header[1] > '9')
+        return VI_ERROR_IO;
+    const ViUInt32 digits = ViUInt32(header[1] - '0');
+    status = viRead(session, reinterpret_cast<ViPBuf>(header + 2), digits, &got);
+    if (status < VI_SUCCESS || got < digits)
+        return status;
+    quint64 announced = 0;
+    if (!DefiniteBlock::parseLengthDigits(header + 2, int(digits), announced))
+        return VI_ERROR_IO;
+    if (announced == 0)
+        return -1;
+
+    if (announced <= length)
+        return viRead(session, reinterpret_cast<ViPBuf>(buffer), ViUInt32(announced), &count);
+    status = viRead(session, reinterpret_cast<ViPBuf>(buffer), length, &count);
+    if (status < VI_SUCCESS)
+        return status;
+    return discardSurplus(ViUInt32(announced - count));
+}
+
+ViStatus FwRewriter::discardSurplus(ViUInt32 surplus)
+{
+    ViStatus status = VI_SUCCESS;
+    for (ViUInt32 left = surplus; left > 0; --left) {
+        char scratch = 0;
+        ViUInt32 got = 0;
+        status = viRead(session, reinterpret_cast<ViPBuf>(&scratch), 1, &got);
+        // A byte that is not the reply's last completes its one-byte read with
+        // VI_SUCCESS_MAX_CNT; the reply's end or a failure stops the reading.
+        if (status != VI_SUCCESS_MAX_CNT)
+            break;
+    }
+    return status;
+}
+
+bool FwRewriter::compareMemory(const char *data, quint32 address, quint32 length)
+{
+    QByteArray memory(int(length), '\0');
+    ViUInt32 count = 0;
+    if (readMemory(address, length, memory.data(), count) < VI_SUCCESS) {
+        note(ioError);
+        return false;
+    }
+    return std::memcmp(memory.constData(), data, length) == 0;
+}
+
+bool FwRewriter::compareWithFlash()
+{
+    if (!loaded) {
+        note(error.toUtf8());
+        return false;
+    }
+    note("Чтение данных РПЗУ...");
+    note("Сравнение данных РПЗУ...");
+    if (compareMemory(image.constData(), mainFlashBase, size)) {
+        note("Файл и прошивка инструмента совпадают.");
+        return true;
+    }
+    note("Записанный файл и содержимое памяти отличается!");
+    return false;
+}
+
+bool FwRewriter::rewrite()
+{
+    if (!loaded) {
+        note(error.toUtf8());
+        return false;
+    }
+    if (session == VI_NULL || viClear(session) < VI_SUCCESS) {
+        note(ioError);
+        return false;
+    }
+    note("Стирание промежуточного РПЗУ.");
+    const quint32 n = roundedSize();
+    CommandChain erase(session, FailureRule::Flash);
+    if (!erase.command("FLASH:TEMP:ERASE %d\n", int(n)).ok())
+        return false;
+    TimeFacility::instance().sleep(eraseWaitMs);
+    char reply[256];
+    if (!erase.queryLine("*ERR?\n", reply).ok())
+        return false;
+    note("...");
+
+    if (ErrorQuery::isNoError(reply)) {
+        for (quint32 offset = 0; offset < n; offset += blockSize)
+            if (writeTempBlock(offset, blockSize) != VI_SUCCESS)
+                return false;
+        note("Перезапись прошивки из промежуточного РПЗУ по месту...");
+        // The module restarts on this command and may drop the link before answering.
+        viPrintf(session, "FLASH:TEMP:FIRMWARE %d\n", int(n));
+    } else if (rewriteDirect(n) != VI_SUCCESS) {
+        return false;
+    }
+    TimeFacility::instance().sleep(restartWaitMs);
+    note("Внимание! \nПосле перезаписи прошивки инструмент перезагружается, \nпоэтому сеанс "
+         "связи с ним должен быть закрыт и открыт повторно!");
+    return true;
+}

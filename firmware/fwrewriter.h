@@ -1,0 +1,80 @@
+#pragma once
+
+#include "firmwarelog.h"
+
+#include <visa.h>
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+
+// Carries a firmware image file into an RVKA5630 module's flash over the panel's session.
+// The module runs its firmware from the main flash at 0x08000000 and offers an intermediate
+// area at 0x080A0000: the image is written there block by block, each block read back, and
+// then the module copies the area over its firmware and restarts. A module that refuses the
+// intermediate area gets the whole image in one direct rewrite command instead.
+//
+// Progress goes to the caller's log as operator messages. Statuses follow the flash rule:
+// only negative ones fail, except where a step says otherwise. The rewriter has no lock of its
+// own; one thread at a time uses it (and the session while it runs).
+class FwRewriter
+{
+    Q_DECLARE_TR_FUNCTIONS(FwRewriter)
+
+public:
+    static constexpr quint32 mainFlashBase = 0x08000000;
+    static constexpr quint32 intermediateBase = 0x080A0000;
+    static constexpr quint32 blockSize = 4096;
+    static constexpr quint32 eraseGranule = 1024;
+    // The largest image held: rounded up to the erase granule it must still be a positive
+    // "%d" argument of the erase and copy commands.
+    static constexpr qint64 largestImage = 0x7FFFFC00;
+
+    // Reads the whole file (name in UTF-8) into memory; the file stays open for the
+    // rewriter's lifetime. session is the panel's variable, read at every use.
+    FwRewriter(ViSession &session, const QByteArray &fileName, FirmwareLog &log);
+    ~FwRewriter();
+    FwRewriter(const FwRewriter &) = delete;
+    FwRewriter &operator=(const FwRewriter &) = delete;
+
+    // False when the file could not be read whole (unopenable, too large to hold, or larger
+    // than a 32-bit size); loadError() then says why, for the operator.
+    bool isLoaded() const { return loaded; }
+    QString loadError() const { return error; }
+    quint32 imageSize() const { return size; }
+
+    // Whether the image looks like an STM32F4 application (its Cortex-M vector table).
+    bool isStm32F4Image() const;
+    // True when the module's main flash holds exactly the image.
+    bool compareWithFlash();
+    // The whole rewrite; true when the module has been told to take the new firmware.
+    bool rewrite();
+
+    // One intermediate-area block with its read-back check: 0, the failed write's status or -1.
+    ViStatus writeTempBlock(quint32 offset, quint32 length);
+    // The image, padded to length, in one "FLASH:REWRITE2"; the write's status.
+    ViStatus rewriteDirect(quint32 length);
+    // One "MEMREAD?" into buffer (length bytes, zeroed first); count receives the data bytes read.
+    ViStatus readMemory(quint32 address, quint32 length, char *buffer, ViUInt32 &count);
+    // Reads length bytes at address and compares them with data.
+    bool compareMemory(const char *data, quint32 address, quint32 length);
+
+private:
+    void load(const QString &fileName);
+    quint32 roundedSize() const;
+    QByteArray imageSpan(quint32 offset, quint32 length) const;
+    ViStatus sendBlockCommand(const QByteArray &header, const QByteArray &data);
+    ViStatus readBlockReply(quint32 length, char *buffer, ViUInt32 &count);
+    ViStatus discardSurplus(ViUInt32 surplus);
+    void note(const QByteArray &message);
+    void noteStatus(ViStatus status);
+
+    ViSession &session;
+    FirmwareLog &log;
+    QFile imageFile;
+    quint32 size = 0;
+    QByteArray image;
+    bool loaded = false;
+    QString error;
+};

@@ -1,0 +1,66 @@
+#include "reportskeleton.h"
+
+#include <QSaveFile>
+#include <QTextCodec>
+#include <QTextStream>
+
+ReportSkeleton::ReportSkeleton(const QString &titlePart, const QStringList &headerCells)
+    : title(titlePart), header(headerCells)
+{
+}
+
+void ReportSkeleton::addRow(const QStringList &cells)
+{
+    rows.append(cells);
+}
+
+QString ReportSkeleton::escaped(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QByteArray ReportSkeleton::bytes(const QDate &date) const
+{
+    QByteArray data;
+    QTextStream out(&data);
+    out.setCodec(QTextCodec::codecForName("UTF-8"));
+    out.setGenerateByteOrderMark(true);
+    out << "<style>"
+        << "TABLE{border-collapse: collapse;}"
+        << "TD, TH{padding: 3px; padding-top: 5px; padding-bottom: 5px; border: 1px solid black;}"
+        << "</style>"
+        << "<table>" << title << "<tr>";
+    for (const QString &cell : header)
+        out << cell;
+    out << "</tr>";
+    for (const QStringList &row : rows) {
+        out << "<tr>";
+        for (const QString &cell : row)
+            out << "<td>" << escaped(cell) << "</td>";
+        out << "</tr>";
+    }
+    out << "</table>"
+        << "<br><br>"
+        << "<div align=\"right\">" << date.toString(QStringLiteral("dd.MM.yyyy")) << "\t\t"
+        << "</div>"
+        << "<br><br>"
+        << "<div align=\"center\">" << QStringLiteral("Проверил:<br>") << "</div>"
+        << "<hr align=\"right\" width=\"350\"/>";
+    out.flush();
+    return data;
+}
+
+bool ReportSkeleton::save(const QString &path, const QDate &date) const
+{
+    QSaveFile file(path);
+    // Unbuffered, so that a short write (a full disk, a size limit) shows in write()'s count;
+    // through the buffer it would be lost silently at commit.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray data = bytes(date);
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

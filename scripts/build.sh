@@ -1,0 +1,8 @@
+#!/bin/sh
+# Configures and builds into a build directory: scripts/build.sh [dir] [cmake options...]
+set -e
+cd "$(dirname "$0")/.."
+dir=${1:-build}
+[ $# -gt 0 ] && shift
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+ninja -C "$dir"

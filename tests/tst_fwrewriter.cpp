@@ -1,0 +1,479 @@
+// The flash rewrite against a simulated module: the image test, the block headers, the
+// intermediate-area and direct sequences as the module receives them, the flash contents,
+// the progress messages, the failures at each step, the memory-read replies, the module's
+// restart and image files too large to hold.
+// ctest-timeout: 120
+#include "blockcommandheader.h"
+#include "firmwarelog.h"
+#include "fwrewriter.h"
+#include "rvka5630model.h"
+#include "simfirmwareimage.h"
+#include "simlan.h"
+#include "timefacility.h"
+
+#include <vdvisa_testing.h>
+#include <visa.h>
+
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const char moduleAddress[] = "TCPIP0::127.0.0.2::inst0::INSTR";
+const char scriptedAddress[] = "TCPIP0::127.0.0.3::inst0::INSTR";
+const QByteArray restartWarning = "Внимание! \nПосле перезаписи прошивки инструмент "
+                                  "перезагружается, \nпоэтому сеанс связи с ним должен быть "
+                                  "закрыт и открыт повторно!";
+
+// A Cortex-M vector table: the first `shared` interrupt vectors share one handler, the rest
+// are zero except word 105, which holds lastVector.
+QByteArray vectorTable(int size, quint32 stack, int shared, quint32 lastVector = 0)
+{
+    QByteArray image(size, '\x5A');
+    uchar *bytes = reinterpret_cast<uchar *>(image.data());
+    for (int k = 0; k < 106; ++k) {
+        quint32 word = 0;
+        if (k == 0)
+            word = stack;
+        else if (k < 16 && (k < 8 || k > 10))
+            word = 0x08000301;
+        else if (k >= 16 && k < 16 + shared)
+            word = 0x08000201;
+        else if (k == 105)
+            word = lastVector;
+        qToLittleEndian(word, bytes + 4 * k);
+    }
+    return image;
+}
+
+QByteArrayList messages(const FirmwareLog &log)
+{
+    return log.snapshot().split(FirmwareLog::separator);
+}
+
+QByteArray hex8(quint32 value)
+{
+    return QByteArray::number(value, 16).toUpper().rightJustified(8, '0');
+}
+
+QByteArray blockMessage(quint32 offset)
+{
+    return "Запись в промежуточное РПЗУ 4096 байт по смещению " + hex8(offset) + "...";
+}
+
+QByteArray padded(const QByteArray &image, int length)
+{
+    return image + QByteArray(length - image.size(), char(0xFF));
+}
+
+} // namespace
+
+class tst_FwRewriter : public QObject
+{
+    Q_OBJECT
+
+    SimLan lan;
+    SimModule *module = nullptr;
+    Rvka5630Model *model = nullptr;
+    ScriptedModel *scripted = nullptr;
+    QTemporaryDir files;
+    ViSession rm = VI_NULL;
+    ViSession vi = VI_NULL;
+    FirmwareLog log;
+
+    QByteArray imageFile(const QByteArray &image)
+    {
+        const QString path = files.filePath(QString::number(qHash(image)) + ".bin");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path.toUtf8();
+    }
+
+    // A module still restarting from an earlier test refuses links for a while.
+    ViStatus openModule()
+    {
+        ViStatus status = VI_ERROR_RSRC_NFOUND;
+        for (int attempt = 0; attempt < 40 && status != VI_SUCCESS; ++attempt) {
+            status = viOpen(rm, moduleAddress, VI_NULL, 1000, &vi);
+            if (status != VI_SUCCESS)
+                TimeFacility::instance().sleep(1000);
+        }
+        return status;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TimeFacility::instance().setSpeedup(50);
+        module = lan.addRvka5630(QStringLiteral("127.0.0.2"));
+        QVERIFY(module && lan.addScripted(QStringLiteral("127.0.0.3"), &scripted));
+        model = lan.rvka5630(QStringLiteral("127.0.0.2"));
+        QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
+    }
+
+    void init()
+    {
+        vdvisaClearInjections();
+        model->setRejectErase(false);
+        model->failBlockWrite(0);
+        model->corruptMemRead(0);
+        model->setMemReadSurplus(0);
+        model->setRestartMs(8000);
+        module->clearFaults();
+        QCOMPARE(openModule(), VI_SUCCESS);
+        model->setMainFlash(SimFirmwareImage::generate(65536, 99));
+        model->execute("FLASH:TEMP:ERASE 393216\n");
+        while (!model->pendingErrors().isEmpty())
+            model->execute("*ERR?\n");
+        module->transcript().clear();
+        TimeFacility::instance().clearRequests();
+        log.clear();
+    }
+
+    void cleanup()
+    {
+        viClose(vi);
+        vi = VI_NULL;
+    }
+
+    void cleanupTestCase() { viClose(rm); }
+
+    void imageTest_data()
+    {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<bool>("stm32f4");
+        QTest::newRow("1024 bytes") << vectorTable(1024, 0x10010000, 31) << false;
+        QTest::newRow("1025 bytes") << vectorTable(1025, 0x10010000, 31) << true;
+        QTest::newRow("30 equal vectors") << vectorTable(4096, 0x10010000, 30) << false;
+        QTest::newRow("31 equal vectors") << vectorTable(4096, 0x10010000, 31) << true;
+        QTest::newRow("stack 0x20020000") << vectorTable(4096, 0x20020000, 31) << false;
+        QTest::newRow("stack 0x10020000") << vectorTable(4096, 0x10020000, 31) << true;
+        QTest::newRow("vector 0x08010001")
+            << vectorTable(4096, 0x10010000, 31, 0x08010001) << false;
+        QTest::newRow("vector 0x08010000") << vectorTable(4096, 0x10010000, 31, 0x08010000) << true;
+        QByteArray reserved = vectorTable(4096, 0x10010000, 31);
+        reserved[0x24] = 1;
+        QTest::newRow("reserved word set") << reserved << false;
+    }
+    void imageTest()
+    {
+        QFETCH(QByteArray, image);
+        QFETCH(bool, stm32f4);
+        ViSession none = VI_NULL;
+        FwRewriter rewriter(none, imageFile(image), log);
+        QVERIFY(rewriter.isLoaded());
+        QCOMPARE(rewriter.isStm32F4Image(), stm32f4);
+    }
+
+    void blockHeaders_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("block at 0x1000") << BlockCommandHeader::intermediateBlock(0x1000, 4096)
+                                         << QByteArray("FLASH:TEMP:WRITE2 0x00001000,4096,#44096");
+        QTest::newRow("block of 100 bytes")
+            << BlockCommandHeader::intermediateBlock(0x2000, 100)
+            << QByteArray("FLASH:TEMP:WRITE2   0x00002000,100,#3100");
+        QTest::newRow("direct 131072") << BlockCommandHeader::directRewrite(131072)
+                                       << QByteArray("FLASH:REWRITE2   0x08000000,131072,#6131072");
+        QTest::newRow("direct 5120") << BlockCommandHeader::directRewrite(5120)
+                                     << QByteArray("FLASH:REWRITE2   0x08000000,5120,#45120");
+    }
+    void blockHeaders()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(header, expected);
+        // Whatever the number of digits, the padding keeps the block data aligned.
+        for (quint32 length = 1; length < 1000000000u; length *= 10) {
+            QCOMPARE(BlockCommandHeader::intermediateBlock(0xABC, length).size() % 4, 0);
+            QCOMPARE(BlockCommandHeader::directRewrite(length).size() % 4, 3);
+        }
+    }
+
+    void logFromAnotherThread()
+    {
+        QCOMPARE(FirmwareLog::latestMessageOf(""), QByteArray());
+        QCOMPARE(FirmwareLog::latestMessageOf("a\nb@c@"), QByteArray("c"));
+        std::atomic<bool> done{false};
+        std::thread writer([this, &done] {
+            for (int i = 0; i < 2000; ++i)
+                log.append("m" + QByteArray::number(i));
+            done = true;
+        });
+        bool wellFormed = true;
+        while (!done) {
+            const QByteArray latest = log.latestMessage();
+            wellFormed = wellFormed && (latest.isEmpty() || latest.startsWith('m'));
+        }
+        writer.join();
+        QVERIFY(wellFormed);
+        QCOMPARE(messages(log).size(), 2001);
+        QCOMPARE(log.latestMessage(), QByteArray("m1999"));
+    }
+
+    void intermediateArea_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("rounded");
+        QTest::addColumn<int>("restartMs");
+        QTest::newRow("5000 bytes") << 5000 << 5120 << 8000;
+        QTest::newRow("8192 bytes") << 8192 << 8192 << 8000;
+        QTest::newRow("3000 bytes, restart slower than 17 s") << 3000 << 3072 << 20000;
+    }
+    void intermediateArea()
+    {
+        QFETCH(int, size);
+        QFETCH(int, rounded);
+        QFETCH(int, restartMs);
+        model->setRestartMs(restartMs);
+        const QByteArray image = SimFirmwareImage::generate(size, 3);
+        FwRewriter rewriter(vi, imageFile(image), log);
+        QVERIFY(!rewriter.compareWithFlash());
+        QCOMPARE(log.latestMessage(),
+                 QByteArray("Записанный файл и содержимое памяти отличается!"));
+        log.clear();
+        SimTranscript &sent = module->transcript();
+        sent.clear();
+
+        QVERIFY(rewriter.rewrite());
+        const int blocks = (rounded + 4095) / 4096;
+        const QByteArray area = padded(image, blocks * 4096);
+        QVector<QByteArray> writes, reads;
+        QVector<int> sleeps{3000};
+        QByteArrayList progress{"Стирание промежуточного РПЗУ.", "..."};
+        for (int offset = 0; offset < rounded; offset += 4096) {
+            writes << BlockCommandHeader::intermediateBlock(offset, 4096) + area.mid(offset, 4096);
+            reads << "MEMREAD? 0x" + hex8(0x080A0000 + offset) + ",0x00001000\n";
+            sleeps << 350;
+            progress << blockMessage(offset);
+        }
+        progress << "Перезапись прошивки из промежуточного РПЗУ по месту..." << restartWarning
+                 << "";
+        QCOMPARE(sent.startingWith("FLASH:TEMP:ERASE"),
+                 QVector<QByteArray>{"FLASH:TEMP:ERASE " + QByteArray::number(rounded) + "\n"});
+        QCOMPARE(sent.startingWith("FLASH:TEMP:WRITE2"), writes);
+        QCOMPARE(sent.startingWith("MEMREAD?"), reads);
+        QCOMPARE(sent.startingWith("FLASH:TEMP:FIRMWARE"),
+                 QVector<QByteArray>{"FLASH:TEMP:FIRMWARE " + QByteArray::number(rounded) + "\n"});
+        QCOMPARE(TimeFacility::instance().requested(TimeFacility::Kind::Sleep), sleeps << 5000);
+        QCOMPARE(messages(log), progress);
+        QCOMPARE(model->intermediateArea().left(area.size()), area);
+        QCOMPARE(model->mainFlash().left(rounded), area.left(rounded));
+
+        // The update waits another 12 s, then opens a new session once.
+        TimeFacility::instance().sleep(12000);
+        viClose(vi);
+        vi = VI_NULL;
+        const ViStatus reopened = viOpen(rm, moduleAddress, VI_NULL, 1000, &vi);
+        QCOMPARE(reopened == VI_SUCCESS, restartMs < 17000);
+        if (reopened != VI_SUCCESS)
+            return;
+        log.clear();
+        QVERIFY(rewriter.compareWithFlash());
+        QCOMPARE(sent.startingWith("MEMREAD?").last(),
+                 "MEMREAD? 0x08000000,0x" + hex8(size) + "\n");
+        QCOMPARE(messages(log), (QByteArrayList{"Чтение данных РПЗУ...", "Сравнение данных РПЗУ...",
+                                                "Файл и прошивка инструмента совпадают.", ""}));
+    }
+
+    void rejectedErase_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("131072 bytes")
+            << 131072 << QByteArray("FLASH:REWRITE2   0x08000000,131072,#6131072");
+        QTest::newRow("5000 bytes, padded")
+            << 5000 << QByteArray("FLASH:REWRITE2   0x08000000,5120,#45120");
+    }
+    void rejectedErase()
+    {
+        QFETCH(int, size);
+        QFETCH(QByteArray, header);
+        model->setRejectErase(true);
+        const QByteArray image = SimFirmwareImage::generate(size, 4);
+        FwRewriter rewriter(vi, imageFile(image), log);
+        QVERIFY(rewriter.rewrite());
+        const QByteArray block = padded(image, (size + 1023) / 1024 * 1024);
+        QCOMPARE(module->transcript().startingWith("FLASH:REWRITE2"),
+                 QVector<QByteArray>{header + block});
+        QCOMPARE(module->transcript().count("FLASH:TEMP:WRITE2"), 0);
+        QCOMPARE(model->mainFlash().left(block.size()), block);
+        QCOMPARE(messages(log),
+                 (QByteArrayList{"Стирание промежуточного РПЗУ.", "...", restartWarning, ""}));
+        // The erase's error was read; the module had nothing to say about the block.
+        QVERIFY(model->pendingErrors().isEmpty());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("fault");
+        QTest::addColumn<QByteArrayList>("logTail");
+        QTest::addColumn<int>("blocksSent");
+        const QByteArray erasing = "Стирание промежуточного РПЗУ.";
+        const QByteArray writeError = "Ошибка записи в промежуточное РПЗУ.";
+        const QByteArray ioError = "Ошибка ввода/вывода!";
+        char timeout[256] = {};
+        viStatusDesc(VI_NULL, VI_ERROR_TMO, timeout);
+        QTest::newRow("null session") << QByteArray() << QByteArrayList{ioError} << 0;
+        QTest::newRow("device clear fails")
+            << QByteArray("viClear") << QByteArrayList{ioError} << 0;
+        QTest::newRow("erase fails") << QByteArray("viPrintf") << QByteArrayList{erasing} << 0;
+        QTest::newRow("erase error query fails")
+            << QByteArray("viQueryf") << QByteArrayList{erasing} << 0;
+        QTest::newRow("third block refused")
+            << QByteArray("failBlockWrite") << QByteArrayList{blockMessage(0x2000), writeError}
+            << 3;
+        QTest::newRow("third block not sent")
+            << QByteArray("viWrite")
+            << QByteArrayList{blockMessage(0x2000), QByteArray(timeout), writeError} << 2;
+        QTest::newRow("third read-back differs")
+            << QByteArray("corruptMemRead") << QByteArrayList{blockMessage(0x2000)} << 3;
+        QTest::newRow("third read-back query fails")
+            << QByteArray("memreadPrintf") << QByteArrayList{blockMessage(0x2000), ioError} << 3;
+    }
+    void failures()
+    {
+        QFETCH(QByteArray, fault);
+        QFETCH(QByteArrayList, logTail);
+        QFETCH(int, blocksSent);
+        ViSession session = fault.isEmpty() ? VI_NULL : vi;
+        FwRewriter rewriter(session, imageFile(SimFirmwareImage::generate(16384, 5)), log);
+        if (fault == "failBlockWrite")
+            model->failBlockWrite(3);
+        else if (fault == "corruptMemRead")
+            model->corruptMemRead(3);
+        else if (fault == "viWrite")
+            vdvisaInjectStatus("viWrite", 3, VI_ERROR_TMO);
+        else if (fault == "memreadPrintf") // the erase, then one "MEMREAD?" per block
+            vdvisaInjectStatus("viPrintf", 4, VI_ERROR_TMO);
+        else if (!fault.isEmpty())
+            vdvisaInjectStatus(fault, 1, VI_ERROR_TMO);
+
+        QVERIFY(!rewriter.rewrite());
+        QByteArrayList logged = messages(log);
+        QCOMPARE(logged.takeLast(), QByteArray());
+        QCOMPARE(logged.mid(logged.size() - logTail.size()), logTail);
+        QCOMPARE(module->transcript().count("FLASH:TEMP:WRITE2"), blocksSent);
+        QCOMPARE(module->transcript().count("FLASH:TEMP:FIRMWARE"), 0);
+        QCOMPARE(module->transcript().count("FLASH:REWRITE2"), 0);
+        if (logTail == QByteArrayList{"Ошибка ввода/вывода!"})
+            QCOMPARE(module->transcript().messages().size(), 0);
+    }
+
+    void readMemoryReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // null: the instrument does not answer
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("count");
+        const QByteArray bytes = "0123456789ABCDEFGHIJ";
+        QTest::newRow("exact") << "#216" + bytes.left(16) << int(VI_SUCCESS) << bytes.left(16)
+                               << 16;
+        QTest::newRow("shorter than asked") << QByteArray("#15abcde") << int(VI_SUCCESS)
+                                            << QByteArray("abcde").leftJustified(16, '\0') << 5;
+        QTest::newRow("more than asked")
+            << "#220" + bytes << int(VI_SUCCESS) << bytes.left(16) << 16;
+        QTest::newRow("no #") << "X216" + bytes.left(16) << int(VI_ERROR_IO) << QByteArray(16, '\0')
+                              << 0;
+        QTest::newRow("digit count not a digit")
+            << QByteArray("#A16abc") << int(VI_ERROR_IO) << QByteArray(16, '\0') << 0;
+        QTest::newRow("digit count above 9")
+            << QByteArray("#:16abc") << int(VI_ERROR_IO) << QByteArray(16, '\0') << 0;
+        QTest::newRow("indefinite") << QByteArray("#0abc\n") << -1 << QByteArray(16, '\0') << 0;
+        QTest::newRow("length 0") << QByteArray("#3000") << -1 << QByteArray(16, '\0') << 0;
+        QTest::newRow("length not decimal")
+            << QByteArray("#2/6abc") << int(VI_ERROR_IO) << QByteArray(16, '\0') << 0;
+        QTest::newRow("no reply") << QByteArray() << int(VI_ERROR_TMO) << QByteArray(16, '\0') << 0;
+    }
+    void readMemoryReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, status);
+        QFETCH(QByteArray, data);
+        QFETCH(int, count);
+        ViSession session = VI_NULL;
+        QCOMPARE(viOpen(rm, scriptedAddress, VI_NULL, 1000, &session), VI_SUCCESS);
+        scripted->reset();
+        if (!reply.isNull())
+            scripted->setReply("MEMREAD? 0x08000000,0x00000010\n", reply);
+        viSetAttribute(session, VI_ATTR_TMO_VALUE, 300);
+        viSetAttribute(session, VI_ATTR_TERMCHAR_EN, VI_FALSE);
+        FwRewriter rewriter(session, imageFile(QByteArray(2000, 'x')), log);
+        QByteArray buffer(16, '\x77');
+        ViUInt32 read = 99;
+        QCOMPARE(int(rewriter.readMemory(0x08000000, 16, buffer.data(), read)), status);
+        QCOMPARE(buffer, data);
+        QCOMPARE(int(read), count);
+        ViBoolean termChar = VI_FALSE;
+        viGetAttribute(session, VI_ATTR_TERMCHAR_EN, &termChar);
+        QCOMPARE(termChar, ViBoolean(VI_TRUE));
+        if (status == VI_SUCCESS) {
+            // Nothing of the reply is left to read.
+            char rest = 0;
+            ViUInt32 got = 0;
+            QCOMPARE(viRead(session, reinterpret_cast<ViPBuf>(&rest), 1, &got), VI_ERROR_TMO);
+        }
+        // A query that cannot be sent ends the read at once.
+        vdvisaInjectStatus("viPrintf", 1, VI_ERROR_CONN_LOST);
+        QCOMPARE(rewriter.readMemory(0x08000000, 16, buffer.data(), read), VI_ERROR_BERR);
+        viClose(session);
+    }
+
+    void blockReadBackWithSurplus()
+    {
+        model->setMemReadSurplus(10);
+        FwRewriter rewriter(vi, imageFile(SimFirmwareImage::generate(6000, 6)), log);
+        viSetAttribute(vi, VI_ATTR_TMO_VALUE, 5000);
+        QCOMPARE(rewriter.writeTempBlock(0x1000, 4096), VI_SUCCESS);
+        ViUInt32 timeoutMs = 0;
+        ViBoolean termChar = VI_FALSE;
+        viGetAttribute(vi, VI_ATTR_TMO_VALUE, &timeoutMs);
+        viGetAttribute(vi, VI_ATTR_TERMCHAR_EN, &termChar);
+        QCOMPARE(timeoutMs, ViUInt32(2000));
+        QCOMPARE(termChar, ViBoolean(VI_TRUE));
+        QCOMPARE(TimeFacility::instance().requested(TimeFacility::Kind::Sleep), QVector<int>{350});
+        QCOMPARE(messages(log), (QByteArrayList{blockMessage(0x1000), ""}));
+    }
+
+    void oversizedFiles_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("beyond 32 bits") << (qint64(1) << 32) + 1 << QStringLiteral("32 разряда");
+        QTest::newRow("too large to hold") << (qint64(3) << 30) << QStringLiteral("слишком велик");
+        QTest::newRow("missing") << qint64(-1) << QStringLiteral("открыть");
+    }
+    void oversizedFiles()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, reason);
+        const QString path = files.filePath(QStringLiteral("large.bin"));
+        QFile::remove(path);
+        if (size >= 0) {
+            QFile sparse(path);
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(size));
+        }
+        QTest::ignoreMessage(QtDebugMsg, "~FwRewriter");
+        {
+            FwRewriter rewriter(vi, path.toUtf8(), log);
+            QVERIFY(!rewriter.isLoaded());
+            QVERIFY2(rewriter.loadError().contains(reason), qPrintable(rewriter.loadError()));
+            QCOMPARE(rewriter.imageSize(), 0u);
+            QVERIFY(!rewriter.isStm32F4Image());
+            QVERIFY(!rewriter.rewrite());
+            QVERIFY(!rewriter.compareWithFlash());
+        }
+        QFile::remove(path);
+        QCOMPARE(module->transcript().messages().size(), 0);
+        QVERIFY(log.latestMessage().contains(reason.toUtf8()));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_FwRewriter)
+#include "tst_fwrewriter.moc"
