@@ -32,14 +32,13 @@ private slots:
     void init();
     void cleanup();
 
-    void outputSwitch();
     void setPoints_data();
     void setPoints();
     void triggerConfiguration_data();
     void triggerConfiguration();
     void powerLimit();
     void resetShowsTheModulesDefaults();
-    void protectionTripAndClear();
+    void outputRegulationAndProtection();
     void failingCommandEndsTheAction_data();
     void failingCommandEndsTheAction();
     void renderConnectedPanel();
@@ -83,35 +82,6 @@ void tst_PanelControl::setPointsTo(double protection, double voltage, double cur
     rig->widget<QDoubleSpinBox>("dsbOvp")->setValue(protection);
     rig->widget<QDoubleSpinBox>("dsbVolt")->setValue(voltage);
     rig->widget<QDoubleSpinBox>("dsbCurr")->setValue(current);
-}
-
-void tst_PanelControl::outputSwitch()
-{
-    Rvka5630panel *panel = openModule();
-    setPointsTo(20, 12, 2);
-    button("setupParametersButton")->click();
-    rig->module->transcript().clear();
-
-    // The self-test status check unlocks the button; here the test stands in for it.
-    QPushButton *output = button("outpButton");
-    output->setEnabled(true);
-    output->click();
-    QVERIFY(output->isChecked());
-    QCOMPARE(output->text(), QStringLiteral("Выкл"));
-    QCOMPARE(sent(), Messages{"OUTP 1\n"});
-    QVERIFY(rig->model->outputOn());
-
-    panel->gettableDataUpdate();
-    QCOMPARE(rig->widget<QLabel>("dispOutp")->text(), QStringLiteral("CV"));
-    QVERIFY(output->isChecked());
-
-    rig->module->transcript().clear();
-    output->setEnabled(true); // the poll locked it again
-    output->click();
-    QVERIFY(!output->isChecked());
-    QCOMPARE(output->text(), QStringLiteral("Вкл"));
-    QCOMPARE(sent(), Messages{"OUTP 0\n"});
-    QVERIFY(!rig->model->outputOn());
 }
 
 void tst_PanelControl::setPoints_data()
@@ -282,7 +252,7 @@ void tst_PanelControl::resetShowsTheModulesDefaults()
     QCOMPARE(sent().value(0), QByteArray("OVPOWER 1\n"));
 }
 
-void tst_PanelControl::protectionTripAndClear()
+void tst_PanelControl::outputRegulationAndProtection()
 {
     Rvka5630panel *panel = openModule();
     QPushButton *output = button("outpButton");
@@ -290,10 +260,20 @@ void tst_PanelControl::protectionTripAndClear()
     auto *state = rig->widget<QLabel>("dispOutp");
     setPointsTo(15, 12, 2);
     button("setupParametersButton")->click();
-    output->setEnabled(true);
-    output->click();
+
+    // The self-test status check unlocks the button; here the test stands in for it, after
+    // every poll that locked it again.
+    auto switchOutput = [&](const QByteArray &command, const QString &caption) {
+        rig->module->transcript().clear();
+        output->setEnabled(true);
+        output->click();
+        QCOMPARE(output->text(), caption);
+        QCOMPARE(sent(), Messages{command});
+    };
+    switchOutput("OUTP 1\n", QStringLiteral("Выкл"));
     panel->gettableDataUpdate();
     QCOMPARE(state->text(), QStringLiteral("CV"));
+    QVERIFY(output->isChecked());
 
     // A load that wants more than the current limit.
     ExternalLoad load;
@@ -305,6 +285,10 @@ void tst_PanelControl::protectionTripAndClear()
     QCOMPARE(state->text(), QStringLiteral("CC"));
     QVERIFY(qAbs(rig->widget<QLineEdit>("dispCurr")->text().toDouble() - 2.0) < 0.05);
     rig->model->setExternalLoad(ExternalLoad());
+
+    switchOutput("OUTP 0\n", QStringLiteral("Вкл"));
+    QVERIFY(!rig->model->outputOn());
+    switchOutput("OUTP 1\n", QStringLiteral("Выкл"));
 
     // Lowering the protection level under the output voltage trips it.
     setPointsTo(10, 12, 2);

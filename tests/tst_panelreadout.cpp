@@ -148,9 +148,6 @@ void tst_PanelReadout::shownValues_data()
     QTest::newRow("rounded before multiplying")
         << QByteArray("9.99996") << QByteArray("0.33334") << QByteArray("-5.06")
         << QStringList{"10.0000", "0.3333", "3.3330", "-5.1"};
-    QTest::newRow("exponent notation")
-        << QByteArray("8.0E+01") << QByteArray("1.25e-3") << QByteArray("1e2")
-        << QStringList{"80.0000", "0.0013", "0.1040", "100.0"};
 }
 
 void tst_PanelReadout::shownValues()
@@ -267,19 +264,13 @@ void tst_PanelReadout::triggerSourceReply_data()
     QTest::addColumn<int>("line");
 
     QTest::newRow("slave on line 5") << QByteArray("SLAVE,5") << true << 5;
-    QTest::newRow("master on line 12") << QByteArray("MASTER,12") << false << 12;
     QTest::newRow("master alone") << QByteArray("MASTER") << false << 0;
-    QTest::newRow("slave alone") << QByteArray("SLAVE") << true << 0;
     QTest::newRow("immediate") << QByteArray("IMM") << false << 0;
     QTest::newRow("unknown role") << QByteArray("ARBITER,4") << false << 0;
-    QTest::newRow("leading zero") << QByteArray("SLAVE,07") << true << 7;
-    QTest::newRow("digits then text") << QByteArray("MASTER,3X") << false << 3;
-    QTest::newRow("no digits") << QByteArray("SLAVE,X") << true << 0;
     // Beyond 15 characters the reply is cut; the box clamps the rest.
     QTest::newRow("longer than the buffer")
         << QByteArray("MASTER,00000000000000000009") << false << 0;
-    QTest::newRow("huge number") << QByteArray("SLAVE,999999999999999999") << true << 12;
-    QTest::newRow("negative line") << QByteArray("SLAVE,-3") << true << 0;
+    QTest::newRow("line beyond 12") << QByteArray("SLAVE,999999999999999999") << true << 12;
 }
 
 void tst_PanelReadout::triggerSourceReply()
