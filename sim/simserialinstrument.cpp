@@ -140,8 +140,9 @@ void SimSerialInstrument::handleInput(const QByteArray &bytes)
     for (int end = pendingLine.indexOf('\n'); end >= 0; end = pendingLine.indexOf('\n')) {
         const QByteArray line = pendingLine.left(end + 1);
         pendingLine.remove(0, end + 1);
-        received.append(line);
+        // Recorded once acted upon, so that a test that sees the line sees its effect too.
         QByteArray reply = execute(line);
+        received.append(line);
         if (reply.isEmpty())
             continue;
         {
@@ -159,13 +160,16 @@ void SimSerialInstrument::queueReply(const QByteArray &reply)
 {
     int count = 1;
     int gap = 0;
+    int delay = 0;
     {
         std::lock_guard<std::mutex> guard(lock);
         count = qBound(1, pieces, reply.size());
         gap = gapMs;
+        delay = replyDelayMs;
     }
-    const auto gapReal = std::chrono::milliseconds(TimeFacility::instance().toReal(gap));
-    Clock::time_point due = Clock::now();
+    const TimeFacility &time = TimeFacility::instance();
+    const auto gapReal = std::chrono::milliseconds(time.toReal(gap));
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(time.toReal(delay));
     if (!output.empty() && output.back().due > due)
         due = output.back().due;
     int taken = 0;
@@ -221,6 +225,12 @@ void SimSerialInstrument::setMute(bool on)
     mute = on;
 }
 
+void SimSerialInstrument::setReplyDelayMs(int ms)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    replyDelayMs = qMax(0, ms);
+}
+
 void SimSerialInstrument::setSplitReply(int count, int gap)
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -264,6 +274,7 @@ void SimSerialInstrument::setReplyOverride(const QByteArray &reply)
 void SimSerialInstrument::clearFaults()
 {
     setMute(false);
+    setReplyDelayMs(0);
     setSplitReply(1, 0);
     setStalled(false);
     setHeldOpen(false);

@@ -12,14 +12,14 @@
 
 // A bench instrument on a serial line, simulated on a pseudo-terminal. The program opens the
 // terminal's slave side (path()) as it would a USB virtual COM port; a thread of the instrument
-// reads the lines written there, records each one (with its "\n") in the transcript, hands it
-// to the instrument and writes the instrument's reply back. The USB descriptor strings that a
+// reads the lines written there, hands each to the instrument, then records it (with its "\n")
+// in the transcript and writes the instrument's reply back. The USB descriptor strings that a
 // real port reports are published through portEntry(), one "path|manufacturer|description"
 // entry of VOLTADESK_SERIAL_PORTS.
 //
-// Faults for tests: a mute instrument (executes lines, never answers), replies split into
-// pieces with gaps (program time, so they speed up with the test clock), a line that stops
-// accepting writes (the terminal's output is suspended, so the program's writes never leave),
+// Faults for tests: a mute instrument (executes lines, never answers), late replies, replies
+// split into pieces with gaps (program time, so they speed up with the test clock), a line that
+// stops accepting writes (the terminal's output is suspended, so the program's writes never leave),
 // a port held open exclusively by another program (opens fail with "busy" for anyone without
 // administrator rights over the terminal, as in the tests' user namespace), a manufacturer
 // string reported in lower case, and a fixed reply for every query.
@@ -45,6 +45,8 @@ public:
 
     // Faults.
     void setMute(bool on);
+    // Every reply leaves only after ms of program time (a reply that comes too late).
+    void setReplyDelayMs(int ms);
     // Each reply goes out in this many pieces (1: whole), gapMs of program time apart.
     void setSplitReply(int pieces, int gapMs);
     void setStalled(bool on);
@@ -85,6 +87,7 @@ private:
     QString manufacturer;
     QString description;
     bool mute = false;
+    int replyDelayMs = 0;
     int pieces = 1;
     int gapMs = 0;
     bool stalled = false;
