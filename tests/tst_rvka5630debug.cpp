@@ -248,15 +248,6 @@ private slots:
         QCOMPARE(failures.count(), 0);
     }
 
-    void uncheckingSendsZero()
-    {
-        send("PIN:ULPISTP 1\n");
-        auto window = makeWindow();
-        QVERIFY(widget<QCheckBox>(window.get(), "cbUlpiStp")->isChecked());
-        widget<QCheckBox>(window.get(), "cbUlpiStp")->click();
-        QCOMPARE(module->transcript().messages(), QVector<QByteArray>{"PIN:ULPISTP 0\n"});
-    }
-
     void failingPollQueryLeavesLaterWidgets_data()
     {
         QTest::addColumn<int>("status");
