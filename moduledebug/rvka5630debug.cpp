@@ -1,13 +1,107 @@
 #include "rvka5630debug.h"
 
+#include "benchinstruments.h"
+#include "commandchain.h"
 #include "ui_rvka5630debug.h"
 
+#include <QCloseEvent>
 #include <QDebug>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+constexpr int pollIntervalMs = 250;
+// The module keeps the regulator gains as integers in thousandths.
+constexpr double gainScale = 1000.0;
+
+const QString lampOn = QStringLiteral("background-color: rgb(0, 255, 0);");
+const QString lampOff = QStringLiteral("background-color: rgb(244, 244, 244);");
+
+// Every pin and code travels as a "%d" integer; the codes are unsigned 32-bit numbers.
+using ShowValue = void (*)(Ui::Rvka5630Debug &, quint32);
+
+struct PinOrCode
+{
+    const char *query;
+    ShowValue show;
+};
+
+void showLamp(QPushButton *lamp, quint32 value)
+{
+    lamp->setStyleSheet(value != 0 ? lampOn : lampOff);
+}
+
+void showCode(QLabel *label, quint32 value)
+{
+    label->setText(QString::number(value));
+}
+
+const PinOrCode settableValues[] = {
+    {"PIN:ADGCTR?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.cbAdgCtr->setChecked(v != 0); }},
+    {"PIN:OUTRELE?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.cbOutRele->setChecked(v != 0); }},
+    {"PIN:ULPISTP?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.cbUlpiStp->setChecked(v != 0); }},
+    {"CODE:IBALDACONE?\n",
+     [](Ui::Rvka5630Debug &ui, quint32 v) { ui.sbIbaldac1->setValue(int(v)); }},
+    {"CODE:PWMVALUE?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.sbPwmMax->setValue(int(v)); }},
+    {"CODE:PWMP?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.dsbKp->setValue(v / gainScale); }},
+    {"CODE:PWMI?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.dsbKi->setValue(v / gainScale); }},
+    {"CODE:PWMD?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { ui.dsbKd->setValue(v / gainScale); }},
+};
+
+const PinOrCode polledValues[] = {
+    {"PIN:OVVOUT?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showLamp(ui.led_OVV_OUT, v); }},
+    {"PIN:CVCTR?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showLamp(ui.led_CV_CTR, v); }},
+    {"PIN:CCCTR?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showLamp(ui.led_CC_CTR, v); }},
+    {"PIN:TTFOVC?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showLamp(ui.led_TTF_OVC, v); }},
+    {"PIN:OCP?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showLamp(ui.led_OCP, v); }},
+    {"CODE:VDROP?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showCode(ui.lblVdrop, v); }},
+    {"CODE:IBAL?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showCode(ui.lblIbal, v); }},
+    {"CODE:FBVDROP?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showCode(ui.lblVdrop334, v); }},
+    {"CODE:FBVNS?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showCode(ui.lblVns334, v); }},
+    {"OUTP:PROT:IGNORE?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showCode(ui.lblSelfTest, v); }},
+};
+
+// Queries the values in order, showing each before asking for the next; stops at the first
+// failure. True when all were read.
+template <std::size_t N>
+bool readInto(ViSession session, Ui::Rvka5630Debug &ui, const PinOrCode (&values)[N])
+{
+    CommandChain chain(session);
+    for (const PinOrCode &entry : values) {
+        ViInt32 value = 0;
+        if (!chain.query(entry.query, "%d", &value).ok())
+            break;
+        entry.show(ui, quint32(value));
+    }
+    return chain.ok();
+}
+
+// The "%hd" field of a 16-bit code: 32768..65535 go out as their two's-complement negatives.
+short asCodeField(int code)
+{
+    return short(quint16(code));
+}
+
+// Gains are shown with three decimals; rounding keeps 0.57 from going out as 569 thousandths.
+int thousandths(double gain)
+{
+    return int(std::lround(gain * gainScale));
+}
+
+} // namespace
 
 Rvka5630Debug::Rvka5630Debug(ViSession panelSession, Rvka5630panel *panel, QWidget *parent)
     : QWidget(parent), ui(new Ui::Rvka5630Debug), owner(panel), session(panelSession)
 {
     ui->setupUi(this);
+    settableDataUpdate();
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &Rvka5630Debug::gettableDataUpdate);
+    timer->start(pollIntervalMs);
+    constructing = false;
 }
 
 Rvka5630Debug::~Rvka5630Debug()
@@ -16,6 +110,83 @@ Rvka5630Debug::~Rvka5630Debug()
     delete ui;
 }
 
-void Rvka5630Debug::settableDataUpdate() {}
+void Rvka5630Debug::reportFailure()
+{
+    // The module panel connects to the signal only once this window exists; a failure during
+    // construction is therefore announced from the event loop, where it can be heard.
+    if (constructing)
+        QTimer::singleShot(0, this, &Rvka5630Debug::debugDisconnectDevice);
+    else
+        emit debugDisconnectDevice();
+}
 
-void Rvka5630Debug::gettableDataUpdate() {}
+void Rvka5630Debug::settableDataUpdate()
+{
+    if (!readInto(session, *ui, settableValues))
+        reportFailure();
+}
+
+void Rvka5630Debug::gettableDataUpdate()
+{
+    if (!isVisible() || !isEnabled())
+        return;
+    if (!readInto(session, *ui, polledValues))
+        reportFailure();
+}
+
+void Rvka5630Debug::sendCode(const char *format, int value)
+{
+    CommandChain chain(session);
+    if (!chain.command(format, asCodeField(value)).ok())
+        reportFailure();
+}
+
+void Rvka5630Debug::on_cbOutRele_clicked(bool checked)
+{
+    sendCode("PIN:OUTRELE %hd\n", checked ? 1 : 0);
+}
+
+void Rvka5630Debug::on_cbAdgCtr_clicked(bool checked)
+{
+    sendCode("PIN:ADGCTR %hd\n", checked ? 1 : 0);
+}
+
+void Rvka5630Debug::on_cbUlpiStp_clicked(bool checked)
+{
+    sendCode("PIN:ULPISTP %hd\n", checked ? 1 : 0);
+}
+
+void Rvka5630Debug::on_ibaldacButton_clicked()
+{
+    sendCode("CODE:IBALDACONE %hd\n", ui->sbIbaldac1->value());
+}
+
+void Rvka5630Debug::on_pwmMaxButton_clicked()
+{
+    sendCode("CODE:PWMVALUE %hd\n", ui->sbPwmMax->value());
+}
+
+void Rvka5630Debug::on_pidButton_clicked()
+{
+    CommandChain chain(session);
+    chain.command("CODE:PWMP %hd;PWMI %hd;PWMD %hd\n", asCodeField(thousandths(ui->dsbKp->value())),
+                  asCodeField(thousandths(ui->dsbKi->value())),
+                  asCodeField(thousandths(ui->dsbKd->value())));
+    if (!chain.ok())
+        reportFailure();
+}
+
+void Rvka5630Debug::on_addHwCheckButton_clicked()
+{
+    const BenchInstruments::Availability found = BenchInstruments::availability();
+    QString report = found.multimeter ? tr("Мультиметр найден.\n") : tr("Мультиметр не найден!\n");
+    report +=
+        found.load ? tr("Нагрузка электронная найдена.") : tr("Нагрузка электронная не найдена!");
+    QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"), report);
+}
+
+void Rvka5630Debug::closeEvent(QCloseEvent *event)
+{
+    hide();
+    event->ignore();
+}

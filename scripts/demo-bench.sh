@@ -10,7 +10,7 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-"$build/sim/rvka5630-sim" \
+"$build/sim/rvka5630-sim" --serial \
     --address 127.0.0.2 --idn "Korvalis,RVKA5630,0042,1.3" --place "1;3;0" \
     --address 127.0.0.3 --idn "Korvalis,RVKA5630,0057,1.3" --place "1;4;0" \
     --address 127.0.0.4 --idn "Korvalis,RVKA5700,0011,2.0" --place "1;5;0" \

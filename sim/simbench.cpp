@@ -1,6 +1,8 @@
 #include "simbench.h"
 
 #include "rvka5630device.h"
+#include "simserialload.h"
+#include "simserialmultimeter.h"
 #include "vxi11server.h"
 
 SimBench::SimBench() = default;
@@ -54,8 +56,68 @@ Rvka5630Model *SimBench::rvka5630(const QString &address) const
     return device ? &device->model() : nullptr;
 }
 
+template <class Instrument>
+Instrument *SimBench::addSerial(const QString &moduleAddress, QString *error)
+{
+    Rvka5630Model *model = rvka5630(moduleAddress);
+    if (!model) {
+        if (error)
+            *error = QStringLiteral("no RVKA5630 module at %1").arg(moduleAddress);
+        return nullptr;
+    }
+    auto instrument = std::make_unique<Instrument>(model);
+    if (!instrument->start(error))
+        return nullptr;
+    serialInstruments.push_back(std::move(instrument));
+    return static_cast<Instrument *>(serialInstruments.back().get());
+}
+
+template <class Instrument> Instrument *SimBench::serial(int index) const
+{
+    for (const auto &instrument : serialInstruments)
+        if (auto *wanted = dynamic_cast<Instrument *>(instrument.get()))
+            if (index-- == 0)
+                return wanted;
+    return nullptr;
+}
+
+SimSerialMultimeter *SimBench::addMultimeter(const QString &moduleAddress, QString *error)
+{
+    return addSerial<SimSerialMultimeter>(moduleAddress, error);
+}
+
+SimSerialLoad *SimBench::addLoad(const QString &moduleAddress, QString *error)
+{
+    return addSerial<SimSerialLoad>(moduleAddress, error);
+}
+
+bool SimBench::addSerialInstruments(const QString &moduleAddress, QString *error)
+{
+    return addMultimeter(moduleAddress, error) && addLoad(moduleAddress, error);
+}
+
+SimSerialMultimeter *SimBench::multimeter(int index) const
+{
+    return serial<SimSerialMultimeter>(index);
+}
+
+SimSerialLoad *SimBench::load(int index) const
+{
+    return serial<SimSerialLoad>(index);
+}
+
+QString SimBench::serialPortList() const
+{
+    QStringList entries;
+    for (const auto &instrument : serialInstruments)
+        entries << instrument->portEntry();
+    return entries.join(QLatin1Char(';'));
+}
+
 void SimBench::stop()
 {
+    // The load holds a pointer to its module's model.
+    serialInstruments.clear();
     for (Served &entry : served)
         entry.server->stop();
     served.clear();

@@ -10,11 +10,15 @@
 #include <vector>
 
 class Rvka5630Model;
+class SimSerialInstrument;
+class SimSerialLoad;
+class SimSerialMultimeter;
 class Vxi11Server;
 
 // The simulated LAN of a test or of the demo: simulated instruments, each behind its own
-// VXI-11 server and portmapper at its own address. Needs port 111 on those addresses, so it
-// runs inside a private network namespace (scripts/in-netns).
+// VXI-11 server and portmapper at its own address, and the bench's multimeter and electronic
+// load on pseudo-terminals, wired to a module's output. Needs port 111 on those addresses, so
+// it runs inside a private network namespace (scripts/in-netns).
 class SimBench
 {
 public:
@@ -36,6 +40,21 @@ public:
     Rvka5630Model *rvka5630(const QString &address) const;
     // VXI-11 links open to the instrument at address: one per open session.
     int openLinks(const QString &address) const;
+
+    // The bench multimeter and electronic load on serial lines, measuring and loading the
+    // output of the module served at moduleAddress. Null on failure, with the reason in error.
+    SimSerialMultimeter *addMultimeter(const QString &moduleAddress, QString *error = nullptr);
+    SimSerialLoad *addLoad(const QString &moduleAddress, QString *error = nullptr);
+    // Both of them.
+    bool addSerialInstruments(const QString &moduleAddress, QString *error = nullptr);
+    // The index-th multimeter or load added (null if there is none).
+    SimSerialMultimeter *multimeter(int index = 0) const;
+    SimSerialLoad *load(int index = 0) const;
+    // The VOLTADESK_SERIAL_PORTS value that describes every serial instrument, in the order
+    // they were added.
+    QString serialPortList() const;
+
+    // Stops the serial instruments, then the modules.
     void stop();
 
     static QString resourceName(const QString &address);
@@ -48,5 +67,9 @@ private:
         std::unique_ptr<SimModule> module;
         std::unique_ptr<Vxi11Server> server;
     };
+    template <class Instrument> Instrument *addSerial(const QString &moduleAddress, QString *error);
+    template <class Instrument> Instrument *serial(int index) const;
+
     std::vector<Served> served;
+    std::vector<std::unique_ptr<SimSerialInstrument>> serialInstruments;
 };

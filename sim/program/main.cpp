@@ -2,13 +2,18 @@
 // is stopped. Run it inside a private network namespace (scripts/in-netns) so that the
 // portmappers can take port 111 on 127.0.0.x.
 //
-//   rvka5630-sim --address 127.0.0.2 [--idn TEXT] [--place TEXT] [--silent]
+//   rvka5630-sim [--serial] --address 127.0.0.2 [--idn TEXT] [--place TEXT] [--silent]
 //                [--address 127.0.0.3 ...]
 //
 // Options after an --address apply to that module: --idn sets its "*IDN?" reply, --place its
 // placement reply (PLACEID;ADDRID;SWITCHID), --silent makes it accept links but never answer.
-// "ready" is printed on a line of its own once every module listens.
+// --serial (anywhere) also starts the bench multimeter and electronic load on pseudo-terminals,
+// wired to the first module, and prints "serial-ports VALUE", the VOLTADESK_SERIAL_PORTS value
+// that lets voltaDesk find them. "ready" is printed on a line of its own once every module
+// listens.
 #include "simbench.h"
+#include "simserialload.h"
+#include "simserialmultimeter.h"
 
 #include <csignal>
 #include <cstdio>
@@ -29,8 +34,8 @@ int usage(const char *problem)
 {
     std::fprintf(stderr,
                  "rvka5630-sim: %s\n"
-                 "usage: rvka5630-sim --address A [--idn TEXT] [--place TEXT] [--silent] "
-                 "[--address B ...]\n",
+                 "usage: rvka5630-sim [--serial] --address A [--idn TEXT] [--place TEXT] "
+                 "[--silent] [--address B ...]\n",
                  problem);
     return 2;
 }
@@ -39,10 +44,13 @@ int usage(const char *problem)
 int main(int argc, char **argv)
 {
     std::vector<ModuleOptions> modules;
+    bool serial = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (option == "--address") {
+        if (option == "--serial") {
+            serial = true;
+        } else if (option == "--address") {
             const char *address = value();
             if (!address)
                 return usage("--address needs a value");
@@ -79,6 +87,14 @@ int main(int argc, char **argv)
             return 1;
         }
         module->setMute(options.silent);
+    }
+    if (serial) {
+        QString error;
+        if (!bench.addSerialInstruments(modules.front().address, &error)) {
+            std::fprintf(stderr, "rvka5630-sim: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+        std::printf("serial-ports %s\n", bench.serialPortList().toLocal8Bit().constData());
     }
     std::printf("ready\n");
     std::fflush(stdout);

@@ -47,3 +47,26 @@ void SimLan::publish(const QStringList &extraAddresses)
     qputenv("VDVISA_RESOURCES", names.join(QLatin1Char(';')).toLatin1());
     qputenv("VDVISA_BROADCAST", "0");
 }
+
+SimSerialMultimeter *SimLan::addMultimeter(const QString &moduleAddress)
+{
+    QString error;
+    SimSerialMultimeter *meter = simBench.addMultimeter(moduleAddress, &error);
+    if (!meter)
+        qWarning("simulated multimeter: %s", qPrintable(error));
+    return meter;
+}
+
+SimSerialLoad *SimLan::addLoad(const QString &moduleAddress)
+{
+    QString error;
+    SimSerialLoad *load = simBench.addLoad(moduleAddress, &error);
+    if (!load)
+        qWarning("simulated electronic load: %s", qPrintable(error));
+    return load;
+}
+
+void SimLan::publishSerialPorts()
+{
+    qputenv("VOLTADESK_SERIAL_PORTS", simBench.serialPortList().toUtf8());
+}

@@ -2,6 +2,8 @@
 
 #include "scriptedmodel.h"
 #include "simbench.h"
+#include "simserialload.h"
+#include "simserialmultimeter.h"
 
 #include <QString>
 
@@ -28,6 +30,14 @@ public:
     // Lists these resources (and only these) for viFindRsrc; an address that nothing
     // serves may be listed too.
     void publish(const QStringList &extraAddresses = QStringList());
+
+    // The bench multimeter and electronic load on serial lines, wired to the module at
+    // moduleAddress; null (and a warning) on failure.
+    SimSerialMultimeter *addMultimeter(const QString &moduleAddress);
+    SimSerialLoad *addLoad(const QString &moduleAddress);
+    // Describes the serial instruments (with their USB strings as they are now) in
+    // VOLTADESK_SERIAL_PORTS, so that the program's port search sees them and only them.
+    void publishSerialPorts();
     SimBench &bench() { return simBench; }
 
 private:

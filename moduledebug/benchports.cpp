@@ -1,0 +1,53 @@
+#include "benchports.h"
+
+#include <QSerialPortInfo>
+#include <QStringList>
+
+namespace {
+
+struct RecognitionRule
+{
+    BenchInstrument instrument;
+    const char *manufacturer;
+    const char *description;
+};
+
+constexpr RecognitionRule rules[] = {
+    {BenchInstrument::Multimeter, "GWinstek", "GDM"},
+    {BenchInstrument::Load, "EA Elektro-Automatik GmbH & Co.", "EL 9000"},
+};
+
+const char *const portsVariable = "VOLTADESK_SERIAL_PORTS";
+
+} // namespace
+
+QVector<BenchPort> BenchPorts::available()
+{
+    QVector<BenchPort> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        ports.append({info.systemLocation(), info.manufacturer(), info.description()});
+    ports += described(qEnvironmentVariable(portsVariable));
+    return ports;
+}
+
+QVector<BenchPort> BenchPorts::described(const QString &entries)
+{
+    QVector<BenchPort> ports;
+    for (const QString &entry : entries.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList fields = entry.split(QLatin1Char('|'));
+        const QString location = fields.value(0).trimmed();
+        if (location.isEmpty())
+            continue;
+        ports.append({location, fields.value(1), fields.value(2)});
+    }
+    return ports;
+}
+
+bool BenchPorts::recognises(BenchInstrument instrument, const BenchPort &port)
+{
+    for (const RecognitionRule &rule : rules)
+        if (rule.instrument == instrument)
+            return port.manufacturer.contains(QLatin1String(rule.manufacturer)) &&
+                   port.description.contains(QLatin1String(rule.description));
+    return false;
+}

@@ -1,0 +1,144 @@
+#include "serialline.h"
+
+#include "delayms.h"
+#include "timefacility.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QString>
+
+namespace {
+
+constexpr int writeTimeoutMs = 1000;
+constexpr int firstReplyTimeoutMs = 10000;
+// A pause this long without new bytes ends a reply that arrives in pieces.
+constexpr int replyGapMs = 1000;
+constexpr int multimeterSettlingMs = 1000;
+constexpr int loadCommandPauseMs = 500;
+
+const QByteArray multimeterRemote = "SYST:REM\n";
+const QByteArray multimeterLocal = "SYST:LOC\n";
+const QByteArrayList loadOpening = {"SYST:LOCK ON\n", "INP 0\n", "VOLT 0\n"};
+const QByteArray loadUnlock = "SYST:LOCK OFF\n";
+
+double replyValue(QByteArray reply)
+{
+    const int nul = reply.indexOf('\0');
+    if (nul >= 0)
+        reply.truncate(nul);
+    bool ok = false;
+    const double value = QString::fromLatin1(reply).trimmed().toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+} // namespace
+
+MultimeterConfiguration MultimeterConfiguration::dcVoltage()
+{
+    return {{"CONF:AUTO ON\n"}, "MEAS:VOLT:DC?\n"};
+}
+
+MultimeterConfiguration MultimeterConfiguration::acVoltage()
+{
+    return {{"CONF:AUTO ON\n"}, "MEAS:VOLT:AC? 100e-3,DEF\n"};
+}
+
+MultimeterConfiguration MultimeterConfiguration::dcCurrent()
+{
+    return {{"CONF:AUTO OFF\n", "CONF:CURR:DC MAX,DEF\n"}, "MEAS:CURR:DC? MAX,DEF\n"};
+}
+
+MultimeterConfiguration MultimeterConfiguration::acCurrent()
+{
+    return {{"CONF:AUTO OFF\n", "CONF:CURR:AC MAX,DEF\n"}, "MEAS:CURR:AC? MAX,DEF\n"};
+}
+
+bool openSerialLine(QSerialPort &port)
+{
+    port.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+    port.setDataBits(QSerialPort::Data8);
+    port.setParity(QSerialPort::NoParity);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    return port.open(QIODevice::ReadWrite);
+}
+
+SerialWrite serialCommand(QSerialPort &port, const QByteArray &text)
+{
+    if (port.write(text) != text.size())
+        return SerialWrite::LinkBroken;
+    // A wait may write only part of the buffer; the 1000 ms cover the whole line.
+    const int limit = TimeFacility::instance().timeout(writeTimeoutMs);
+    QElapsedTimer waited;
+    waited.start();
+    while (port.bytesToWrite() > 0) {
+        const qint64 left = limit - waited.elapsed();
+        if (left <= 0 || !port.waitForBytesWritten(int(left)))
+            return SerialWrite::LinkBroken;
+    }
+    return SerialWrite::Written;
+}
+
+SerialReading serialQuery(QSerialPort &port, const QByteArray &text)
+{
+    // Whatever is still waiting on the line belongs to an earlier query that was given up on;
+    // taken as this reply it would shift every later reading by one.
+    port.clear(QSerialPort::Input);
+    if (serialCommand(port, text) != SerialWrite::Written)
+        return {SerialReading::Outcome::LinkBroken, 0.0};
+    TimeFacility &time = TimeFacility::instance();
+    if (!port.waitForReadyRead(time.timeout(firstReplyTimeoutMs)))
+        return {SerialReading::Outcome::NoReply, 0.0};
+    QByteArray reply = port.readAll();
+    while (port.waitForReadyRead(time.timeout(replyGapMs)))
+        reply += port.readAll();
+    return {SerialReading::Outcome::Value, replyValue(reply)};
+}
+
+InstrumentOpen openMultimeter(QSerialPort &port, const MultimeterConfiguration &configuration)
+{
+    if (!openSerialLine(port))
+        return InstrumentOpen::CannotOpen;
+    if (serialCommand(port, multimeterRemote) != SerialWrite::Written)
+        return InstrumentOpen::LinkBroken;
+    for (const QByteArray &command : configuration.commands)
+        if (serialCommand(port, command) != SerialWrite::Written)
+            return InstrumentOpen::LinkBroken;
+    if (serialQuery(port, configuration.query).outcome == SerialReading::Outcome::LinkBroken)
+        return InstrumentOpen::LinkBroken;
+    delayMs(multimeterSettlingMs);
+    return InstrumentOpen::Ready;
+}
+
+InstrumentOpen openLoad(QSerialPort &port)
+{
+    if (!openSerialLine(port))
+        return InstrumentOpen::CannotOpen;
+    for (const QByteArray &command : loadOpening) {
+        if (serialCommand(port, command) != SerialWrite::Written)
+            return InstrumentOpen::LinkBroken;
+        delayMs(loadCommandPauseMs);
+    }
+    return InstrumentOpen::Ready;
+}
+
+void releaseMultimeter(QSerialPort &port)
+{
+    if (!port.isOpen())
+        return;
+    serialCommand(port, multimeterLocal);
+    port.close();
+}
+
+void releaseLoad(QSerialPort &port)
+{
+    if (!port.isOpen())
+        return;
+    serialCommand(port, loadUnlock);
+    port.close();
+}
+
+QByteArray loadCommand(const char *format, double value)
+{
+    return QString::fromLatin1(format).arg(QString::number(value, 'g', 6)).toLatin1();
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "simtranscript.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+// A bench instrument on a serial line, simulated on a pseudo-terminal. The program opens the
+// terminal's slave side (path()) as it would a USB virtual COM port; a thread of the instrument
+// reads the lines written there, hands each to the instrument, then records it (with its "\n")
+// in the transcript and writes the instrument's reply back. The USB descriptor strings that a
+// real port reports are published through portEntry(), one "path|manufacturer|description"
+// entry of VOLTADESK_SERIAL_PORTS.
+//
+// Faults for tests: a mute instrument (executes lines, never answers), late replies, replies
+// split into pieces with gaps (program time, so they speed up with the test clock), a line that
+// stops accepting writes (the terminal's output is suspended, so the program's writes never leave),
+// a port held open exclusively by another program (opens fail with "busy" for anyone without
+// administrator rights over the terminal, as in the tests' user namespace), a manufacturer
+// string reported in lower case, and a fixed reply for every query.
+class SimSerialInstrument
+{
+public:
+    virtual ~SimSerialInstrument();
+    SimSerialInstrument(const SimSerialInstrument &) = delete;
+    SimSerialInstrument &operator=(const SimSerialInstrument &) = delete;
+
+    // Creates the terminal and starts answering; false with the reason in error.
+    bool start(QString *error = nullptr);
+    // Stops the thread and closes the terminal; the path disappears.
+    void stop();
+
+    QString path() const { return slavePath; }
+    SimTranscript &transcript() { return received; }
+
+    void setUsbStrings(const QString &manufacturer, const QString &description);
+    QString usbManufacturer() const;
+    QString usbDescription() const;
+    QString portEntry() const;
+
+    // Faults.
+    void setMute(bool on);
+    // Every reply leaves only after ms of program time (a reply that comes too late).
+    void setReplyDelayMs(int ms);
+    // Each reply goes out in this many pieces (1: whole), gapMs of program time apart.
+    void setSplitReply(int pieces, int gapMs);
+    void setStalled(bool on);
+    void setHeldOpen(bool on);
+    void setLowerCaseMaker(bool on);
+    // Replaces the reply to every line that has one (empty: the instrument's own replies).
+    void setReplyOverride(const QByteArray &reply);
+    void clearFaults();
+
+protected:
+    SimSerialInstrument(const QString &manufacturer, const QString &description);
+    // One line as written by the program, "\n" included; returns the reply bytes (empty: none).
+    virtual QByteArray execute(const QByteArray &line) = 0;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Piece
+    {
+        QByteArray bytes;
+        Clock::time_point due;
+    };
+
+    void run();
+    void handleInput(const QByteArray &bytes);
+    void queueReply(const QByteArray &reply);
+    void writeDuePieces();
+    int pollTimeoutMs() const;
+
+    SimTranscript received;
+    QString slavePath;
+    int masterFd = -1;
+    int slaveFd = -1; // kept open so the terminal lives between the program's opens
+    int holderFd = -1;
+    int wakePipe[2] = {-1, -1};
+    std::thread worker;
+
+    mutable std::mutex lock;
+    QString manufacturer;
+    QString description;
+    bool mute = false;
+    int replyDelayMs = 0;
+    int pieces = 1;
+    int gapMs = 0;
+    bool stalled = false;
+    bool lowerCaseMaker = false;
+    QByteArray replyOverride;
+    bool stopping = false;
+    std::deque<Piece> output; // worker thread only
+    QByteArray pendingLine;   // worker thread only
+};
