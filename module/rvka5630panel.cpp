@@ -2,6 +2,8 @@
 
 #include "defaultresourcemanager.h"
 #include "driverdirectory.h"
+#include "moduleinformation.h"
+#include "moduleinformationdialog.h"
 #include "outputstatecode.h"
 #include "programexit.h"
 #include "rvka5630debug.h"
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QTimer>
 
@@ -357,6 +360,20 @@ void Rvka5630panel::on_selfTestButton_clicked() {}
 
 void Rvka5630panel::on_calibButton_clicked() {}
 
-void Rvka5630panel::on_aboutButton_clicked() {}
+void Rvka5630panel::on_aboutButton_clicked()
+{
+    ModuleInformation information;
+    if (!information.read(session)) {
+        emit disconnectDevice();
+        return;
+    }
+    // A failing poll of the debug window may take the panel away while a box is open.
+    const QPointer<Rvka5630panel> panel(this);
+    stopPolling();
+    if (ModuleInformationDialog::askForMetrology(this, information.text()) && panel)
+        ModuleInformationDialog::showChecksum(this, driverDir + DriverDirectory::mathLibrary());
+    if (panel)
+        restartPolling();
+}
 
 void Rvka5630panel::on_swUpdateButton_clicked() {}
