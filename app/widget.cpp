@@ -64,6 +64,7 @@ Widget::~Widget()
 {
     // Without an event loop after the close a panel may still wait for its deferred deletion;
     // its session belongs to the resource manager, which goes last.
+    retirement.deleteAll();
     qDeleteAll(
         ui->stackedWidget->findChildren<Rvka5630panel *>(QString(), Qt::FindDirectChildrenOnly));
     qDebug("~Widget");
@@ -179,6 +180,6 @@ void Widget::onDeviceDisconnectClicked()
     // Later requests of a panel on its way out must not reach the next panel.
     disconnect(panel, nullptr, this, nullptr);
     // The panel may be inside one of its own slots or message boxes right now.
-    panel->deleteLater();
+    retirement.retire(panel);
     ui->headerLabel->setText(tr(makerName.toUtf8().constData()));
 }

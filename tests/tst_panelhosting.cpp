@@ -9,10 +9,12 @@
 #include "simlan.h"
 #include "widget.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QtTest>
@@ -72,8 +74,11 @@ struct Window
     }
 };
 
+// The main window issues a taken-down panel's deletion from its own event loop once nothing of
+// the panel runs any more; let that happen, then carry the deletions out.
 void processDeferredDeletions()
 {
+    QTest::qWait(40);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 } // namespace
@@ -94,6 +99,7 @@ private slots:
     void connectWithoutSelection();
     void closingTheWindowDisposesOfThePanelFirst_data();
     void closingTheWindowDisposesOfThePanelFirst();
+    void panelTakenDownWhileItsBoxIsOpen();
 
 private:
     int links(const QString &address) { return lan.bench().openLinks(address); }
@@ -277,6 +283,44 @@ void tst_PanelHosting::closingTheWindowDisposesOfThePanelFirst()
     QVERIFY2(panelGone < logLines.indexOf("~Widget"), qPrintable(logLines.join(" / ")));
     QCOMPARE(defaultResourceManager(), ViSession(VI_NULL));
     QTRY_COMPARE(links(first), 0);
+}
+
+// The module fails a poll of the visible debug window while the panel shows one of its own
+// message boxes: the main window takes the panel down at once, but the panel must live on
+// until its slot has returned from the box.
+void tst_PanelHosting::panelTakenDownWhileItsBoxIsOpen()
+{
+    Window w;
+    w.connectRow(0);
+    QPointer<Rvka5630panel> panel = w.panel();
+    QVERIFY(panel);
+    panel->findChild<QPushButton *>("debugShowButton")->click();
+    SimModule *module = lan.bench().module(w.table->item(0, 0)->text().section("::", 1, 1));
+    QVERIFY(module);
+
+    panel->findChild<QSpinBox *>("sbInOutTrigger")->setValue(3);
+    panel->findChild<QSpinBox *>("sbAbortTrigger")->setValue(3);
+    bool takenDownWhileOpen = false;
+    bool aliveWhileOpen = false;
+    DialogAnswerer answerer;
+    answerer.press("OK").inspect([&](QDialog *) {
+        module->failNth("PIN:OVVOUT?", 1, SimModule::Fault::BreakLink);
+        QElapsedTimer waited;
+        waited.start();
+        while (w.stack->currentIndex() != 0 && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        takenDownWhileOpen = w.stack->currentIndex() == 0;
+        QTest::qWait(100);
+        aliveWhileOpen = !panel.isNull();
+    });
+    QVERIFY(QMetaObject::invokeMethod(panel, "on_setupTriggersButton_clicked"));
+    QVERIFY(answerer.unexpected().isEmpty());
+    QCOMPARE(answerer.shown().value(0).text, QStringLiteral("Недопустимая комбинация!"));
+    QVERIFY(takenDownWhileOpen);
+    QVERIFY(aliveWhileOpen);
+    QCOMPARE(w.header->text(), QStringLiteral("Korvalis"));
+    QTRY_VERIFY(!panel);
+    module->clearFaults();
 }
 
 QTEST_MAIN(tst_PanelHosting)
