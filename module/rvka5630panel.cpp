@@ -2,6 +2,7 @@
 
 #include "defaultresourcemanager.h"
 #include "driverdirectory.h"
+#include "firmwareupdate.h"
 #include "outputstatecode.h"
 #include "programexit.h"
 #include "rvka5630debug.h"
@@ -359,4 +360,10 @@ void Rvka5630panel::on_calibButton_clicked() {}
 
 void Rvka5630panel::on_aboutButton_clicked() {}
 
-void Rvka5630panel::on_swUpdateButton_clicked() {}
+void Rvka5630panel::on_swUpdateButton_clicked()
+{
+    FirmwareUpdate update({this, session, resourceName, pollTimer, pollInterval, debugPanel,
+                           [this] { settableDataUpdate(); }, [this] { selfTestStatusCheck(); },
+                           [this] { emit disconnectDevice(); }});
+    update.run();
+}
