@@ -194,7 +194,6 @@ private slots:
     void initTestCase();
     void init();
 
-    void cancelledFileDialog();
     void questions_data();
     void questions();
     void outcomes_data();
@@ -284,29 +283,9 @@ QStringList tst_FirmwareUpdate::boxes(const DialogAnswerer &answers) const
     return shown;
 }
 
-void tst_FirmwareUpdate::cancelledFileDialog()
-{
-    Window w;
-    QVERIFY(w.panel);
-    DialogAnswerer answers;
-    answers.choosePath(QString()).inspect([&w](QDialog *) { QVERIFY(!w.pollTimer()->isActive()); });
-    w.pressUpdate();
-
-    QCOMPARE(answers.shown().size(), 1);
-    QCOMPARE(answers.shown().first().kind, DialogAnswerer::Kind::FileDialog);
-    QCOMPARE(answers.shown().first().title,
-             QStringLiteral("Выберите двоичный файл с новым ПО для записи"));
-    QVERIFY(answers.shown().first().nameFilter.contains(QStringLiteral("(*.bin)")));
-    QVERIFY(answers.unexpected().isEmpty());
-    QVERIFY(w.pollTimer()->isActive());
-    QCOMPARE(w.pollTimer()->interval(), 250);
-    QVERIFY(w.panel->isEnabled());
-    QCOMPARE(flashTraffic(), Messages());
-}
-
 void tst_FirmwareUpdate::questions_data()
 {
-    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QByteArray>("image"); // null: the file dialog is cancelled
     QTest::addColumn<bool>("installed");
     QTest::addColumn<QString>("question"); // empty: none asked
     QTest::addColumn<QString>("answer");
@@ -319,6 +298,8 @@ void tst_FirmwareUpdate::questions_data()
         QStringLiteral("Выбранный файл уже записан. Желаете перезаписать?");
     const QByteArray small = SimFirmwareImage::generate(1024, 7);
     const QByteArray valid = SimFirmwareImage::generate(5000, 7);
+    QTest::newRow("file dialog cancelled")
+        << QByteArray() << false << QString() << QString() << false << Messages();
     QTest::newRow("1024 bytes, no") << small << false << notStm32 << "Нет" << false << Messages();
     QTest::newRow("1024 bytes, yes")
         << small << false << notStm32 << "Да" << true << Messages{"FLASH:TEMP:ERASE 1024\n"};
@@ -346,7 +327,9 @@ void tst_FirmwareUpdate::questions()
     QVERIFY(w.panel);
 
     DialogAnswerer answers;
-    answers.choosePath(imageFile(image));
+    answers.choosePath(image.isNull() ? QString() : imageFile(image)).inspect([&w](QDialog *) {
+        QVERIFY(!w.pollTimer()->isActive());
+    });
     if (!question.isEmpty())
         answers.press(answer).inspect([&w](QDialog *) {
             QVERIFY(!w.panel->isEnabled());
@@ -358,6 +341,9 @@ void tst_FirmwareUpdate::questions()
 
     QVERIFY(answers.unexpected().isEmpty());
     QCOMPARE(answers.pending(), 0);
+    QCOMPARE(answers.shown().first().title,
+             QStringLiteral("Выберите двоичный файл с новым ПО для записи"));
+    QVERIFY(answers.shown().first().nameFilter.contains(QStringLiteral("(*.bin)")));
     if (!question.isEmpty()) {
         const DialogAnswerer::Shown asked = answers.shown().at(1);
         QCOMPARE(asked.title, updateTitle);
@@ -373,6 +359,7 @@ void tst_FirmwareUpdate::questions()
         QCOMPARE(flashTraffic(), traffic);
     QVERIFY(w.panel->isEnabled());
     QVERIFY(w.pollTimer()->isActive());
+    QCOMPARE(w.pollTimer()->interval(), 250);
     QCOMPARE(w.stack->currentWidget(), w.panel.data());
 }
 
