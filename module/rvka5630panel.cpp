@@ -2,6 +2,7 @@
 
 #include "defaultresourcemanager.h"
 #include "driverdirectory.h"
+#include "firmwareupdate.h"
 #include "moduleinformation.h"
 #include "moduleinformationdialog.h"
 #include "outputstatecode.h"
@@ -376,4 +377,10 @@ void Rvka5630panel::on_aboutButton_clicked()
         restartPolling();
 }
 
-void Rvka5630panel::on_swUpdateButton_clicked() {}
+void Rvka5630panel::on_swUpdateButton_clicked()
+{
+    FirmwareUpdate update({this, session, resourceName, pollTimer, pollInterval, debugPanel,
+                           [this] { settableDataUpdate(); }, [this] { selfTestStatusCheck(); },
+                           [this] { emit disconnectDevice(); }});
+    update.run();
+}
