@@ -1,5 +1,7 @@
 #include "firmwareupdate.h"
 
+#include "rvka5630debug.h"
+
 #include "defaultresourcemanager.h"
 #include "fwrewriter.h"
 #include "timefacility.h"
@@ -163,6 +165,10 @@ bool FirmwareUpdate::reopenSession()
                reopenTimeoutMs, &reopened);
     // A session opened with a warning is open all the same, and the panel's to close.
     panel.session = reopened;
+    // The debug window works on the panel's session: left with the closed handle it would fail
+    // its next poll and take the freshly updated module's panel down.
+    if (panel.debugPanel)
+        panel.debugPanel->setSession(reopened);
     return status == VI_SUCCESS && reopened != VI_NULL;
 }
 

@@ -24,6 +24,8 @@ class QWidget;
 // The update owns the panel's session from the moment the image is loaded: the panel and its
 // debug window are disabled and the polling timer stopped, so nothing else on the GUI thread
 // talks to the module while the update thread does.
+class Rvka5630Debug;
+
 class FirmwareUpdate
 {
     Q_DECLARE_TR_FUNCTIONS(FirmwareUpdate)
@@ -37,7 +39,7 @@ public:
         QString resourceName;
         QTimer *pollTimer;
         int pollInterval;
-        QWidget *debugPanel;
+        Rvka5630Debug *debugPanel; // follows the reopened session
         std::function<void()> settableDataUpdate;
         std::function<void()> selfTestStatusCheck;
         std::function<void()> disconnectDevice;

@@ -24,6 +24,9 @@ public:
     Rvka5630Debug(ViSession session, Rvka5630panel *owner, QWidget *parent = nullptr);
     ~Rvka5630Debug() override;
 
+    // The module panel's session after the panel has reopened it (a firmware update).
+    void setSession(ViSession panelSession) { session = panelSession; }
+
 signals:
     void debugDisconnectDevice();
 
