@@ -1,5 +1,6 @@
 #include "rvka5630panel.h"
 
+#include "calibrationflow.h"
 #include "defaultresourcemanager.h"
 #include "driverdirectory.h"
 #include "outputstatecode.h"
@@ -454,7 +455,13 @@ void Rvka5630panel::saveSelfTestReport()
     SelfTestReport::save(session, path, TimeFacility::instance().currentDateTime().date());
 }
 
-void Rvka5630panel::on_calibButton_clicked() {}
+void Rvka5630panel::on_calibButton_clicked()
+{
+    const CalibrationFlow::Polling polling{[this] { stopPolling(); }, [this] { restartPolling(); }};
+    CalibrationFlow flow(this, session, ui->dsbVolt, ui->dsbCurr, polling);
+    if (flow.run() == CalibrationFlow::Outcome::Failed)
+        emit disconnectDevice();
+}
 
 void Rvka5630panel::on_aboutButton_clicked() {}
 
