@@ -1,5 +1,6 @@
 #include "rvka5630panel.h"
 
+#include "calibrationflow.h"
 #include "defaultresourcemanager.h"
 #include "driverdirectory.h"
 #include "firmwareupdate.h"
@@ -9,10 +10,16 @@
 #include "programexit.h"
 #include "rvka5630debug.h"
 #include "rvka5630link.h"
+#include "selftestdialogs.h"
+#include "selftestlink.h"
+#include "selftestprogress.h"
+#include "selftestreport.h"
+#include "timefacility.h"
 #include "triggerconfiguration.h"
 #include "ui_rvka5630panel.h"
 
 #include <QDebug>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QMessageBox>
@@ -157,8 +164,32 @@ void Rvka5630panel::restartPolling()
         pollTimer->start(pollInterval);
 }
 
-// Decides outputAllowed from the module's self-test status.
-void Rvka5630panel::selfTestStatusCheck() {}
+// Decides outputAllowed from the module's self-test status. After a failed self-test the
+// module blocks output control until the operator chooses to ignore the result.
+void Rvka5630panel::selfTestStatusCheck()
+{
+    int status = 0;
+    if (!SelfTestLink(session).readStatus(status)) {
+        emit disconnectDevice();
+        return;
+    }
+    if (status == 0) {
+        outputAllowed = true;
+    } else {
+        const QPointer<Rvka5630panel> alive(this);
+        stopPolling();
+        const bool ignore = SelfTestDialogs::ignoreFailedSelfTest();
+        if (!alive)
+            return;
+        restartPolling();
+        if (ignore && !SelfTestLink(session).ignoreResult()) {
+            emit disconnectDevice();
+            return;
+        }
+        outputAllowed = ignore;
+    }
+    updateOutputAvailability();
+}
 
 void Rvka5630panel::on_disconnectButton_clicked()
 {
@@ -357,9 +388,83 @@ void Rvka5630panel::sendPowerMode(int mode)
 
 // --- operations of their own ----------------------------------------------------------------
 
-void Rvka5630panel::on_selfTestButton_clicked() {}
+void Rvka5630panel::on_selfTestButton_clicked()
+{
+    const QPointer<Rvka5630panel> alive(this);
+    stopPolling();
+    const SelfTestDialogs::Choice choice = SelfTestDialogs::runOrSave();
+    if (!alive)
+        return;
+    restartPolling();
+    if (choice == SelfTestDialogs::Choice::Run)
+        runSelfTest();
+    else if (choice == SelfTestDialogs::Choice::SaveReport)
+        saveSelfTestReport();
+}
 
-void Rvka5630panel::on_calibButton_clicked() {}
+void Rvka5630panel::runSelfTest()
+{
+    if (ui->outpButton->isChecked()) {
+        stopPolling();
+        QMessageBox::critical(this, tr("Ошибка"), tr("Включен выход!"));
+        restartPolling();
+        return;
+    }
+    // The session belongs to the test until its verdict is in: neither window polls, and a
+    // failure leaves them so for the main window to remove.
+    stopPolling();
+    setEnabled(false);
+    if (debugPanel)
+        debugPanel->setEnabled(false);
+    const SelfTestLink link(session);
+    if (!link.start()) {
+        emit disconnectDevice();
+        return;
+    }
+    const QPointer<Rvka5630panel> alive(this);
+    SelfTestProgress::wait(this);
+    SelfTestLink::Verdict verdict = SelfTestLink::Verdict::Neither;
+    if (!alive)
+        return;
+    if (!link.readVerdict(verdict)) {
+        emit disconnectDevice();
+        return;
+    }
+    settableDataUpdate();
+    gettableDataUpdate();
+    SelfTestDialogs::showVerdict(verdict);
+    if (!alive)
+        return;
+    selfTestStatusCheck();
+    if (!alive)
+        return;
+    settableDataUpdate();
+    gettableDataUpdate();
+    restartPolling();
+    setEnabled(true);
+    if (debugPanel)
+        debugPanel->setEnabled(true);
+}
+
+// Every failure after the file name ends the report quietly: no file, no message.
+void Rvka5630panel::saveSelfTestReport()
+{
+    stopPolling();
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить отчет"), QString(),
+                                                      tr("HTML страница (*.html)"));
+    restartPolling();
+    if (path.isEmpty())
+        return;
+    SelfTestReport::save(session, path, TimeFacility::instance().currentDateTime().date());
+}
+
+void Rvka5630panel::on_calibButton_clicked()
+{
+    const CalibrationFlow::Polling polling{[this] { stopPolling(); }, [this] { restartPolling(); }};
+    CalibrationFlow flow(this, session, ui->dsbVolt, ui->dsbCurr, polling);
+    if (flow.run() == CalibrationFlow::Outcome::Failed)
+        emit disconnectDevice();
+}
 
 void Rvka5630panel::on_aboutButton_clicked()
 {

@@ -59,6 +59,8 @@ private:
     bool readLimits();
     void startPolling();
     void selfTestStatusCheck();
+    void runSelfTest();
+    void saveSelfTestReport();
 
     void updateOutputButtons(int stateCode);
     void updateOutputAvailability();

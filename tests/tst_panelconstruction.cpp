@@ -279,8 +279,8 @@ void tst_PanelConstruction::limitsAndFormAfterConstruction()
     QVERIFY(!group->isChecked());
     QCOMPARE(group->maximumHeight(), QFontMetrics(group->font()).height());
     QVERIFY(!rig->widget<QPushButton>("setupTriggersButton")->isEnabled());
-    // Locked from the start while the self-test status has not allowed it.
-    QVERIFY(!rig->widget<QPushButton>("outpButton")->isEnabled());
+    // The module's self-test status allows the output from the start.
+    QVERIFY(rig->widget<QPushButton>("outpButton")->isEnabled());
 
     auto *timer = panel->findChild<QTimer *>("pollTimer");
     QVERIFY(timer);

@@ -135,8 +135,15 @@ void DialogAnswerer::answer(QDialog *dialog, Shown &record)
         return;
     }
     Answer next = answers.dequeue();
-    if (next.inspect)
+    if (next.inspect) {
+        // The inspection may process events in which the dialog's owner goes away.
+        const QPointer<QDialog> guard(dialog);
         next.inspect(dialog);
+        if (!guard) {
+            record.answer = QStringLiteral("gone");
+            return;
+        }
+    }
     if (next.dismiss) {
         record.answer = QStringLiteral("dismissed");
         if (auto *box = qobject_cast<QMessageBox *>(dialog)) {

@@ -1,0 +1,47 @@
+#include "selftestdialogs.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+bool SelfTestDialogs::ignoreFailedSelfTest()
+{
+    QMessageBox box(QMessageBox::Warning, tr("Самоконтроль"),
+                    tr("Самотестирование не было пройдено.\nУправление выходом заблокировано."),
+                    QMessageBox::Ok | QMessageBox::Ignore);
+    box.setDetailedText(tr("Для нормальной работы модуля питания следует игнорировать результат "
+                           "самотестирования, исправить проблему и пройти самотестирование "
+                           "заново."));
+    box.button(QMessageBox::Ok)->setText(tr("Продолжить"));
+    box.button(QMessageBox::Ignore)->setText(tr("Игнорировать"));
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ignore;
+}
+
+SelfTestDialogs::Choice SelfTestDialogs::runOrSave()
+{
+    QMessageBox box(QMessageBox::NoIcon, tr("Самоконтроль"),
+                    tr("Выполнить самоконтроль или сохранить результат?"),
+                    QMessageBox::Save | QMessageBox::Yes | QMessageBox::Cancel);
+    box.button(QMessageBox::Save)->setText(tr("Сохранить результат"));
+    box.button(QMessageBox::Yes)->setText(tr("Выполнить"));
+    box.button(QMessageBox::Cancel)->setText(tr("Отмена"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Choice::Run;
+    case QMessageBox::Save:
+        return Choice::SaveReport;
+    default:
+        return Choice::Cancel;
+    }
+}
+
+void SelfTestDialogs::showVerdict(SelfTestLink::Verdict verdict)
+{
+    if (verdict == SelfTestLink::Verdict::Neither)
+        return;
+    QMessageBox::information(nullptr, tr("Самоконтроль"),
+                             verdict == SelfTestLink::Verdict::Passed
+                                 ? tr("Самотестирование успешно пройдено!")
+                                 : tr("Самотестирование не пройдено!"));
+}

@@ -1,0 +1,42 @@
+#include "selftestlink.h"
+
+#include "commandchain.h"
+
+#include <cstring>
+
+namespace {
+const std::size_t verdictBufferSize = 128;
+} // namespace
+
+bool SelfTestLink::readStatus(int &status) const
+{
+    return CommandChain(session).query("OUTP:PROT?\n", "%d", &status).ok();
+}
+
+bool SelfTestLink::ignoreResult() const
+{
+    return CommandChain(session).command("OUTP:PROT:IGNORE\n").ok();
+}
+
+bool SelfTestLink::start() const
+{
+    return CommandChain(session).command("*TST?\n").ok();
+}
+
+bool SelfTestLink::readVerdict(Verdict &result) const
+{
+    char reply[verdictBufferSize];
+    if (!CommandChain(session).scanToken(reply).ok())
+        return false;
+    result = verdict(reply);
+    return true;
+}
+
+SelfTestLink::Verdict SelfTestLink::verdict(const char *reply)
+{
+    if (std::strchr(reply, '0'))
+        return Verdict::Passed;
+    if (std::strstr(reply, "-1"))
+        return Verdict::Failed;
+    return Verdict::Neither;
+}

@@ -1,0 +1,54 @@
+#include "selftestreport.h"
+
+#include "commandchain.h"
+#include "storedresultblock.h"
+
+namespace {
+const char *const headerCells[] = {
+    "<td>#</td>",
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Допустимый<br>диапазон<br>напряжения<br>(B)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Измеренное<br>напряжение<br>(B)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Допустимый<br>диапазон<br>тока<br>(A)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Измеренный<br>ток<br>(A)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Допустимый<br>диапазон<br>кода<br>(Vdrop)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Измеренное<br>значение<br>кода<br>(Vdrop)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport",
+                      "<td>Измеренное<br>состояние<br>выхода<br>(Требуемое:<br>CV)</td>"),
+    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Результат<br>измерения<br>точки</td>"),
+};
+} // namespace
+
+bool SelfTestReport::save(ViSession session, const QString &path, const QDate &date)
+{
+    QByteArray records;
+    if (!StoredResultBlock::read(session, records))
+        return false;
+    char identity[256];
+    if (!CommandChain(session).queryToken("*IDN?", identity).ok())
+        return false;
+    return report(QString::fromUtf8(identity), QString::fromUtf8(records)).save(path, date);
+}
+
+ReportSkeleton SelfTestReport::report(const QString &identity, const QString &records)
+{
+    QStringList header;
+    for (const char *cell : headerCells)
+        header << tr(cell);
+    ReportSkeleton report(tr("<thead>Результат самотестирования источника питания <b>") +
+                              ReportSkeleton::escaped(identity) + QStringLiteral("</b></thead>"),
+                          header);
+    for (const QStringList &row : rows(records))
+        report.addRow(row);
+    return report;
+}
+
+QVector<QStringList> SelfTestReport::rows(const QString &records)
+{
+    QStringList pieces =
+        QString(records).replace(QLatin1Char('#'), QChar(0x00B1)).split(QLatin1Char(';'));
+    pieces.removeLast();
+    QVector<QStringList> result;
+    for (int i = 0; i < pieces.size(); ++i)
+        result.append(QStringList{QString::number(i + 1)} + pieces.at(i).split(QLatin1Char(',')));
+    return result;
+}
