@@ -1,11 +1,16 @@
 #include "rvka5630debug.h"
 
+#include "autocalibration.h"
 #include "benchinstruments.h"
 #include "commandchain.h"
+#include "rangeverification.h"
+#include "scenariofailure.h"
+#include "stabilityverification.h"
 #include "ui_rvka5630debug.h"
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -90,6 +95,36 @@ int thousandths(double gain)
 {
     return int(std::lround(gain * gainScale));
 }
+
+// The operator's words for each way a scenario can end early: the calibration's and the
+// verifications' own.
+struct ScenarioMessage
+{
+    ScenarioFailure failure;
+    const char *calibration;
+    const char *verification;
+};
+
+const ScenarioMessage scenarioMessages[] = {
+    {ScenarioFailure::ReportFile, nullptr,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: не удалось открыть файл для записи!")},
+    {ScenarioFailure::MultimeterCannotOpen,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: ошибка инициализации мультиметра!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: ошибка инициализации мультиметра!")},
+    {ScenarioFailure::MultimeterLinkBroken,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: связь с мультиметром разорвана!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с мультиметром разорвана!")},
+    {ScenarioFailure::LoadCannotOpen, nullptr,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: ошибка инициализации нагрузки электронной!")},
+    {ScenarioFailure::LoadLinkBroken, nullptr,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с нагрузкой электронной разорвана!")},
+    {ScenarioFailure::InstrumentsMissing,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: не удалось обнаружить доп. оборудование!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: не удалось обнаружить доп. оборудование!")},
+    {ScenarioFailure::ModuleLinkBroken,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: связь с устройством разорвана!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с устройством разорвана!")},
+};
 
 } // namespace
 
@@ -183,6 +218,125 @@ void Rvka5630Debug::on_addHwCheckButton_clicked()
     report +=
         found.load ? tr("Нагрузка электронная найдена.") : tr("Нагрузка электронная не найдена!");
     QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"), report);
+}
+
+void Rvka5630Debug::reportScenario(bool calibration, ScenarioFailure failure)
+{
+    for (const ScenarioMessage &message : scenarioMessages) {
+        const char *text = calibration ? message.calibration : message.verification;
+        if (message.failure == failure && text)
+            QMessageBox::critical(this, tr("Ошибка"), tr(text));
+    }
+    if (failure == ScenarioFailure::ModuleLinkBroken)
+        reportFailure();
+}
+
+void Rvka5630Debug::autoCalib()
+{
+    reportScenario(true, AutoCalibration::run(session));
+}
+
+void Rvka5630Debug::check_vdc(const QString &fName)
+{
+    reportScenario(false, RangeVerification::checkVdc(session, fName));
+}
+
+void Rvka5630Debug::check_vdcCurr(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkVdcCurr(session, fName));
+}
+
+void Rvka5630Debug::check_vacCurr(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkVacCurr(session, fName));
+}
+
+void Rvka5630Debug::check_idc(const QString &fName)
+{
+    reportScenario(false, RangeVerification::checkIdc(session, fName));
+}
+
+void Rvka5630Debug::check_idcN(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkIdcN(session, fName));
+}
+
+void Rvka5630Debug::check_iac(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkIac(session, fName));
+}
+
+// The field takes whatever the dialog returns: cancelling empties it.
+void Rvka5630Debug::choosePath(QLineEdit *field)
+{
+    field->setText(QFileDialog::getSaveFileName(this, tr("Сохранить отчет"), QString(),
+                                                tr("HTML страница (*.html)")));
+}
+
+void Rvka5630Debug::promptForPath(bool checked, QLineEdit *field)
+{
+    if (checked && field->text().isEmpty())
+        choosePath(field);
+}
+
+void Rvka5630Debug::on_vdcPathButton_clicked()
+{
+    choosePath(ui->leVdc);
+}
+
+void Rvka5630Debug::on_vdcCurrPathButton_clicked()
+{
+    choosePath(ui->leVdcCurr);
+}
+
+void Rvka5630Debug::on_vacCurrPathButton_clicked()
+{
+    choosePath(ui->leVacCurr);
+}
+
+void Rvka5630Debug::on_idcPathButton_clicked()
+{
+    choosePath(ui->leIdc);
+}
+
+void Rvka5630Debug::on_idcNPathButton_clicked()
+{
+    choosePath(ui->leIdcN);
+}
+
+void Rvka5630Debug::on_iacPathButton_clicked()
+{
+    choosePath(ui->leIac);
+}
+
+void Rvka5630Debug::on_cbVdc_clicked(bool checked)
+{
+    promptForPath(checked, ui->leVdc);
+}
+
+void Rvka5630Debug::on_cbVdcCurr_clicked(bool checked)
+{
+    promptForPath(checked, ui->leVdcCurr);
+}
+
+void Rvka5630Debug::on_cbVacCurr_clicked(bool checked)
+{
+    promptForPath(checked, ui->leVacCurr);
+}
+
+void Rvka5630Debug::on_cbIdc_clicked(bool checked)
+{
+    promptForPath(checked, ui->leIdc);
+}
+
+void Rvka5630Debug::on_cbIdcN_clicked(bool checked)
+{
+    promptForPath(checked, ui->leIdcN);
+}
+
+void Rvka5630Debug::on_cbIac_clicked(bool checked)
+{
+    promptForPath(checked, ui->leIac);
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)
