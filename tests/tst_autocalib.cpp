@@ -121,10 +121,13 @@ private slots:
         QCOMPARE(sent.mid(at), QVector<QByteArray>({"*RST\n", "CAL:SAVE\n"}));
         QCOMPARE(model->storedVoltageCalibration().size(), 11);
 
-        // The meter: remote, auto range, the priming query, three readings a point, local.
+        // The meter (its last line has been written, and may still be on its way): remote, auto
+        // range, the priming query, three readings a point, local.
         QVector<QByteArray> meterLines = {"SYST:REM\n", "CONF:AUTO ON\n"};
         meterLines += QVector<QByteArray>(1 + 33, "MEAS:VOLT:DC?\n");
         meterLines << "SYST:LOC\n";
+        QVERIFY(meter->transcript().waitFor([](const QByteArray &m) { return m == "SYST:LOC\n"; },
+                                            2000));
         QCOMPARE(meter->transcript().messages(), meterLines);
 
         // The pauses: the meter's settling second, 100 ms after each module command, and per

@@ -156,6 +156,12 @@ private:
                 window.check_idc(path);
             answerer.waitUntilAnswered();
             outcome.disconnects = disconnects.count();
+            if (!expectMessage) {
+                // The release lines have been written; let them reach the instruments.
+                receives(meter, "SYST:LOC\n");
+                if (procedure == Procedure::Idc)
+                    receives(load, "SYST:LOCK OFF\n");
+            }
             QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
         }
         outcome.shown = answerer.shown();
