@@ -36,6 +36,7 @@ void TimeFacility::record(Kind kind, int ms)
 void TimeFacility::pause(int ms)
 {
     record(Kind::Pause, ms);
+    ++pauseDepth;
     const qint64 deadline = elapsedMs() + std::max(ms, 0);
     for (;;) {
         const qint64 left = deadline - elapsedMs();
@@ -49,6 +50,7 @@ void TimeFacility::pause(int ms)
         QTimer::singleShot(std::max(slice, 1), &loop, &QEventLoop::quit);
         loop.exec();
     }
+    --pauseDepth;
 }
 
 void TimeFacility::sleep(int ms)

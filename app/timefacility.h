@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QVector>
 
+#include <atomic>
 #include <mutex>
 
 // The single clock behind every wait the program owns: pauses that keep the GUI alive,
@@ -37,6 +38,9 @@ public:
     // Real milliseconds that correspond to ms of program time, without recording a request.
     int toReal(int ms) const;
 
+    // True while a pause is processing events somewhere up the stack (a nested event loop).
+    bool pausing() const { return pauseDepth.load() > 0; }
+
     // Monotonic program time since the facility was created: never jumps with the wall clock.
     qint64 elapsedMs() const;
     // Local wall-clock date and time (reports print the date).
@@ -57,6 +61,7 @@ private:
     void record(Kind kind, int ms);
 
     QElapsedTimer monotonic;
+    std::atomic<int> pauseDepth{0};
     mutable std::mutex lock;
     double factor = 1.0;
     qint64 programBase = 0; // program time at the last speed-up change

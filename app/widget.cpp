@@ -5,6 +5,7 @@
 #include "findlisthandle.h"
 #include "instrumentprobe.h"
 #include "programexit.h"
+#include "rvka5630panel.h"
 
 #include <visa.h>
 
@@ -39,6 +40,8 @@ Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
 {
     initResources();
     ui->setupUi(this);
+    // A double-click connects; it must not also open an editor on the resource address.
+    ui->devicesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     makerName = QStringLiteral("Korvalis");
     versionSuffix = QStringLiteral(" v1.01");
     modelFilter = QStringLiteral("RVKA5630");
@@ -59,6 +62,11 @@ Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
 
 Widget::~Widget()
 {
+    // Without an event loop after the close a panel may still wait for its deferred deletion;
+    // its session belongs to the resource manager, which goes last.
+    retirement.deleteAll();
+    qDeleteAll(
+        ui->stackedWidget->findChildren<Rvka5630panel *>(QString(), Qt::FindDirectChildrenOnly));
     qDebug("~Widget");
     const ViSession resourceManager = defaultResourceManager();
     if (resourceManager != VI_NULL) {
@@ -70,6 +78,7 @@ Widget::~Widget()
 
 void Widget::closeEvent(QCloseEvent *event)
 {
+    onDeviceDisconnectClicked();
     QWidget::closeEvent(event);
 }
 
@@ -135,13 +144,42 @@ void Widget::fillDevicesTable(const QVector<modRow> &rows)
     }
 }
 
-void Widget::on_connectButton_clicked() {}
+void Widget::on_connectButton_clicked()
+{
+    const QList<QTableWidgetItem *> selected = ui->devicesTable->selectedItems();
+    if (selected.isEmpty())
+        return;
+    auto *panel = new Rvka5630panel(selected.first()->text(), ui->stackedWidget);
+    ui->stackedWidget->addWidget(panel);
+    ui->stackedWidget->setCurrentWidget(panel);
+    connect(panel, &Rvka5630panel::disconnectDevice, this, &Widget::onDeviceDisconnectClicked,
+            Qt::DirectConnection);
+    ui->headerLabel->setText(tr(panel->windowTitle().toUtf8().constData()));
+    // A panel that failed while it was built has shown its own message already.
+    if (panel->disconnectRequested())
+        onDeviceDisconnectClicked();
+}
 
 void Widget::on_devicesTable_cellClicked(int, int)
 {
     ui->connectButton->setEnabled(true);
 }
 
-void Widget::on_devicesTable_cellDoubleClicked(int, int) {}
+void Widget::on_devicesTable_cellDoubleClicked(int, int)
+{
+    on_connectButton_clicked();
+}
 
-void Widget::onDeviceDisconnectClicked() {}
+void Widget::onDeviceDisconnectClicked()
+{
+    if (ui->stackedWidget->currentIndex() == 0)
+        return;
+    QWidget *panel = ui->stackedWidget->widget(1);
+    ui->stackedWidget->setCurrentIndex(0);
+    ui->stackedWidget->removeWidget(panel);
+    // Later requests of a panel on its way out must not reach the next panel.
+    disconnect(panel, nullptr, this, nullptr);
+    // The panel may be inside one of its own slots or message boxes right now.
+    retirement.retire(panel);
+    ui->headerLabel->setText(tr(makerName.toUtf8().constData()));
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modrow.h"
+#include "panelretirement.h"
 
 #include <QFuture>
 #include <QString>
@@ -45,4 +46,6 @@ private:
     QString modelFilter;
     QString placeQuery;
     QString placeFormat;
+    // Panels taken down and waiting until nothing of theirs runs any more.
+    PanelRetirement retirement;
 };

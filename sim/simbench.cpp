@@ -32,6 +32,14 @@ SimModule *SimBench::module(const QString &address) const
     return nullptr;
 }
 
+int SimBench::openLinks(const QString &address) const
+{
+    for (const Served &entry : served)
+        if (entry.module->address() == address)
+            return entry.server->openLinks();
+    return 0;
+}
+
 SimModule *SimBench::addRvka5630(const QString &address, QString *error, const QByteArray &identity,
                                  const QByteArray &placement)
 {

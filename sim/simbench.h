@@ -38,6 +38,9 @@ public:
                            const QByteArray &placement = "1;7;0");
     // The RVKA5630 model served at address (null if there is none).
     Rvka5630Model *rvka5630(const QString &address) const;
+    // VXI-11 links open to the instrument at address: one per open session.
+    int openLinks(const QString &address) const;
+
     // The bench multimeter and electronic load on serial lines, measuring and loading the
     // output of the module served at moduleAddress. Null on failure, with the reason in error.
     SimSerialMultimeter *addMultimeter(const QString &moduleAddress, QString *error = nullptr);

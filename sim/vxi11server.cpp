@@ -222,6 +222,12 @@ void Vxi11Server::serveConnection(Connection *connection)
     connection->done = true;
 }
 
+int Vxi11Server::openLinks()
+{
+    std::lock_guard<std::mutex> guard(linksLock);
+    return int(links.size());
+}
+
 void Vxi11Server::serveDatagram()
 {
     char buffer[1500];

@@ -33,6 +33,8 @@ public:
     void stop();
     // Closes every open connection (the instrument went away); listening goes on.
     void dropConnections();
+    // Links created and not yet destroyed (each open VISA session holds one).
+    int openLinks();
 
     unsigned short corePort() const { return corePortNumber; }
     unsigned short abortPort() const { return abortPortNumber; }

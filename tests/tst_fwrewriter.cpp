@@ -33,8 +33,10 @@ const QByteArray restartWarning = "Внимание! \nПосле перезап
 // are zero except word 105, which holds lastVector.
 QByteArray vectorTable(int size, quint32 stack, int shared, quint32 lastVector = 0)
 {
+    // The table is built apart and copied in: GCC's overflow check cannot see that the image
+    // is always longer than the table when writing into it directly.
     QByteArray image(size, '\x5A');
-    uchar *bytes = reinterpret_cast<uchar *>(image.data());
+    uchar bytes[106 * 4];
     for (int k = 0; k < 106; ++k) {
         quint32 word = 0;
         if (k == 0)
@@ -47,6 +49,8 @@ QByteArray vectorTable(int size, quint32 stack, int shared, quint32 lastVector =
             word = lastVector;
         qToLittleEndian(word, bytes + 4 * k);
     }
+    image.replace(0, std::min<int>(size, sizeof bytes), reinterpret_cast<const char *>(bytes),
+                  std::min<int>(size, sizeof bytes));
     return image;
 }
 

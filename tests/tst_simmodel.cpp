@@ -1,9 +1,9 @@
 // The simulated module's command language and state: compound messages, the error queue,
 // output states and protections, calibration storage, debug codes and the self-test.
 
-#include "simdefiniteblock.h"
 #include "rvka5630model.h"
 #include "scpiparser.h"
+#include "simdefiniteblock.h"
 #include "simloadmodel.h"
 
 #include <QtTest>
@@ -155,9 +155,9 @@ void tst_SimModel::blocksAreNotSplit()
 
     Rvka5630Model module;
     send(module, "FLASH:TEMP:ERASE 1024\n");
-    QCOMPARE(
-        send(module, "FLASH:TEMP:WRITE2 0x00000010,16," + SimDefiniteBlock::encode(data) + ";:VOLT?"),
-        QByteArray("0.000000\n"));
+    QCOMPARE(send(module,
+                  "FLASH:TEMP:WRITE2 0x00000010,16," + SimDefiniteBlock::encode(data) + ";:VOLT?"),
+             QByteArray("0.000000\n"));
     QCOMPARE(drainErrors(module), QByteArrayList());
     QCOMPARE(module.intermediateArea().mid(16, 16), data);
 }

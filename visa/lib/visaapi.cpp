@@ -17,6 +17,28 @@ ObjectTable &table()
     return ObjectTable::instance();
 }
 
+// An operation on an object of type T: the handle must name one, an injected error replaces
+// the call, an injected warning follows a successful one.
+template <typename T, typename Call>
+ViStatus onObject(const char *operation, ViObject vi, Call call)
+{
+    Injection injected = injectionFor(operation);
+    std::shared_ptr<T> object = table().findAs<T>(vi);
+    if (!object)
+        return VI_ERROR_INV_OBJECT;
+    if (injected.replacesCall())
+        return injected.status;
+    return injected.after(call(*object));
+}
+
+// A va_list of our own that the formatter may consume.
+struct VaListCopy
+{
+    explicit VaListCopy(va_list from) { va_copy(list, from); }
+    ~VaListCopy() { va_end(list); }
+    va_list list;
+};
+
 void copyResource(ViChar desc[], const std::string &resource)
 {
     if (desc)
@@ -125,76 +147,46 @@ ViStatus _VI_FUNC viClose(ViObject vi)
 
 ViStatus _VI_FUNC viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue)
 {
-    Injection injected = injectionFor("viSetAttribute");
-    auto object = table().find(vi);
-    if (!object)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    return injected.after(object->setAttribute(attrName, attrValue));
+    return onObject<VisaObject>("viSetAttribute", vi, [&](VisaObject &object) {
+        return object.setAttribute(attrName, attrValue);
+    });
 }
 
 ViStatus _VI_FUNC viGetAttribute(ViObject vi, ViAttr attrName, void *attrValue)
 {
-    Injection injected = injectionFor("viGetAttribute");
-    auto object = table().find(vi);
-    if (!object)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    return injected.after(object->getAttribute(attrName, attrValue));
+    return onObject<VisaObject>("viGetAttribute", vi, [&](VisaObject &object) {
+        return object.getAttribute(attrName, attrValue);
+    });
 }
 
 ViStatus _VI_FUNC viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
 {
-    Injection injected = injectionFor("viRead");
     if (retCnt)
         *retCnt = 0;
-    auto session = table().findAs<InstrSession>(vi);
-    if (!session)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    return injected.after(session->read(buf, cnt, retCnt));
+    return onObject<InstrSession>(
+        "viRead", vi, [&](InstrSession &session) { return session.read(buf, cnt, retCnt); });
 }
 
 ViStatus _VI_FUNC viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
 {
-    Injection injected = injectionFor("viWrite");
     if (retCnt)
         *retCnt = 0;
-    auto session = table().findAs<InstrSession>(vi);
-    if (!session)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    return injected.after(session->write(buf, cnt, retCnt));
+    return onObject<InstrSession>(
+        "viWrite", vi, [&](InstrSession &session) { return session.write(buf, cnt, retCnt); });
 }
 
 ViStatus _VI_FUNC viClear(ViSession vi)
 {
-    Injection injected = injectionFor("viClear");
-    auto session = table().findAs<InstrSession>(vi);
-    if (!session)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    return injected.after(session->clear());
+    return onObject<InstrSession>("viClear", vi,
+                                  [](InstrSession &session) { return session.clear(); });
 }
 
 ViStatus _VI_FUNC viVPrintf(ViSession vi, ViConstString writeFmt, va_list params)
 {
-    Injection injected = injectionFor("viPrintf");
-    auto session = table().findAs<InstrSession>(vi);
-    if (!session)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    va_list args;
-    va_copy(args, params);
-    ViStatus status = session->print(writeFmt, &args);
-    va_end(args);
-    return injected.after(status);
+    return onObject<InstrSession>("viPrintf", vi, [&](InstrSession &session) {
+        VaListCopy args(params);
+        return session.print(writeFmt, &args.list);
+    });
 }
 
 ViStatus _VI_FUNCC viPrintf(ViSession vi, ViConstString writeFmt, ...)
@@ -208,17 +200,10 @@ ViStatus _VI_FUNCC viPrintf(ViSession vi, ViConstString writeFmt, ...)
 
 ViStatus _VI_FUNC viVScanf(ViSession vi, ViConstString readFmt, va_list params)
 {
-    Injection injected = injectionFor("viScanf");
-    auto session = table().findAs<InstrSession>(vi);
-    if (!session)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    va_list args;
-    va_copy(args, params);
-    ViStatus status = session->scan(readFmt, &args);
-    va_end(args);
-    return injected.after(status);
+    return onObject<InstrSession>("viScanf", vi, [&](InstrSession &session) {
+        VaListCopy args(params);
+        return session.scan(readFmt, &args.list);
+    });
 }
 
 ViStatus _VI_FUNCC viScanf(ViSession vi, ViConstString readFmt, ...)
@@ -233,17 +218,10 @@ ViStatus _VI_FUNCC viScanf(ViSession vi, ViConstString readFmt, ...)
 ViStatus _VI_FUNC viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt,
                             va_list params)
 {
-    Injection injected = injectionFor("viQueryf");
-    auto session = table().findAs<InstrSession>(vi);
-    if (!session)
-        return VI_ERROR_INV_OBJECT;
-    if (injected.replacesCall())
-        return injected.status;
-    va_list args;
-    va_copy(args, params);
-    ViStatus status = session->query(writeFmt, readFmt, &args);
-    va_end(args);
-    return injected.after(status);
+    return onObject<InstrSession>("viQueryf", vi, [&](InstrSession &session) {
+        VaListCopy args(params);
+        return session.query(writeFmt, readFmt, &args.list);
+    });
 }
 
 ViStatus _VI_FUNCC viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...)

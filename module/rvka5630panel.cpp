@@ -1,0 +1,379 @@
+#include "rvka5630panel.h"
+
+#include "defaultresourcemanager.h"
+#include "driverdirectory.h"
+#include "moduleinformation.h"
+#include "moduleinformationdialog.h"
+#include "outputstatecode.h"
+#include "programexit.h"
+#include "rvka5630debug.h"
+#include "rvka5630link.h"
+#include "triggerconfiguration.h"
+#include "ui_rvka5630panel.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+const int openTimeoutMs = 1000;
+const int triggerLines = 12;
+} // namespace
+
+Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
+    : QWidget(parent), panelTitle(QString::fromUtf8(QT_TR_NOOP("Модуль питания RVKA5630 AXIe-0"))),
+      ui(new Ui::Rvka5630)
+{
+    ui->setupUi(this);
+    // The main window connects to disconnectDevice() only after construction; a request made
+    // before that is remembered for it.
+    connect(this, &Rvka5630panel::disconnectDevice, this, [this] { closeRequested = true; });
+
+    if (!findDriverFiles())
+        return;
+    resourceName = resource;
+    setWindowTitle(panelTitle);
+    prepareForm();
+    if (!openSession() || !readLimits())
+        return;
+    ui->sbInOutTrigger->setMaximum(triggerLines);
+    ui->sbAbortTrigger->setMaximum(triggerLines);
+    startPolling();
+
+    // Not shown yet: both polls return at once, the first real one is the first tick after
+    // the page is shown.
+    settableDataUpdate();
+    gettableDataUpdate();
+    selfTestStatusCheck();
+    gettableDataUpdate();
+    // The form enables the output button; until the first poll it follows the same rule.
+    updateOutputAvailability();
+
+    debugPanel = new Rvka5630Debug(session, this, nullptr);
+    connect(debugPanel, &Rvka5630Debug::debugDisconnectDevice, this,
+            &Rvka5630panel::onDebugDisconnectDevice);
+}
+
+Rvka5630panel::~Rvka5630panel()
+{
+    qDebug() << "~Direrure5630";
+    // The debug window may be running one of its own slots right now.
+    if (debugPanel)
+        debugPanel->deleteLater();
+    if (session != VI_NULL)
+        viClose(session);
+    delete ui;
+}
+
+// Without the driver directory and both library files the installation is broken: the
+// program ends rather than run half-installed.
+bool Rvka5630panel::findDriverFiles()
+{
+    driverDir = DriverDirectory::fromEnvironment(QProcess::systemEnvironment());
+    if (driverDir.isEmpty()) {
+        QMessageBox::critical(this, tr("Критическая ошибка"),
+                              tr("Не удалось обнаружить VXIPNPPATH в переменных среды"),
+                              QMessageBox::Ok);
+        terminateProgram(-1);
+        return false;
+    }
+    qDebug().noquote().nospace() << "path:" << driverDir;
+    if (!QFileInfo::exists(driverDir + DriverDirectory::driverLibrary())) {
+        QMessageBox::critical(this, tr("Критическая ошибка"),
+                              tr("Файл rvka5630_32.dll не найден."));
+        terminateProgram(-1);
+        return false;
+    }
+    if (!QFileInfo::exists(driverDir + DriverDirectory::mathLibrary())) {
+        QMessageBox::critical(this, tr("Критическая ошибка"),
+                              tr("Файл rvka5630_math.dll не найден."));
+        terminateProgram(-1);
+        return false;
+    }
+    return true;
+}
+
+void Rvka5630panel::prepareForm()
+{
+    for (QDoubleSpinBox *box : {ui->dsbVolt, ui->dsbCurr, ui->dsbOvp})
+        box->setDecimals(4);
+    ui->groupBoxConfTrig->setChecked(false);
+    on_groupBoxConfTrig_clicked(false);
+}
+
+bool Rvka5630panel::openSession()
+{
+    ViSession opened = VI_NULL;
+    const ViStatus status = viOpen(defaultResourceManager(), resourceName.toUtf8().constData(),
+                                   VI_NULL, openTimeoutMs, &opened);
+    // A warning still leaves an open session, which the destructor has to close.
+    if (status >= VI_SUCCESS)
+        session = opened;
+    if (status == VI_SUCCESS)
+        return true;
+    QMessageBox::critical(this, tr("Критическая ошибка"), tr("Не удалось открыть соединение!"));
+    emit disconnectDevice();
+    return false;
+}
+
+bool Rvka5630panel::readLimits()
+{
+    Rvka5630Link::Limits limits;
+    const bool ok = Rvka5630Link(session).readLimits(limits);
+    const std::pair<const std::optional<Rvka5630Link::Range> &, QDoubleSpinBox *> boxes[] = {
+        {limits.voltage, ui->dsbVolt},
+        {limits.current, ui->dsbCurr},
+        {limits.protection, ui->dsbOvp}};
+    for (const auto &box : boxes)
+        if (box.first)
+            box.second->setRange(box.first->minimum, box.first->maximum);
+    if (!ok)
+        emit disconnectDevice();
+    return ok;
+}
+
+void Rvka5630panel::startPolling()
+{
+    pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    connect(pollTimer, &QTimer::timeout, this, &Rvka5630panel::gettableDataUpdate);
+    pollTimer->start(pollInterval);
+}
+
+void Rvka5630panel::stopPolling()
+{
+    if (pollTimer)
+        pollTimer->stop();
+}
+
+void Rvka5630panel::restartPolling()
+{
+    if (pollTimer)
+        pollTimer->start(pollInterval);
+}
+
+// Decides outputAllowed from the module's self-test status.
+void Rvka5630panel::selfTestStatusCheck() {}
+
+void Rvka5630panel::on_disconnectButton_clicked()
+{
+    emit disconnectDevice();
+}
+
+void Rvka5630panel::onDebugDisconnectDevice()
+{
+    emit disconnectDevice();
+}
+
+void Rvka5630panel::on_debugShowButton_clicked()
+{
+    if (debugPanel)
+        debugPanel->show();
+}
+
+void Rvka5630panel::on_groupBoxConfTrig_clicked(bool checked)
+{
+    // One designed height for the whole run, taken before the group is first folded.
+    static const int designedHeight = ui->groupBoxConfTrig->maximumHeight();
+    if (checked)
+        ui->groupBoxConfTrig->setMaximumHeight(designedHeight);
+    else
+        ui->groupBoxConfTrig->setMaximumHeight(QFontMetrics(ui->groupBoxConfTrig->font()).height());
+}
+
+// --- read-back ------------------------------------------------------------------------------
+
+void Rvka5630panel::gettableDataUpdate()
+{
+    // Hidden covers a page the main window does not show; the self-test disables the panel.
+    if (!isEnabled() || !isVisible())
+        return;
+    Rvka5630Link::Measurements measured;
+    const bool ok = Rvka5630Link(session).readMeasurements(measured);
+    if (measured.voltage)
+        ui->dispVolt->setText(QString::number(*measured.voltage, 'f', 4));
+    if (measured.current) {
+        ui->dispCurr->setText(QString::number(*measured.current, 'f', 4));
+        // The power the operator can check by hand: the product of the shown values.
+        const double power = ui->dispVolt->text().toDouble() * ui->dispCurr->text().toDouble();
+        ui->dispWatt->setText(QString::number(power, 'f', 4));
+    }
+    if (measured.stateCode) {
+        ui->dispOutp->setText(OutputStateCode::text(*measured.stateCode));
+        updateOutputButtons(*measured.stateCode);
+    }
+    if (measured.temperature)
+        ui->temperatureLabel->setText(QString::number(*measured.temperature, 'f', 1));
+    if (!ok)
+        emit disconnectDevice();
+}
+
+void Rvka5630panel::updateOutputButtons(int stateCode)
+{
+    using Category = OutputStateCode::Category;
+    const Category category = OutputStateCode::category(stateCode);
+    if (category != Category::None) {
+        const bool on = category == Category::On;
+        if (ui->outpButton->isChecked() != on) {
+            ui->outpButton->setChecked(on);
+            ui->outpButton->setText(on ? tr("Выкл") : tr("Вкл"));
+        }
+        const bool fault = category == Category::Fault;
+        if (ui->clearFaultsButton->isEnabledTo(this) != fault)
+            ui->clearFaultsButton->setEnabled(fault);
+    }
+    updateOutputAvailability();
+}
+
+// The output stays locked until the self-test status allows it and no fault is pending.
+void Rvka5630panel::updateOutputAvailability()
+{
+    const bool outputFree = outputAllowed && !ui->clearFaultsButton->isEnabledTo(this);
+    if (ui->outpButton->isEnabledTo(this) != outputFree)
+        ui->outpButton->setEnabled(outputFree);
+}
+
+void Rvka5630panel::settableDataUpdate()
+{
+    Rvka5630Link::Settings read;
+    const bool ok = Rvka5630Link(session).readSettings(read);
+    if (read.voltage)
+        ui->dsbVolt->setValue(*read.voltage);
+    if (read.current)
+        ui->dsbCurr->setValue(*read.current);
+    if (read.protection)
+        ui->dsbOvp->setValue(*read.protection);
+    if (read.outputCode) {
+        const int code = *read.outputCode;
+        if (OutputStateCode::category(code) == OutputStateCode::Category::On) {
+            ui->outpButton->setChecked(true);
+            ui->outpButton->setText(tr("Выкл"));
+        }
+        ui->clearFaultsButton->setEnabled(code > 2 && code != 12);
+    }
+    if (read.triggerSource) {
+        const bool slave = read.triggerSource->role == TriggerConfiguration::Role::Slave;
+        (slave ? ui->rbSlave : ui->rbMaster)->setChecked(true);
+        ui->sbInOutTrigger->setValue(read.triggerSource->line);
+    }
+    if (read.abortLine)
+        ui->sbAbortTrigger->setValue(*read.abortLine);
+    if (read.overPower && (*read.overPower == 0 || *read.overPower == 1)) {
+        powerMode = *read.overPower;
+        (powerMode ? ui->rbOverWatt : ui->rbNormalWatt)->setChecked(true);
+    }
+    if (!ok)
+        emit disconnectDevice();
+}
+
+// --- control --------------------------------------------------------------------------------
+
+void Rvka5630panel::on_outpButton_clicked(bool checked)
+{
+    ui->outpButton->setText(checked ? tr("Выкл") : tr("Вкл"));
+    if (!Rvka5630Link(session).setOutput(checked))
+        emit disconnectDevice();
+}
+
+void Rvka5630panel::on_clearFaultsButton_clicked()
+{
+    if (!Rvka5630Link(session).clearFaults())
+        emit disconnectDevice();
+}
+
+void Rvka5630panel::on_setupParametersButton_clicked()
+{
+    if (Rvka5630Link(session).setParameters(ui->dsbOvp->value(), ui->dsbVolt->value(),
+                                            ui->dsbCurr->value()))
+        settableDataUpdate();
+    else
+        emit disconnectDevice();
+}
+
+void Rvka5630panel::on_setupTriggersButton_clicked()
+{
+    TriggerConfiguration configuration;
+    configuration.line = ui->sbInOutTrigger->value();
+    configuration.abortLine = ui->sbAbortTrigger->value();
+    configuration.role = ui->rbMaster->isChecked()  ? TriggerConfiguration::Role::Master
+                         : ui->rbSlave->isChecked() ? TriggerConfiguration::Role::Slave
+                                                    : TriggerConfiguration::Role::None;
+    // The module must not change its trigger role under a live output.
+    if (ui->outpButton->isChecked()) {
+        refuseTriggerConfiguration(tr("Включен выход!"));
+        return;
+    }
+    if (!configuration.acceptable()) {
+        refuseTriggerConfiguration(tr("Недопустимая комбинация!"));
+        return;
+    }
+    if (!Rvka5630Link(session).configureTriggers(configuration))
+        emit disconnectDevice();
+}
+
+void Rvka5630panel::refuseTriggerConfiguration(const QString &reason)
+{
+    stopPolling();
+    QMessageBox::critical(this, tr("Ошибка"), reason);
+    restartPolling();
+}
+
+void Rvka5630panel::on_resetButton_clicked()
+{
+    if (Rvka5630Link(session).reset())
+        settableDataUpdate();
+    else
+        emit disconnectDevice();
+}
+
+void Rvka5630panel::on_rbNormalWatt_clicked()
+{
+    if (powerMode != 1)
+        return;
+    powerMode = 0;
+    sendPowerMode(powerMode);
+}
+
+void Rvka5630panel::on_rbOverWatt_clicked()
+{
+    if (powerMode != 0)
+        return;
+    powerMode = 1;
+    sendPowerMode(powerMode);
+}
+
+void Rvka5630panel::sendPowerMode(int mode)
+{
+    if (Rvka5630Link(session).setPowerMode(mode))
+        settableDataUpdate();
+    else
+        emit disconnectDevice();
+}
+
+// --- operations of their own ----------------------------------------------------------------
+
+void Rvka5630panel::on_selfTestButton_clicked() {}
+
+void Rvka5630panel::on_calibButton_clicked() {}
+
+void Rvka5630panel::on_aboutButton_clicked()
+{
+    ModuleInformation information;
+    if (!information.read(session)) {
+        emit disconnectDevice();
+        return;
+    }
+    // A failing poll of the debug window may take the panel away while a box is open.
+    const QPointer<Rvka5630panel> panel(this);
+    stopPolling();
+    if (ModuleInformationDialog::askForMetrology(this, information.text()) && panel)
+        ModuleInformationDialog::showChecksum(this, driverDir + DriverDirectory::mathLibrary());
+    if (panel)
+        restartPolling();
+}
+
+void Rvka5630panel::on_swUpdateButton_clicked() {}

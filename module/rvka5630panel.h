@@ -1,0 +1,81 @@
+#pragma once
+
+#include <visa.h>
+
+#include <QString>
+#include <QWidget>
+
+class QTimer;
+class Rvka5630Debug;
+
+namespace Ui {
+class Rvka5630;
+}
+
+// The operator panel of one RVKA5630 power module, hosted as a page of the main window. It
+// owns its VISA session and its debug window, polls the module every pollInterval while it is
+// shown and enabled, and asks to be closed with disconnectDevice() whenever the module fails a
+// command (or its session cannot be opened at all).
+class Rvka5630panel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Rvka5630panel(const QString &resourceName, QWidget *parent);
+    ~Rvka5630panel() override;
+
+    // True once the panel has asked to be closed, including during its own construction, when
+    // nobody was connected to disconnectDevice() yet.
+    bool disconnectRequested() const { return closeRequested; }
+
+signals:
+    void disconnectDevice();
+
+private slots:
+    void on_disconnectButton_clicked();
+    void on_outpButton_clicked(bool checked);
+    void on_clearFaultsButton_clicked();
+    void on_setupParametersButton_clicked();
+    void on_setupTriggersButton_clicked();
+    void on_selfTestButton_clicked();
+    void on_resetButton_clicked();
+    void on_rbNormalWatt_clicked();
+    void on_rbOverWatt_clicked();
+    void on_debugShowButton_clicked();
+    void on_groupBoxConfTrig_clicked(bool checked);
+    void on_calibButton_clicked();
+    void on_aboutButton_clicked();
+    void on_swUpdateButton_clicked();
+    void onDebugDisconnectDevice();
+
+public slots:
+    void settableDataUpdate();
+    void gettableDataUpdate();
+
+private:
+    bool findDriverFiles();
+    void prepareForm();
+    bool openSession();
+    bool readLimits();
+    void startPolling();
+    void selfTestStatusCheck();
+
+    void updateOutputButtons(int stateCode);
+    void updateOutputAvailability();
+    void sendPowerMode(int mode);
+    void refuseTriggerConfiguration(const QString &reason);
+    void stopPolling();
+    void restartPolling();
+
+    const QString panelTitle;
+    Ui::Rvka5630 *ui;
+    QTimer *pollTimer = nullptr;
+    const int pollInterval = 250;
+    ViSession session = VI_NULL;
+    QString resourceName;
+    int powerMode = 0;
+    Rvka5630Debug *debugPanel = nullptr;
+    bool outputAllowed = false;
+    QString driverDir;
+    bool closeRequested = false;
+};
