@@ -3,8 +3,11 @@
 #include "autocalibration.h"
 #include "benchinstruments.h"
 #include "commandchain.h"
+#include "delayms.h"
 #include "rangeverification.h"
+#include "rvka5630panel.h"
 #include "scenariofailure.h"
+#include "scenarioselection.h"
 #include "stabilityverification.h"
 #include "ui_rvka5630debug.h"
 
@@ -12,6 +15,7 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include <cmath>
@@ -19,6 +23,8 @@
 namespace {
 
 constexpr int pollIntervalMs = 250;
+// The instruments and the module get a second between scenarios, and after the last one.
+constexpr int betweenScenariosMs = 1000;
 // The module keeps the regulator gains as integers in thousandths.
 constexpr double gainScale = 1000.0;
 
@@ -337,6 +343,83 @@ void Rvka5630Debug::on_cbIdcN_clicked(bool checked)
 void Rvka5630Debug::on_cbIac_clicked(bool checked)
 {
     promptForPath(checked, ui->leIac);
+}
+
+void Rvka5630Debug::setPanelsEnabled(bool enabled)
+{
+    if (!enabled && owner)
+        owner->setEnabled(false);
+    setEnabled(enabled);
+    if (enabled && owner)
+        owner->setEnabled(true);
+}
+
+void Rvka5630Debug::on_runScriptsButton_clicked()
+{
+    using Verification = void (Rvka5630Debug::*)(const QString &);
+    struct Scenario
+    {
+        QCheckBox *box;
+        QLineEdit *path; // none for the calibration
+        Verification verify;
+    };
+    // The fixed running order.
+    const Scenario scenarios[] = {
+        {ui->cbAutoCalib, nullptr, nullptr},
+        {ui->cbVdc, ui->leVdc, &Rvka5630Debug::check_vdc},
+        {ui->cbVdcCurr, ui->leVdcCurr, &Rvka5630Debug::check_vdcCurr},
+        {ui->cbVacCurr, ui->leVacCurr, &Rvka5630Debug::check_vacCurr},
+        {ui->cbIdc, ui->leIdc, &Rvka5630Debug::check_idc},
+        {ui->cbIdcN, ui->leIdcN, &Rvka5630Debug::check_idcN},
+        {ui->cbIac, ui->leIac, &Rvka5630Debug::check_iac},
+    };
+
+    // The selection as it stands now; the widgets are locked from here to the end.
+    struct Chosen
+    {
+        Verification verify; // none: the calibration
+        QString fName;
+    };
+    QVector<Chosen> chosen;
+    ScenarioSelection selection;
+    for (const Scenario &scenario : scenarios) {
+        const bool ticked = scenario.box->isChecked();
+        if (scenario.path)
+            selection.add(ticked, scenario.path->text());
+        if (ticked)
+            chosen.append({scenario.verify, scenario.path ? scenario.path->text() : QString()});
+    }
+    if (!selection.valid()) {
+        QMessageBox::critical(this, tr("Ошибка"), tr("Поля заполнены неверно!"));
+        return;
+    }
+
+    // Disabled, the panels' polls leave the shared session to the scenarios. A scenario that
+    // loses the module makes the main window take the panels down, but their deletion waits
+    // until this slot has returned to the main event loop.
+    setPanelsEnabled(false);
+    QProgressDialog progress(tr("Ожидание выполнения программы..."), QString(), 0,
+                             2 * chosen.size(), this);
+    progress.setWindowModality(Qt::WindowModal);
+    // The last value stays shown through the final pause, and an empty run shows 0 of 0.
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    progress.show();
+    int k = 0;
+    for (const Chosen &scenario : qAsConst(chosen)) {
+        ++k;
+        progress.setValue(2 * k - 1);
+        if (scenario.verify)
+            (this->*scenario.verify)(scenario.fName);
+        else
+            autoCalib();
+        progress.setValue(2 * k);
+        delayMs(betweenScenariosMs);
+    }
+    progress.close();
+    delayMs(betweenScenariosMs);
+    setPanelsEnabled(true);
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)

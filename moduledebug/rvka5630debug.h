@@ -69,6 +69,8 @@ private slots:
     void on_cbIdc_clicked(bool checked);
     void on_cbIdcN_clicked(bool checked);
     void on_cbIac_clicked(bool checked);
+    // Runs the ticked scenarios in their fixed order with both panels disabled.
+    void on_runScriptsButton_clicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -81,6 +83,8 @@ private:
     void reportScenario(bool calibration, ScenarioFailure failure);
     void choosePath(QLineEdit *field);
     void promptForPath(bool checked, QLineEdit *field);
+    // Enables or disables the module panel, then this window; or this window, then the panel.
+    void setPanelsEnabled(bool enabled);
 
     Ui::Rvka5630Debug *ui;
     Rvka5630panel *owner;
