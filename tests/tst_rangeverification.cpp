@@ -4,6 +4,7 @@
 // instrument is sent, the protocols byte for byte, the judgement of a point, and every way a
 // procedure can end early.
 #include "dialoganswerer.h"
+#include "protocolfile.h"
 #include "rangeresults.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -31,49 +32,6 @@ const QByteArray earlierProtocol = "an earlier protocol";
 QByteArray fixed(double value)
 {
     return QByteArray::number(value, 'f', 6);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-// The data rows of a protocol, cell texts as written.
-QVector<QStringList> protocolRows(const QByteArray &protocol)
-{
-    QVector<QStringList> rows;
-    const QString text = QString::fromUtf8(protocol);
-    QRegularExpressionMatchIterator row = QRegularExpression("<tr>(.*?)</tr>").globalMatch(text);
-    if (row.hasNext())
-        row.next(); // the header
-    while (row.hasNext()) {
-        QStringList cells;
-        QRegularExpressionMatchIterator cell =
-            QRegularExpression("<td>(.*?)</td>").globalMatch(row.next().captured(1));
-        while (cell.hasNext())
-            cells << cell.next().captured(1);
-        rows << cells;
-    }
-    return rows;
-}
-
-QByteArray protocol(const QString &title, const QString &header, const QStringList &rows)
-{
-    return "\xEF\xBB\xBF" +
-           (QStringLiteral("<style>TABLE{border-collapse: collapse;}TD, TH{padding: 3px; "
-                           "padding-top: 5px; padding-bottom: 5px; border: 1px solid "
-                           "black;}</style><table>") +
-            title + "<tr>" + header + "</tr>" + rows.join(QString()) +
-            QStringLiteral("</table><br><br><div align=\"right\">06.12.2026\t\t</div><br><br>"
-                           "<div align=\"center\">Проверил:<br></div><hr align=\"right\" "
-                           "width=\"350\"/>"))
-               .toUtf8();
-}
-
-QString row(const QStringList &cells)
-{
-    return "<tr><td>" + cells.join("</td><td>") + "</td></tr>";
 }
 
 enum class Procedure
@@ -220,12 +178,16 @@ private slots:
         viClose(rm);
     }
 
-    // With the load absent the voltage procedure runs all the same.
-    void voltageWithoutTheLoad()
+    // With the load absent the voltage procedure runs all the same. The module's identity
+    // is escaped in the protocol.
+    void voltageProtocol()
     {
         publishInstruments(false);
+        script->setIdentity("Korvalis,RVKA5630<b>,0042,1.3");
+        script->setReply("MEAS:VOLT?\n", "29.9402\n");
+        meter->setReplyOverride("+2.99701E+01\n");
         const QString path = dir.filePath("vdc.html");
-        const Outcome outcome = run(Procedure::Vdc, physicsSession, path);
+        const Outcome outcome = run(Procedure::Vdc, scriptedSession, path);
         QCOMPARE(outcome.disconnects, 0);
         QVERIFY(outcome.shown.isEmpty());
 
@@ -237,43 +199,22 @@ private slots:
                  << "MEAS:VOLT?\n";
         sent << "*RST\n"
              << "*IDN?\n";
-        QCOMPARE(physics->transcript().messages(), sent);
-
+        QCOMPARE(scripted->transcript().messages(), sent);
         QVector<QByteArray> meterLines = {"SYST:REM\n", "CONF:AUTO ON\n"};
         meterLines += QVector<QByteArray>(1 + 33, "MEAS:VOLT:DC?\n");
         meterLines << "SYST:LOC\n";
         QCOMPARE(meter->transcript().messages(), meterLines);
         QVERIFY(load->transcript().messages().isEmpty());
-
         QVector<int> pauses = {1000, 100, 100, 100};
         for (int i = 0; i < 11; ++i)
             pauses << 100 << 5000 << 100 << 100 << 100 << 1000;
         pauses << 100 << 100;
         QCOMPARE(time().requested(TimeFacility::Kind::Pause), pauses);
 
-        const QVector<QStringList> rows = protocolRows(readFile(path));
-        QCOMPARE(rows.size(), 11);
-        for (int i = 0; i < rows.size(); ++i) {
-            QCOMPARE(rows[i].size(), 8);
-            QCOMPARE(rows[i][0], QString::number(i + 1));
-            QCOMPARE(rows[i][1], QString::number(voltagePoints[i]));
-        }
-    }
-
-    void voltageProtocol()
-    {
-        script->setIdentity("Korvalis,RVKA5630<b>,0042,1.3");
-        script->setReply("MEAS:VOLT?\n", "29.9402\n");
-        meter->setReplyOverride("+2.99701E+01\n");
-        const QString path = dir.filePath("vdc-protocol.html");
-        const Outcome outcome = run(Procedure::Vdc, scriptedSession, path);
-        QCOMPARE(outcome.disconnects, 0);
-        QVERIFY(outcome.shown.isEmpty());
-
         const QString title = QStringLiteral(
             "<thead>Определение диапазона и пределов допускаемой абсолютной погрешности "
             "<br>воспроизведения и измерения выходного напряжения постоянного тока<br><font "
-            "size=\"+2\"><b>Korvalis,RVKA5630&lt;b&gt;,0042,1.3</b></font></thead>");
+            "size=\"+2\"><b>");
         const QString header = QStringLiteral(
             "<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>выходного<br>напряжения<"
             "br>(B)</td><td>Измеренное<br>значение<br>напряжения<br>(B)</td><td>Значение<br>"
@@ -284,19 +225,31 @@ private slots:
         // At 30 V both errors stay inside the first band's 30 mV; elsewhere the set-point is
         // far from what the meter reads.
         const QStringList rows = {
-            row({"1", "0.1", "29.9402", "29.9701", "-29870.1", "-29.9", "±15.05", "не норма"}),
-            row({"2", "1", "29.9402", "29.9701", "-28970.1", "-29.9", "±15.5", "не норма"}),
-            row({"3", "5", "29.9402", "29.9701", "-24970.1", "-29.9", "±17.5", "не норма"}),
-            row({"4", "10", "29.9402", "29.9701", "-19970.1", "-29.9", "±20", "не норма"}),
-            row({"5", "20", "29.9402", "29.9701", "-9970.1", "-29.9", "±25", "не норма"}),
-            row({"6", "30", "29.9402", "29.9701", "29.9", "-29.9", "±30", "норма"}),
-            row({"7", "40", "29.9402", "29.9701", "10029.9", "-29.9", "±60", "не норма"}),
-            row({"8", "50", "29.9402", "29.9701", "20029.9", "-29.9", "±65", "не норма"}),
-            row({"9", "60", "29.9402", "29.9701", "30029.9", "-29.9", "±70", "не норма"}),
-            row({"10", "70", "29.9402", "29.9701", "40029.9", "-29.9", "±75", "не норма"}),
-            row({"11", "80", "29.9402", "29.9701", "50029.9", "-29.9", "±80", "не норма"}),
+            ProtocolFile::row(
+                {"1", "0.1", "29.9402", "29.9701", "-29870.1", "-29.9", "±15.05", "не норма"}),
+            ProtocolFile::row(
+                {"2", "1", "29.9402", "29.9701", "-28970.1", "-29.9", "±15.5", "не норма"}),
+            ProtocolFile::row(
+                {"3", "5", "29.9402", "29.9701", "-24970.1", "-29.9", "±17.5", "не норма"}),
+            ProtocolFile::row(
+                {"4", "10", "29.9402", "29.9701", "-19970.1", "-29.9", "±20", "не норма"}),
+            ProtocolFile::row(
+                {"5", "20", "29.9402", "29.9701", "-9970.1", "-29.9", "±25", "не норма"}),
+            ProtocolFile::row({"6", "30", "29.9402", "29.9701", "29.9", "-29.9", "±30", "норма"}),
+            ProtocolFile::row(
+                {"7", "40", "29.9402", "29.9701", "10029.9", "-29.9", "±60", "не норма"}),
+            ProtocolFile::row(
+                {"8", "50", "29.9402", "29.9701", "20029.9", "-29.9", "±65", "не норма"}),
+            ProtocolFile::row(
+                {"9", "60", "29.9402", "29.9701", "30029.9", "-29.9", "±70", "не норма"}),
+            ProtocolFile::row(
+                {"10", "70", "29.9402", "29.9701", "40029.9", "-29.9", "±75", "не норма"}),
+            ProtocolFile::row(
+                {"11", "80", "29.9402", "29.9701", "50029.9", "-29.9", "±80", "не норма"}),
         };
-        QCOMPARE(readFile(path), protocol(title, header, rows));
+        QCOMPARE(
+            ProtocolFile::read(path),
+            ProtocolFile::expected(title, "Korvalis,RVKA5630&lt;b&gt;,0042,1.3", header, rows));
     }
 
     void currentProtocol()
@@ -340,8 +293,7 @@ private slots:
 
         const QString title = QStringLiteral(
             "<thead>Определение диапазона и пределов допускаемой абсолютной погрешности "
-            "<br>воспроизведения и измерения выходного тока<br><font "
-            "size=\"+2\"><b>Korvalis,RVKA5630,0042,1.3</b></font></thead>");
+            "<br>воспроизведения и измерения выходного тока<br><font size=\"+2\"><b>");
         const QString header = QStringLiteral(
             "<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>выходного<br>тока<br>(A)"
             "</td><td>Измеренное<br>значение<br>тока<br>(A)</td><td>Значение<br>тока<br>"
@@ -350,14 +302,16 @@ private slots:
             "допускаемой<br>абсолютной<br>погрешности<br>воспроизведения<br>и измерения<br>(мA)"
             "</td><td>Результат<br>поверки<br>точки</td>");
         const QStringList rows = {
-            row({"1", "0.1", "2.5012", "2.49", "-2390", "11.2", "±40.05", "не норма"}),
-            row({"2", "1", "2.5012", "2.49", "-1490", "11.2", "±40.5", "не норма"}),
-            row({"3", "2.5", "2.5012", "2.49", "10", "11.2", "±41.25", "норма"}),
-            row({"4", "5", "2.5012", "2.49", "2510", "11.2", "±42.5", "не норма"}),
-            row({"5", "7.5", "2.5012", "2.49", "5010", "11.2", "±43.75", "не норма"}),
-            row({"6", "10", "2.5012", "2.49", "7510", "11.2", "±45", "не норма"}),
+            ProtocolFile::row(
+                {"1", "0.1", "2.5012", "2.49", "-2390", "11.2", "±40.05", "не норма"}),
+            ProtocolFile::row({"2", "1", "2.5012", "2.49", "-1490", "11.2", "±40.5", "не норма"}),
+            ProtocolFile::row({"3", "2.5", "2.5012", "2.49", "10", "11.2", "±41.25", "норма"}),
+            ProtocolFile::row({"4", "5", "2.5012", "2.49", "2510", "11.2", "±42.5", "не норма"}),
+            ProtocolFile::row({"5", "7.5", "2.5012", "2.49", "5010", "11.2", "±43.75", "не норма"}),
+            ProtocolFile::row({"6", "10", "2.5012", "2.49", "7510", "11.2", "±45", "не норма"}),
         };
-        QCOMPARE(readFile(path), protocol(title, header, rows));
+        QCOMPARE(ProtocolFile::read(path),
+                 ProtocolFile::expected(title, "Korvalis,RVKA5630,0042,1.3", header, rows));
 
         // Six points of at least 10.5 s each.
         int paused = 0;
@@ -507,7 +461,7 @@ private slots:
             QVERIFY(load->transcript().messages().isEmpty());
         }
         // A procedure that ends early leaves the earlier protocol at its path as it was.
-        QCOMPARE(readFile(own.filePath("earlier.html")), earlierProtocol);
+        QCOMPARE(ProtocolFile::read(own.filePath("earlier.html")), earlierProtocol);
         QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{"earlier.html"});
     }
 
@@ -522,7 +476,7 @@ private slots:
         const Outcome outcome = run(Procedure::Vdc, scriptedSession, path);
         QCOMPARE(outcome.disconnects, 0);
         QVERIFY(outcome.shown.isEmpty());
-        const QVector<QStringList> rows = protocolRows(readFile(path));
+        const QVector<QStringList> rows = ProtocolFile::rows(ProtocolFile::read(path));
         QCOMPARE(rows.size(), 11);
         QCOMPARE(rows[2], QStringList({"3", "5", "5.0001", "", "", "", "±17.5", "не норма"}));
         for (const QStringList &cells : rows)

@@ -4,6 +4,7 @@
 // procedures pause, the judgement of instabilities and ripples, and the protocols byte for byte.
 #include "dialoganswerer.h"
 #include "loadramp.h"
+#include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "simlan.h"
@@ -28,12 +29,6 @@ enum class Procedure
     Iac
 };
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
 QVector<QByteArray> lines(const char *format, const QVector<double> &values)
 {
     QVector<QByteArray> result;
@@ -54,25 +49,12 @@ QVector<double> range(double from, double to, double step)
     return values;
 }
 
+// The protocol of the module on this bench; title is the first fragment and the second up to
+// its "<br>".
 QByteArray protocol(const QString &title, const QString &header, const QStringList &rows)
 {
-    return "\xEF\xBB\xBF" +
-           (QStringLiteral("<style>TABLE{border-collapse: collapse;}TD, TH{padding: 3px; "
-                           "padding-top: 5px; padding-bottom: 5px; border: 1px solid "
-                           "black;}</style><table>") +
-            title +
-            QStringLiteral("<font size=\"+2\"><b>Korvalis,RVKA5630,0042,1.3</b></font>"
-                           "</thead><tr>") +
-            header + "</tr>" + rows.join(QString()) +
-            QStringLiteral("</table><br><br><div align=\"right\">06.12.2026\t\t</div><br><br>"
-                           "<div align=\"center\">Проверил:<br></div><hr align=\"right\" "
-                           "width=\"350\"/>"))
-               .toUtf8();
-}
-
-QString row(const QStringList &cells)
-{
-    return "<tr><td>" + cells.join("</td><td>") + "</td></tr>";
+    return ProtocolFile::expected(title + "<font size=\"+2\"><b>", "Korvalis,RVKA5630,0042,1.3",
+                                  header, rows);
 }
 
 const QVector<QByteArray> loadOpening = {"SYST:LOCK ON\n", "INP 0\n", "VOLT 0\n"};
@@ -274,20 +256,21 @@ private slots:
         meterLines << "SYST:LOC\n";
         QCOMPARE(meter->transcript().messages(), meterLines);
 
-        QCOMPARE(readFile(path),
-                 protocol(QStringLiteral("<thead>Определение нестабильности выходного напряжения "
-                                         "при изменении постоянного тока<br>"),
-                          QStringLiteral(
-                              "<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
-                              "выходного<br>напряжения<br>(B)</td><td>Устанавливаемое<br>значение<"
-                              "br>ограничения<br>выходного<br>тока<br>(А)</td><td>Начальное<br>"
-                              "значение<br>тока<br>нагрузки<br>(А)</td><td>Конечное<br>значение<"
-                              "br>тока<br>нагрузки<br>(А)</td><td>Измеренное<br>значение<br>"
-                              "нестабильности<br>напряжения<br>(мB)</td><td>Пределы<br>"
-                              "допускаемой<br>нестабильности<br>напряжения<br>(мB)</td><td>"
-                              "Результат<br>поверки<br>точки</td>"),
-                          {row({"1", "30", "12.2", "12", "1.2", "-8.43", "16", "норма"}),
-                           row({"2", "80", "5", "4.5", "0.4", "-3.2", "5", "норма"})}));
+        QCOMPARE(
+            ProtocolFile::read(path),
+            protocol(
+                QStringLiteral("<thead>Определение нестабильности выходного напряжения "
+                               "при изменении постоянного тока<br>"),
+                QStringLiteral("<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
+                               "выходного<br>напряжения<br>(B)</td><td>Устанавливаемое<br>значение<"
+                               "br>ограничения<br>выходного<br>тока<br>(А)</td><td>Начальное<br>"
+                               "значение<br>тока<br>нагрузки<br>(А)</td><td>Конечное<br>значение<"
+                               "br>тока<br>нагрузки<br>(А)</td><td>Измеренное<br>значение<br>"
+                               "нестабильности<br>напряжения<br>(мB)</td><td>Пределы<br>"
+                               "допускаемой<br>нестабильности<br>напряжения<br>(мB)</td><td>"
+                               "Результат<br>поверки<br>точки</td>"),
+                {ProtocolFile::row({"1", "30", "12.2", "12", "1.2", "-8.43", "16", "норма"}),
+                 ProtocolFile::row({"2", "80", "5", "4.5", "0.4", "-3.2", "5", "норма"})}));
     }
 
     void voltageRipple()
@@ -313,7 +296,7 @@ private slots:
         QCOMPARE(meter->transcript().messages(), meterLines);
 
         // 2 mV + 0.3 mV/A at 10 A and at 4 A.
-        QCOMPARE(readFile(path),
+        QCOMPARE(ProtocolFile::read(path),
                  protocol(QStringLiteral("<thead>Определение уровня пульсаций выходного напряжения "
                                          "при постоянном токе<br>"),
                           QStringLiteral(
@@ -323,8 +306,8 @@ private slots:
                               "тока<br>нагрузки<br>(А)</td><td>Измеренное<br>значение<br>пульсаций"
                               "<br>напряжения<br>(мB)</td><td>Пределы<br>допускаемых<br>пульсаций<"
                               "br>напряжения<br>(мB)</td><td>Результат<br>поверки<br>точки</td>"),
-                          {row({"1", "30", "12", "10", "5", "18", "норма"}),
-                           row({"2", "80", "4.5", "4", "3.2", "10", "норма"})}));
+                          {ProtocolFile::row({"1", "30", "12", "10", "5", "18", "норма"}),
+                           ProtocolFile::row({"2", "80", "4.5", "4", "3.2", "10", "норма"})}));
     }
 
     void currentInstability()
@@ -350,7 +333,7 @@ private slots:
         pauses << 500 << 1000 << 1000 << 1000 << 100 << 500 << 1000 << 100 << 100;
         QCOMPARE(time().requested(TimeFacility::Kind::Pause), pauses);
 
-        QCOMPARE(readFile(path),
+        QCOMPARE(ProtocolFile::read(path),
                  protocol(QStringLiteral("<thead>Определение нестабильности выходного тока при "
                                          "изменении выходного напряжения<br>"),
                           QStringLiteral(
@@ -360,7 +343,7 @@ private slots:
                               "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Допустимое<"
                               "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Результат<br>"
                               "поверки<br>точки</td>"),
-                          {row({"1", "4.5", "4.5", "4.5", "0", "±10", "норма"})}));
+                          {ProtocolFile::row({"1", "4.5", "4.5", "4.5", "0", "±10", "норма"})}));
     }
 
     void currentRipple_data()
@@ -400,7 +383,7 @@ private slots:
                  QVector<int>({1000, 500,  500,  500,  100,  100, 100, 500,  500, 500, 100,
                                500,  5000, 1000, 1000, 1000, 100, 500, 1000, 100, 100}));
 
-        QCOMPARE(readFile(path),
+        QCOMPARE(ProtocolFile::read(path),
                  protocol(QStringLiteral("<thead>Определение уровня пульсаций выходного тока<br>"),
                           QStringLiteral(
                               "<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
@@ -408,7 +391,7 @@ private slots:
                               "пульсаций<br>тока<br>(мА)</td><td>Максимальное<br>допустимое<br>"
                               "значение<br>пульсаций<br>тока<br>(мА)</td><td>Результат<br>поверки<"
                               "br>точки</td>"),
-                          {row({"1", "1", ripple, "±20", verdict})}));
+                          {ProtocolFile::row({"1", "1", ripple, "±20", verdict})}));
     }
 
     void loadAbsent_data()
