@@ -1,12 +1,21 @@
 #include "rvka5630debug.h"
 
+#include "autocalibration.h"
 #include "benchinstruments.h"
 #include "commandchain.h"
+#include "delayms.h"
+#include "rangeverification.h"
+#include "rvka5630panel.h"
+#include "scenariofailure.h"
+#include "scenarioselection.h"
+#include "stabilityverification.h"
 #include "ui_rvka5630debug.h"
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include <cmath>
@@ -14,6 +23,8 @@
 namespace {
 
 constexpr int pollIntervalMs = 250;
+// The instruments and the module get a second between scenarios, and after the last one.
+constexpr int betweenScenariosMs = 1000;
 // The module keeps the regulator gains as integers in thousandths.
 constexpr double gainScale = 1000.0;
 
@@ -90,6 +101,36 @@ int thousandths(double gain)
 {
     return int(std::lround(gain * gainScale));
 }
+
+// The operator's words for each way a scenario can end early: the calibration's and the
+// verifications' own.
+struct ScenarioMessage
+{
+    ScenarioFailure failure;
+    const char *calibration;
+    const char *verification;
+};
+
+const ScenarioMessage scenarioMessages[] = {
+    {ScenarioFailure::ReportFile, nullptr,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: не удалось открыть файл для записи!")},
+    {ScenarioFailure::MultimeterCannotOpen,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: ошибка инициализации мультиметра!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: ошибка инициализации мультиметра!")},
+    {ScenarioFailure::MultimeterLinkBroken,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: связь с мультиметром разорвана!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с мультиметром разорвана!")},
+    {ScenarioFailure::LoadCannotOpen, nullptr,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: ошибка инициализации нагрузки электронной!")},
+    {ScenarioFailure::LoadLinkBroken, nullptr,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с нагрузкой электронной разорвана!")},
+    {ScenarioFailure::InstrumentsMissing,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: не удалось обнаружить доп. оборудование!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: не удалось обнаружить доп. оборудование!")},
+    {ScenarioFailure::ModuleLinkBroken,
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: связь с устройством разорвана!"),
+     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с устройством разорвана!")},
+};
 
 } // namespace
 
@@ -183,6 +224,202 @@ void Rvka5630Debug::on_addHwCheckButton_clicked()
     report +=
         found.load ? tr("Нагрузка электронная найдена.") : tr("Нагрузка электронная не найдена!");
     QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"), report);
+}
+
+void Rvka5630Debug::reportScenario(bool calibration, ScenarioFailure failure)
+{
+    for (const ScenarioMessage &message : scenarioMessages) {
+        const char *text = calibration ? message.calibration : message.verification;
+        if (message.failure == failure && text)
+            QMessageBox::critical(this, tr("Ошибка"), tr(text));
+    }
+    if (failure == ScenarioFailure::ModuleLinkBroken)
+        reportFailure();
+}
+
+void Rvka5630Debug::autoCalib()
+{
+    reportScenario(true, AutoCalibration::run(session));
+}
+
+void Rvka5630Debug::check_vdc(const QString &fName)
+{
+    reportScenario(false, RangeVerification::checkVdc(session, fName));
+}
+
+void Rvka5630Debug::check_vdcCurr(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkVdcCurr(session, fName));
+}
+
+void Rvka5630Debug::check_vacCurr(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkVacCurr(session, fName));
+}
+
+void Rvka5630Debug::check_idc(const QString &fName)
+{
+    reportScenario(false, RangeVerification::checkIdc(session, fName));
+}
+
+void Rvka5630Debug::check_idcN(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkIdcN(session, fName));
+}
+
+void Rvka5630Debug::check_iac(const QString &fName)
+{
+    reportScenario(false, StabilityVerification::checkIac(session, fName));
+}
+
+// The field takes whatever the dialog returns: cancelling empties it.
+void Rvka5630Debug::choosePath(QLineEdit *field)
+{
+    field->setText(QFileDialog::getSaveFileName(this, tr("Сохранить отчет"), QString(),
+                                                tr("HTML страница (*.html)")));
+}
+
+void Rvka5630Debug::promptForPath(bool checked, QLineEdit *field)
+{
+    if (checked && field->text().isEmpty())
+        choosePath(field);
+}
+
+void Rvka5630Debug::on_vdcPathButton_clicked()
+{
+    choosePath(ui->leVdc);
+}
+
+void Rvka5630Debug::on_vdcCurrPathButton_clicked()
+{
+    choosePath(ui->leVdcCurr);
+}
+
+void Rvka5630Debug::on_vacCurrPathButton_clicked()
+{
+    choosePath(ui->leVacCurr);
+}
+
+void Rvka5630Debug::on_idcPathButton_clicked()
+{
+    choosePath(ui->leIdc);
+}
+
+void Rvka5630Debug::on_idcNPathButton_clicked()
+{
+    choosePath(ui->leIdcN);
+}
+
+void Rvka5630Debug::on_iacPathButton_clicked()
+{
+    choosePath(ui->leIac);
+}
+
+void Rvka5630Debug::on_cbVdc_clicked(bool checked)
+{
+    promptForPath(checked, ui->leVdc);
+}
+
+void Rvka5630Debug::on_cbVdcCurr_clicked(bool checked)
+{
+    promptForPath(checked, ui->leVdcCurr);
+}
+
+void Rvka5630Debug::on_cbVacCurr_clicked(bool checked)
+{
+    promptForPath(checked, ui->leVacCurr);
+}
+
+void Rvka5630Debug::on_cbIdc_clicked(bool checked)
+{
+    promptForPath(checked, ui->leIdc);
+}
+
+void Rvka5630Debug::on_cbIdcN_clicked(bool checked)
+{
+    promptForPath(checked, ui->leIdcN);
+}
+
+void Rvka5630Debug::on_cbIac_clicked(bool checked)
+{
+    promptForPath(checked, ui->leIac);
+}
+
+void Rvka5630Debug::setPanelsEnabled(bool enabled)
+{
+    if (!enabled && owner)
+        owner->setEnabled(false);
+    setEnabled(enabled);
+    if (enabled && owner)
+        owner->setEnabled(true);
+}
+
+void Rvka5630Debug::on_runScriptsButton_clicked()
+{
+    using Verification = void (Rvka5630Debug::*)(const QString &);
+    struct Scenario
+    {
+        QCheckBox *box;
+        QLineEdit *path; // none for the calibration
+        Verification verify;
+    };
+    // The fixed running order.
+    const Scenario scenarios[] = {
+        {ui->cbAutoCalib, nullptr, nullptr},
+        {ui->cbVdc, ui->leVdc, &Rvka5630Debug::check_vdc},
+        {ui->cbVdcCurr, ui->leVdcCurr, &Rvka5630Debug::check_vdcCurr},
+        {ui->cbVacCurr, ui->leVacCurr, &Rvka5630Debug::check_vacCurr},
+        {ui->cbIdc, ui->leIdc, &Rvka5630Debug::check_idc},
+        {ui->cbIdcN, ui->leIdcN, &Rvka5630Debug::check_idcN},
+        {ui->cbIac, ui->leIac, &Rvka5630Debug::check_iac},
+    };
+
+    // The selection as it stands now; the widgets are locked from here to the end.
+    struct Chosen
+    {
+        Verification verify; // none: the calibration
+        QString fName;
+    };
+    QVector<Chosen> chosen;
+    ScenarioSelection selection;
+    for (const Scenario &scenario : scenarios) {
+        const bool ticked = scenario.box->isChecked();
+        if (scenario.path)
+            selection.add(ticked, scenario.path->text());
+        if (ticked)
+            chosen.append({scenario.verify, scenario.path ? scenario.path->text() : QString()});
+    }
+    if (!selection.valid()) {
+        QMessageBox::critical(this, tr("Ошибка"), tr("Поля заполнены неверно!"));
+        return;
+    }
+
+    // Disabled, the panels' polls leave the shared session to the scenarios. A scenario that
+    // loses the module makes the main window take the panels down, but their deletion waits
+    // until this slot has returned to the main event loop.
+    setPanelsEnabled(false);
+    QProgressDialog progress(tr("Ожидание выполнения программы..."), QString(), 0,
+                             2 * chosen.size(), this);
+    progress.setWindowModality(Qt::WindowModal);
+    // The last value stays shown through the final pause, and an empty run shows 0 of 0.
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    progress.show();
+    int k = 0;
+    for (const Chosen &scenario : qAsConst(chosen)) {
+        ++k;
+        progress.setValue(2 * k - 1);
+        if (scenario.verify)
+            (this->*scenario.verify)(scenario.fName);
+        else
+            autoCalib();
+        progress.setValue(2 * k);
+        delayMs(betweenScenariosMs);
+    }
+    progress.close();
+    delayMs(betweenScenariosMs);
+    setPanelsEnabled(true);
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)

@@ -4,7 +4,10 @@
 
 #include <QWidget>
 
+enum class ScenarioFailure;
+class QCheckBox;
 class QCloseEvent;
+class QLineEdit;
 class QTimer;
 class Rvka5630panel;
 
@@ -36,6 +39,18 @@ public slots:
     // The timer's poll of the status pins and codes; does nothing while hidden or disabled.
     void gettableDataUpdate();
 
+    // The metrology scenarios. Each runs to its end or its first failure before it returns,
+    // keeping the interface alive through its pauses, and shows a message only on failure;
+    // a module failure also asks for the device to be disconnected. The verifications write
+    // their protocol to fName.
+    void autoCalib();
+    void check_vdc(const QString &fName);
+    void check_vdcCurr(const QString &fName);
+    void check_vacCurr(const QString &fName);
+    void check_idc(const QString &fName);
+    void check_idcN(const QString &fName);
+    void check_iac(const QString &fName);
+
 private slots:
     void on_cbOutRele_clicked(bool checked);
     void on_cbAdgCtr_clicked(bool checked);
@@ -45,12 +60,34 @@ private slots:
     void on_pidButton_clicked();
     void on_addHwCheckButton_clicked();
 
+    void on_vdcPathButton_clicked();
+    void on_vdcCurrPathButton_clicked();
+    void on_vacCurrPathButton_clicked();
+    void on_idcPathButton_clicked();
+    void on_idcNPathButton_clicked();
+    void on_iacPathButton_clicked();
+    void on_cbVdc_clicked(bool checked);
+    void on_cbVdcCurr_clicked(bool checked);
+    void on_cbVacCurr_clicked(bool checked);
+    void on_cbIdc_clicked(bool checked);
+    void on_cbIdcN_clicked(bool checked);
+    void on_cbIac_clicked(bool checked);
+    // Runs the ticked scenarios in their fixed order with both panels disabled.
+    void on_runScriptsButton_clicked();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void sendCode(const char *format, int value);
     void reportFailure();
+    // The operator's message for a scenario that did not succeed, then, for a module failure,
+    // the request to disconnect.
+    void reportScenario(bool calibration, ScenarioFailure failure);
+    void choosePath(QLineEdit *field);
+    void promptForPath(bool checked, QLineEdit *field);
+    // Enables or disables the module panel, then this window; or this window, then the panel.
+    void setPanelsEnabled(bool enabled);
 
     Ui::Rvka5630Debug *ui;
     Rvka5630panel *owner;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "benchinstruments.h"
+#include "scenariofailure.h"
+
+#include <visa.h>
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// What one metrology scenario works with: the module on the debug window's session and the
+// bench instruments it has found. Every step goes through here and carries its own pause
+// (100 ms after a module command, the caller's pause after a load line). The first failure
+// is kept and turns every later step into a no-op, so a scenario reads as its list of steps
+// and looks at ok() only where it must stop looping.
+class ScenarioBench
+{
+public:
+    explicit ScenarioBench(ViSession session);
+    // Releases whatever is still held.
+    ~ScenarioBench();
+    ScenarioBench(const ScenarioBench &) = delete;
+    ScenarioBench &operator=(const ScenarioBench &) = delete;
+
+    // Searches the serial ports for the multimeter (set up with configuration, whose query
+    // also becomes the measuring query) and, if useLoad, the load.
+    bool openInstruments(const MultimeterConfiguration &configuration, bool useLoad);
+
+    // A module command, then 100 ms.
+    void command(const char *text);
+    void command(const char *format, double value);
+    // A module query read with "%lf"; 0 once failed.
+    double query(const char *text);
+    // The module's "*IDN?" reply, one white-space-free token of at most 255 characters.
+    QString identity();
+
+    // A load line, then pauseMs.
+    void loadCommand(const QByteArray &line, int pauseMs);
+    // One multimeter reading with the measuring query; none when the meter did not answer
+    // in time or once failed.
+    std::optional<double> reading();
+
+    void pause(int ms);
+    void fail(ScenarioFailure reason);
+    bool ok() const { return failed == ScenarioFailure::None; }
+    ScenarioFailure failure() const { return failed; }
+
+    // Multimeter first, then load.
+    void release();
+
+private:
+    ViSession session;
+    BenchInstruments instruments;
+    QByteArray measuringQuery;
+    ScenarioFailure failed = ScenarioFailure::None;
+};

@@ -1,0 +1,47 @@
+#include "verificationframe.h"
+
+#include "timefacility.h"
+
+namespace {
+// The module is given a moment after the identity query before the protocol is written.
+constexpr int identityPauseMs = 100;
+} // namespace
+
+VerificationFrame::VerificationFrame(ViSession session, const Procedure &verification)
+    : procedure(verification), scenarioBench(session), verificationProtocol(verification.layout)
+{
+}
+
+bool VerificationFrame::begin(const QString &fName)
+{
+    if (!verificationProtocol.open(fName)) {
+        scenarioBench.fail(ScenarioFailure::ReportFile);
+        return false;
+    }
+    return scenarioBench.openInstruments(procedure.multimeter, procedure.useLoad);
+}
+
+ScenarioFailure VerificationFrame::finish()
+{
+    if (scenarioBench.ok()) {
+        const QString identity = scenarioBench.identity();
+        scenarioBench.pause(identityPauseMs);
+        const QDate today = TimeFacility::instance().currentDateTime().date();
+        if (scenarioBench.ok() && !verificationProtocol.write(identity, today))
+            scenarioBench.fail(ScenarioFailure::ReportFile);
+    }
+    scenarioBench.release();
+    return scenarioBench.failure();
+}
+
+QByteArray VerificationFrame::loadCurrent(double amps)
+{
+    if (amps <= 0.0)
+        return "CURR MAX\n";
+    return loadCommand("CURR %1\n", amps);
+}
+
+QString VerificationFrame::verdict(bool passes)
+{
+    return passes ? QStringLiteral("норма") : QStringLiteral("не норма");
+}

@@ -1,0 +1,47 @@
+#include "verificationprotocol.h"
+
+#include "reportskeleton.h"
+
+VerificationProtocol::VerificationProtocol(const Layout &protocolLayout) : layout(protocolLayout) {}
+
+VerificationProtocol::~VerificationProtocol()
+{
+    if (file.isOpen())
+        file.cancelWriting();
+}
+
+bool VerificationProtocol::open(const QString &path)
+{
+    file.setFileName(path);
+    // Unbuffered, so that a short write shows in write()'s count instead of being lost at
+    // commit.
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+void VerificationProtocol::addRow(const QStringList &cells)
+{
+    rows.append(QStringList{QString::number(rows.size() + 1)} + cells);
+}
+
+QByteArray VerificationProtocol::bytes(const QString &identity, const QDate &date) const
+{
+    ReportSkeleton report(layout.firstTitle + layout.secondTitle +
+                              ReportSkeleton::escaped(identity) +
+                              QStringLiteral("</b></font></thead>"),
+                          layout.headerCells);
+    for (const QStringList &row : rows)
+        report.addRow(row);
+    return report.bytes(date);
+}
+
+bool VerificationProtocol::write(const QString &identity, const QDate &date)
+{
+    if (!file.isOpen())
+        return false;
+    const QByteArray data = bytes(identity, date);
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,487 @@
+// ctest-timeout: 300
+// The scenario group of the debug window with its module panel hosted in the main window: the
+// path dialogs and prompts, the validation of a selection, the progress shown while the
+// scenarios run in their fixed order with both panels disabled, and a module failure in the
+// middle of a run, which must leave both panels alive until the run has returned.
+#include "dialoganswerer.h"
+#include "rvka5630debug.h"
+#include "rvka5630model.h"
+#include "rvka5630panel.h"
+#include "simlan.h"
+#include "timefacility.h"
+#include "widget.h"
+
+#include <vdvisa_testing.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString moduleAddress = QStringLiteral("127.0.0.2");
+const QString missingEquipment =
+    QStringLiteral("Поверка: не удалось обнаружить доп. оборудование!");
+const QString calibrationMissingEquipment =
+    QStringLiteral("Автокалибровка: не удалось обнаружить доп. оборудование!");
+
+// The scenarios in their running order: check box, path field, path button.
+const char *const boxes[] = {"cbAutoCalib", "cbVdc",  "cbVdcCurr", "cbVacCurr",
+                             "cbIdc",       "cbIdcN", "cbIac"};
+const char *const fields[] = {nullptr, "leVdc",  "leVdcCurr", "leVacCurr",
+                              "leIdc", "leIdcN", "leIac"};
+
+// The main window with the module panel connected and its debug window shown.
+struct Host
+{
+    Widget widget;
+    QStackedWidget *stack = widget.findChild<QStackedWidget *>("stackedWidget");
+    QPointer<Rvka5630panel> panel;
+    QPointer<Rvka5630Debug> debug;
+
+    Host()
+    {
+        widget.show();
+        QTest::mouseClick(widget.findChild<QPushButton *>("refreshInstrumentsListButton"),
+                          Qt::LeftButton);
+        auto *table = widget.findChild<QTableWidget *>("devicesTable");
+        if (table->rowCount() == 0)
+            return;
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(table->item(0, 1)).center());
+        QTest::mouseClick(widget.findChild<QPushButton *>("connectButton"), Qt::LeftButton);
+        panel = qobject_cast<Rvka5630panel *>(stack->currentWidget());
+        if (!panel)
+            return;
+        panel->findChild<QPushButton *>("debugShowButton")->click();
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *found = qobject_cast<Rvka5630Debug *>(window))
+                debug = found;
+    }
+
+    // Closing the window takes the panel down; its deletion, and then the debug window's,
+    // follow from the event loop.
+    ~Host()
+    {
+        widget.close();
+        for (int i = 0; i < 2; ++i) {
+            QTest::qWait(30);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+
+    template <class T> T *child(const char *name) const
+    {
+        return debug->findChild<T *>(QString::fromLatin1(name));
+    }
+
+    // Ticks the scenarios in ticked (by their running order) with the given paths, without
+    // going through the path prompts.
+    void select(const QVector<bool> &ticked, const QStringList &paths)
+    {
+        for (int i = 0; i < 7; ++i) {
+            child<QCheckBox>(boxes[i])->setChecked(ticked.value(i));
+            if (fields[i])
+                child<QLineEdit>(fields[i])->setText(paths.value(i - 1));
+        }
+    }
+
+    void run() { QTest::mouseClick(child<QPushButton>("runScriptsButton"), Qt::LeftButton); }
+};
+
+// What the run looked like from outside, sampled every few milliseconds while it runs.
+struct RunWatch : QObject
+{
+    Host &host;
+    QTimer timer;
+    QVector<int> values; // each value the progress display showed, in order
+    int maximum = -1;
+    QString label;
+    Qt::WindowModality modality = Qt::NonModal;
+    bool cancelButton = false;
+    bool progressParentIsDebug = false;
+    bool panelsDisabled = false; // both, whenever the progress display was up
+    bool panelsEnabledMeanwhile = false;
+    bool panelsAliveThroughout = true;
+
+    // The values shown once the first scenario had started: the display may show its
+    // starting 0 for a moment before.
+    QVector<int> shownValues() const
+    {
+        return values.size() > 1 && values.first() == 0 ? values.mid(1) : values;
+    }
+
+    explicit RunWatch(Host &h) : host(h)
+    {
+        timer.setInterval(2);
+        connect(&timer, &QTimer::timeout, this, [this] { sample(nullptr); });
+        timer.start();
+        // An empty run shows its display only between two instructions.
+        qApp->installEventFilter(this);
+    }
+
+    ~RunWatch() override { qApp->removeEventFilter(this); }
+
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto *progress = qobject_cast<QProgressDialog *>(object))
+                sample(progress);
+        return false;
+    }
+
+    void sample(QProgressDialog *shown)
+    {
+        if (!host.panel || !host.debug) {
+            panelsAliveThroughout = false;
+            return;
+        }
+        QProgressDialog *progress = shown ? shown : host.debug->findChild<QProgressDialog *>();
+        if (!progress || (!shown && !progress->isVisible()))
+            return;
+        if (values.isEmpty() || values.last() != progress->value())
+            values << progress->value();
+        maximum = progress->maximum();
+        label = progress->labelText();
+        modality = progress->windowModality();
+        cancelButton = progress->findChild<QPushButton *>() != nullptr;
+        progressParentIsDebug = progress->parentWidget() == host.debug;
+        const bool disabled = !host.panel->isEnabled() && !host.debug->isEnabled();
+        panelsDisabled = disabled;
+        panelsEnabledMeanwhile = panelsEnabledMeanwhile || !disabled;
+    }
+};
+
+} // namespace
+
+class TestScenarioRunner : public QObject
+{
+    Q_OBJECT
+
+private:
+    SimLan lan;
+    SimModule *module = nullptr;
+    SimSerialMultimeter *meter = nullptr;
+    SimSerialLoad *load = nullptr;
+    QTemporaryDir dir;
+
+    TimeFacility &time() { return TimeFacility::instance(); }
+
+    QStringList texts(const QVector<DialogAnswerer::Shown> &shown)
+    {
+        QStringList result;
+        for (const DialogAnswerer::Shown &box : shown)
+            result << box.text;
+        return result;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        QVERIFY(dir.isValid());
+        module = lan.addRvka5630(moduleAddress);
+        QVERIFY(module);
+        meter = lan.addMultimeter(moduleAddress);
+        load = lan.addLoad(moduleAddress);
+        QVERIFY(meter && load);
+        lan.publish();
+    }
+
+    void init()
+    {
+        time().setSpeedup(50.0);
+        vdvisaClearInjections();
+        lan.rvka5630(moduleAddress)->execute("*RST\n");
+        meter->transcript().clear();
+        load->transcript().clear();
+        // Without instruments every scenario ends at once with its own message.
+        qputenv("VOLTADESK_SERIAL_PORTS", "");
+    }
+
+    void cleanupTestCase() { time().setSpeedup(1.0); }
+
+    void pathPrompts_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("voltage range") << "cbVdc"
+                                       << "leVdc"
+                                       << "vdcPathButton";
+        QTest::newRow("voltage instability") << "cbVdcCurr"
+                                             << "leVdcCurr"
+                                             << "vdcCurrPathButton";
+        QTest::newRow("voltage ripple") << "cbVacCurr"
+                                        << "leVacCurr"
+                                        << "vacCurrPathButton";
+        QTest::newRow("current range") << "cbIdc"
+                                       << "leIdc"
+                                       << "idcPathButton";
+        QTest::newRow("current instability") << "cbIdcN"
+                                             << "leIdcN"
+                                             << "idcNPathButton";
+        QTest::newRow("current ripple") << "cbIac"
+                                        << "leIac"
+                                        << "iacPathButton";
+    }
+
+    void pathPrompts()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, field);
+        QFETCH(QString, button);
+        Host host;
+        QVERIFY(host.debug);
+        auto *check = host.child<QCheckBox>(qPrintable(box));
+        auto *path = host.child<QLineEdit>(qPrintable(field));
+        auto *choose = host.child<QPushButton>(qPrintable(button));
+        QVERIFY(!path->isEnabled());
+        const QString chosen = dir.filePath(box + ".html");
+
+        // Ticked with no path: the dialog comes at once; cancelled, the box stays ticked
+        // without a path, and the run refuses the selection.
+        DialogAnswerer answerer;
+        answerer.choosePath(QString());
+        check->click();
+        QVERIFY(answerer.waitUntilAnswered());
+        QVERIFY(check->isChecked());
+        QVERIFY(path->text().isEmpty());
+        answerer.press("OK");
+        RunWatch watch(host);
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QVERIFY(watch.values.isEmpty());
+        QVERIFY(host.panel->isEnabled() && host.debug->isEnabled());
+
+        // The path button fills the field; unticking and ticking again with a path asks
+        // nothing; the button cancelled empties the field.
+        answerer.choosePath(chosen);
+        choose->click();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(path->text(), chosen);
+        check->click();
+        check->click();
+        QVERIFY(check->isChecked());
+        answerer.choosePath(QString());
+        choose->click();
+        QVERIFY(answerer.waitUntilAnswered());
+        QVERIFY(path->text().isEmpty());
+
+        const QVector<DialogAnswerer::Shown> shown = answerer.shown();
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown[1].text, QStringLiteral("Поля заполнены неверно!"));
+        QCOMPARE(shown[1].title, QStringLiteral("Ошибка"));
+        QCOMPARE(shown[1].icon, QMessageBox::Critical);
+        for (int i : {0, 2, 3}) {
+            QCOMPARE(shown[i].kind, DialogAnswerer::Kind::FileDialog);
+            QCOMPARE(shown[i].title, QStringLiteral("Сохранить отчет"));
+            QCOMPARE(shown[i].nameFilter, QStringLiteral("HTML страница (*.html)"));
+        }
+        QVERIFY(answerer.unexpected().isEmpty());
+    }
+
+    void validation_data()
+    {
+        QTest::addColumn<QVector<bool>>("ticked"); // in running order, calibration first
+        QTest::addColumn<QStringList>("paths");    // of the six verifications
+        QTest::addColumn<bool>("valid");
+
+        const QStringList distinct = {"1.html", "2.html", "3.html", "4.html", "5.html", "6.html"};
+        const QVector<bool> all(7, true);
+        QTest::newRow("all with paths of their own") << all << distinct << true;
+        QTest::newRow("a ticked verification without a path")
+            << all << QStringList{"1.html", "2.html", "3.html", "", "5.html", "6.html"} << false;
+        QTest::newRow("first and last share a path")
+            << all << QStringList{"1.html", "2.html", "3.html", "4.html", "5.html", "1.html"}
+            << false;
+        QTest::newRow("two in the middle share a path")
+            << all << QStringList{"1.html", "2.html", "3.html", "3.html", "5.html", "6.html"}
+            << false;
+        QTest::newRow("shared with an unticked one")
+            << QVector<bool>{false, true, false, false, false, false, true}
+            << QStringList{"1.html", "", "", "1.html", "", "6.html"} << true;
+        QTest::newRow("paths differing in case only")
+            << QVector<bool>{false, true, false, false, false, false, true}
+            << QStringList{"a.html", "", "", "", "", "A.html"} << true;
+        QTest::newRow("calibration alone, no paths at all")
+            << QVector<bool>{true, false, false, false, false, false, false} << QStringList()
+            << true;
+    }
+
+    void validation()
+    {
+        QFETCH(QVector<bool>, ticked);
+        QFETCH(QStringList, paths);
+        QFETCH(bool, valid);
+        Host host;
+        QVERIFY(host.debug);
+        for (QString &path : paths)
+            if (!path.isEmpty())
+                path = dir.filePath(path);
+        host.select(ticked, paths);
+
+        QStringList expected;
+        if (!valid)
+            expected << "Поля заполнены неверно!";
+        else
+            for (int i = 0; i < 7; ++i)
+                if (ticked[i])
+                    expected << (i == 0 ? calibrationMissingEquipment : missingEquipment);
+        DialogAnswerer answerer;
+        for (int i = 0; i < expected.size(); ++i)
+            answerer.press("OK");
+        RunWatch watch(host);
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(texts(answerer.shown()), expected);
+        QCOMPARE(watch.values.isEmpty(), !valid);
+        QVERIFY(host.panel->isEnabled() && host.debug->isEnabled());
+    }
+
+    void progress_data()
+    {
+        QTest::addColumn<QVector<bool>>("ticked");
+        QTest::addColumn<QVector<int>>("values");
+        QTest::addColumn<QVector<int>>("valuesAtMessages");
+
+        QTest::newRow("nothing ticked")
+            << QVector<bool>(7, false) << QVector<int>{0} << QVector<int>();
+        QTest::newRow("calibration and current ripple")
+            << QVector<bool>{true, false, false, false, false, false, true}
+            << QVector<int>{1, 2, 3, 4} << QVector<int>{1, 3};
+        QTest::newRow("all seven")
+            << QVector<bool>(7, true) << QVector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}
+            << QVector<int>{1, 3, 5, 7, 9, 11, 13};
+    }
+
+    void progress()
+    {
+        QFETCH(QVector<bool>, ticked);
+        QFETCH(QVector<int>, values);
+        QFETCH(QVector<int>, valuesAtMessages);
+        Host host;
+        QVERIFY(host.debug);
+        QStringList paths;
+        for (int i = 1; i <= 6; ++i)
+            paths << dir.filePath(QString("progress%1.html").arg(i));
+        host.select(ticked, paths);
+
+        DialogAnswerer answerer;
+        QVector<int> atMessages;
+        for (int i = 0; i < valuesAtMessages.size(); ++i)
+            answerer.press("OK").inspect([&](QDialog *) {
+                atMessages << host.debug->findChild<QProgressDialog *>()->value();
+            });
+        RunWatch watch(host);
+        time().clearRequests();
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QVERIFY(answerer.unexpected().isEmpty());
+
+        QCOMPARE(watch.shownValues(), values);
+        QCOMPARE(atMessages, valuesAtMessages);
+        QCOMPARE(watch.maximum, 2 * int(std::count(ticked.begin(), ticked.end(), true)));
+        QCOMPARE(watch.label, QStringLiteral("Ожидание выполнения программы..."));
+        QCOMPARE(watch.modality, Qt::WindowModal);
+        QVERIFY(!watch.cancelButton);
+        QVERIFY(watch.progressParentIsDebug);
+        QVERIFY(watch.panelsDisabled);
+        QVERIFY(!watch.panelsEnabledMeanwhile);
+        // A second after each scenario and one after the display has closed.
+        QCOMPARE(time().requested(TimeFacility::Kind::Pause),
+                 QVector<int>(valuesAtMessages.size() + 1, 1000));
+        QVERIFY(host.panel->isEnabled() && host.debug->isEnabled());
+        QVERIFY(!host.debug->findChild<QProgressDialog *>());
+    }
+
+    // With the multimeter on the bench and no load, the calibration and the voltage range
+    // procedure run through, the other five end at their search for the load: the meter's
+    // opening lines show the order.
+    void fixedOrder()
+    {
+        Host host;
+        QVERIFY(host.debug);
+        qputenv("VOLTADESK_SERIAL_PORTS", meter->portEntry().toUtf8());
+        QStringList paths;
+        for (int i = 1; i <= 6; ++i)
+            paths << dir.filePath(QString("order%1.html").arg(i));
+        host.select(QVector<bool>(7, true), paths);
+        DialogAnswerer answerer;
+        QVector<int> atMessages;
+        for (int i = 0; i < 5; ++i)
+            answerer.press("OK").inspect([&](QDialog *) {
+                atMessages << host.debug->findChild<QProgressDialog *>()->value();
+            });
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(texts(answerer.shown()), QVector<QString>(5, missingEquipment).toList());
+        QCOMPARE(atMessages, QVector<int>({5, 7, 9, 11, 13}));
+
+        QVERIFY(meter->transcript().waitFor(
+            [](const QByteArray &m) { return m == "MEAS:CURR:AC? MAX,DEF\n"; }, 2000));
+        // Each opening: "SYST:REM", the configuration, then the priming query.
+        QVector<QByteArray> primings;
+        const QVector<QByteArray> lines = meter->transcript().messages();
+        for (int i = 0; i < lines.size(); ++i) {
+            if (lines[i] != "SYST:REM\n")
+                continue;
+            int next = i + 1;
+            while (next < lines.size() && lines[next].startsWith("CONF:"))
+                ++next;
+            primings << lines.value(next);
+        }
+        QCOMPARE(primings,
+                 QVector<QByteArray>({"MEAS:VOLT:DC?\n", "MEAS:VOLT:DC?\n", "MEAS:VOLT:DC?\n",
+                                      "MEAS:VOLT:AC? 100e-3,DEF\n", "MEAS:CURR:DC? MAX,DEF\n",
+                                      "MEAS:CURR:DC? MAX,DEF\n", "MEAS:CURR:AC? MAX,DEF\n"}));
+        const QVector<QByteArray> sent = module->transcript().messages();
+        const int lastCalibration = sent.lastIndexOf("CAL:SAVE\n");
+        QVERIFY(lastCalibration > 0);
+        QVERIFY(sent.indexOf("MEAS:VOLT?\n") > lastCalibration);
+        QVERIFY(QFile::exists(paths[0]));
+        for (int i = 1; i < 6; ++i)
+            QVERIFY(!QFile::exists(paths[i]));
+    }
+
+    // The calibration loses the module at its first command: the main window takes the
+    // panels down, yet the run goes on (the voltage range procedure still runs on the open
+    // session) and both panels are deleted only after the run has returned.
+    void moduleFailureDuringRun()
+    {
+        Host host;
+        QVERIFY(host.debug);
+        qputenv("VOLTADESK_SERIAL_PORTS", meter->portEntry().toUtf8());
+        const QString path = dir.filePath("afterFailure.html");
+        host.select({true, true, false, false, false, false, false}, {path});
+        DialogAnswerer answerer;
+        answerer.press("OK");
+        RunWatch watch(host);
+        vdvisaInjectStatus("viPrintf", 1, VI_ERROR_CONN_LOST);
+        QTest::ignoreMessage(QtDebugMsg, "~Direrure5630");
+        QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(texts(answerer.shown()),
+                 QStringList{"Автокалибровка: связь с устройством разорвана!"});
+        QCOMPARE(host.stack->currentIndex(), 0);
+        QCOMPARE(host.widget.findChild<QLabel *>("headerLabel")->text(),
+                 QStringLiteral("Korvalis"));
+        QVERIFY(watch.panelsAliveThroughout);
+        QCOMPARE(watch.shownValues(), QVector<int>({1, 2, 3, 4}));
+        QVERIFY(QFile::exists(path));
+        QVERIFY(host.panel && host.debug);
+        QTRY_VERIFY(!host.panel);
+        QTRY_VERIFY(!host.debug);
+    }
+};
+
+QTEST_MAIN(TestScenarioRunner)
+#include "tst_scenariorunner.moc"
