@@ -11,10 +11,10 @@
 namespace vdvisa {
 
 namespace {
-template <typename T> void appendFormatted(std::string &out, const std::string &spec, T value)
+template <typename T> void appendFormatted(std::string &out, const std::string &piece, T value)
 {
     char small[128];
-    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    int n = std::snprintf(small, sizeof small, piece.c_str(), value);
     if (n < 0)
         return;
     if (size_t(n) < sizeof small) {
@@ -22,7 +22,7 @@ template <typename T> void appendFormatted(std::string &out, const std::string &
         return;
     }
     std::string big(size_t(n) + 1, '\0');
-    std::snprintf(&big[0], big.size(), spec.c_str(), value);
+    std::snprintf(&big[0], big.size(), piece.c_str(), value);
     out.append(big.data(), size_t(n));
 }
 } // namespace
@@ -45,24 +45,24 @@ ViStatus formatMessage(const char *format, va_list *args, std::string &out)
             ++p;
             continue;
         }
-        std::string spec = "%";
+        std::string piece = "%";
         while (*p && std::strchr("-+ #0", *p))
-            spec.push_back(*p++);
+            piece.push_back(*p++);
         if (*p == '*') {
-            spec += std::to_string(va_arg(*args, int));
+            piece += std::to_string(va_arg(*args, int));
             ++p;
         } else {
             while (std::isdigit((unsigned char)*p))
-                spec.push_back(*p++);
+                piece.push_back(*p++);
         }
         if (*p == '.') {
-            spec.push_back(*p++);
+            piece.push_back(*p++);
             if (*p == '*') {
-                spec += std::to_string(va_arg(*args, int));
+                piece += std::to_string(va_arg(*args, int));
                 ++p;
             } else {
                 while (std::isdigit((unsigned char)*p))
-                    spec.push_back(*p++);
+                    piece.push_back(*p++);
             }
         }
         std::string length;
@@ -72,43 +72,43 @@ ViStatus formatMessage(const char *format, va_list *args, std::string &out)
         if (!conversion)
             return VI_ERROR_INV_FMT;
         ++p;
-        spec += length;
-        spec.push_back(conversion);
+        piece += length;
+        piece.push_back(conversion);
         switch (conversion) {
         case 'd':
         case 'i':
             if (length == "l")
-                appendFormatted(out, spec, va_arg(*args, long));
+                appendFormatted(out, piece, va_arg(*args, long));
             else if (length == "ll" || length == "L")
-                appendFormatted(out, spec, va_arg(*args, long long));
+                appendFormatted(out, piece, va_arg(*args, long long));
             else if (length == "z")
-                appendFormatted(out, spec, va_arg(*args, ssize_t));
+                appendFormatted(out, piece, va_arg(*args, ssize_t));
             else if (length == "j")
-                appendFormatted(out, spec, va_arg(*args, intmax_t));
+                appendFormatted(out, piece, va_arg(*args, intmax_t));
             else
-                appendFormatted(out, spec, va_arg(*args, int));
+                appendFormatted(out, piece, va_arg(*args, int));
             break;
         case 'u':
         case 'o':
         case 'x':
         case 'X':
             if (length == "l")
-                appendFormatted(out, spec, va_arg(*args, unsigned long));
+                appendFormatted(out, piece, va_arg(*args, unsigned long));
             else if (length == "ll" || length == "L")
-                appendFormatted(out, spec, va_arg(*args, unsigned long long));
+                appendFormatted(out, piece, va_arg(*args, unsigned long long));
             else if (length == "z")
-                appendFormatted(out, spec, va_arg(*args, size_t));
+                appendFormatted(out, piece, va_arg(*args, size_t));
             else if (length == "j")
-                appendFormatted(out, spec, va_arg(*args, uintmax_t));
+                appendFormatted(out, piece, va_arg(*args, uintmax_t));
             else
-                appendFormatted(out, spec, va_arg(*args, unsigned int));
+                appendFormatted(out, piece, va_arg(*args, unsigned int));
             break;
         case 'c':
-            appendFormatted(out, spec, va_arg(*args, int));
+            appendFormatted(out, piece, va_arg(*args, int));
             break;
         case 's': {
             const char *text = va_arg(*args, const char *);
-            appendFormatted(out, spec, text ? text : "");
+            appendFormatted(out, piece, text ? text : "");
             break;
         }
         case 'f':
@@ -120,12 +120,12 @@ ViStatus formatMessage(const char *format, va_list *args, std::string &out)
         case 'a':
         case 'A':
             if (length == "L")
-                appendFormatted(out, spec, va_arg(*args, long double));
+                appendFormatted(out, piece, va_arg(*args, long double));
             else
-                appendFormatted(out, spec, va_arg(*args, double));
+                appendFormatted(out, piece, va_arg(*args, double));
             break;
         case 'p':
-            appendFormatted(out, spec, va_arg(*args, void *));
+            appendFormatted(out, piece, va_arg(*args, void *));
             break;
         default:
             // Binary (%b, %y) and array modifiers are not part of what we support.
