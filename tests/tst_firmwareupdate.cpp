@@ -5,6 +5,7 @@
 // boxes, and the panel leaving the main window when the update fails.
 #include "blockcommandheader.h"
 #include "dialoganswerer.h"
+#include "logcapture.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
@@ -66,15 +67,6 @@ QByteArray memRead(quint32 address, quint32 length)
 QByteArray padded(const QByteArray &image, int length)
 {
     return image + QByteArray(length - image.size(), char(0xFF));
-}
-
-QStringList logLines;
-QtMessageHandler previousHandler = nullptr;
-
-void recordLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    logLines << message;
-    previousHandler(type, context, message);
 }
 
 // The main window with the simulated module listed and connected.
@@ -414,12 +406,11 @@ void tst_FirmwareUpdate::outcomes()
     answers.choosePath(imageFile(image));
     for (int i = 0; i < boxes.size(); ++i)
         answers.press(QStringLiteral("OK"));
-    logLines.clear();
-    previousHandler = qInstallMessageHandler(recordLog);
+    LogCapture log;
     {
         ProgressWatch watch(w);
         w.pressUpdate();
-        qInstallMessageHandler(previousHandler);
+        log.stop();
 
         // What the operator saw while the module was written.
         QStringList order{writing, QStringLiteral("Подготовка данных."), erasing,
@@ -508,10 +499,10 @@ void tst_FirmwareUpdate::outcomes()
         QTRY_VERIFY(!panel);
     }
     if (fault == QLatin1String("thirdBlock")) {
-        const QString logged = logLines.filter(QStringLiteral("@FAIL@")).value(0);
+        const QString logged = log.lines().filter(QStringLiteral("@FAIL@")).value(0);
         QVERIFY2(logged.contains(blockMessage(0x2000) + QLatin1Char('@') + blockError +
                                  QStringLiteral("@FAIL@")),
-                 qPrintable(logLines.join(QLatin1Char('\n'))));
+                 qPrintable(log.lines().join(QLatin1Char('\n'))));
     }
 }
 

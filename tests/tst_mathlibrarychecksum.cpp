@@ -1,6 +1,7 @@
 // The module panel's check of the math library file: the number after the checksum marker,
 // the CRC-32 of the file with that number's text read as "0" characters, and what it shows.
 #include "mathlibrarychecksum.h"
+#include "referencecrc32.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,18 +13,6 @@ const QByteArray marker("\xC2\xF1\xF2\xF0\xEE\xE5\xED\xED\xFB\xE9"
                         "CRC32=");
 const char libraryText[] = "MZ\x90\0\x03\0\0\0 code and data of the library\0\x01\xFF";
 const QByteArray libraryBytes(libraryText, sizeof libraryText - 1);
-
-// Bit by bit, without a table: the plain definition of the IEEE 802.3 CRC-32.
-quint32 referenceCrc32(const QByteArray &bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 QString upperHex(quint32 value)
 {

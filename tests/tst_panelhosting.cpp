@@ -4,6 +4,7 @@
 // with a panel shown, which must give the panel's session back before the resource manager.
 #include "defaultresourcemanager.h"
 #include "dialoganswerer.h"
+#include "logcapture.h"
 #include "rvka5630debug.h"
 #include "rvka5630panel.h"
 #include "simlan.h"
@@ -25,15 +26,6 @@ namespace {
 const QString first = QStringLiteral("127.0.0.2");
 const QString second = QStringLiteral("127.0.0.3");
 const QString title = QStringLiteral("Модуль питания RVKA5630 AXIe-0");
-
-QStringList logLines;
-QtMessageHandler previousHandler = nullptr;
-
-void recordLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    logLines << message;
-    previousHandler(type, context, message);
-}
 
 struct Window
 {
@@ -265,8 +257,7 @@ void tst_PanelHosting::closingTheWindowDisposesOfThePanelFirst()
             debug = found;
     QVERIFY(debug && debug->isVisible());
 
-    logLines.clear();
-    previousHandler = qInstallMessageHandler(recordLog);
+    LogCapture log;
     QVERIFY(w->widget.close());
     QCOMPARE(w->stack->currentIndex(), 0);
     QCOMPARE(w->header->text(), QStringLiteral("Korvalis"));
@@ -274,10 +265,11 @@ void tst_PanelHosting::closingTheWindowDisposesOfThePanelFirst()
         processDeferredDeletions();
     w.reset();
     processDeferredDeletions();
-    qInstallMessageHandler(previousHandler);
+    log.stop();
 
     QVERIFY(!panel);
     QVERIFY(!debug);
+    const QStringList logLines = log.lines();
     const int panelGone = logLines.indexOf("~Direrure5630");
     QVERIFY(panelGone >= 0);
     QVERIFY2(panelGone < logLines.indexOf("~Widget"), qPrintable(logLines.join(" / ")));

@@ -5,6 +5,7 @@
 #include "dialoganswerer.h"
 #include "moduleinformation.h"
 #include "panelrig.h"
+#include "referencecrc32.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
 
@@ -54,18 +55,6 @@ QStringList rowValues(const QString &table)
     while (cells.hasNext())
         values << cells.next().captured(1);
     return values.mid(1);
-}
-
-// Bit by bit: the plain definition of the IEEE 802.3 CRC-32.
-quint32 referenceCrc32(const QByteArray &bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (char byte : bytes) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
 }
 
 QString details(quint32 computed, quint32 required)
