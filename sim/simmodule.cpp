@@ -78,6 +78,8 @@ SimModule::ReadResult SimModule::read(int maxBytes, int timeoutMs, bool termChar
         outputReady.wait_for(guard, wait);
     }
     int take = std::min(maxBytes, int(output.size()));
+    if (readPieceLimit >= 0)
+        take = std::min(take, readPieceLimit);
     if (termCharEnabled) {
         int at = output.indexOf(termChar);
         if (at >= 0 && at < take) {
@@ -88,6 +90,8 @@ SimModule::ReadResult SimModule::read(int maxBytes, int timeoutMs, bool termChar
     result.data = output.left(take);
     output.remove(0, take);
     result.end = output.isEmpty() && sendEnd;
+    if (readPieceLimit >= 0)
+        result.termChar = false;
     if (result.end)
         result.termChar = false;
     return result;
@@ -128,6 +132,12 @@ void SimModule::setSendEnd(bool on)
     sendEnd = on;
 }
 
+void SimModule::setReadPieceLimit(int bytes)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    readPieceLimit = bytes;
+}
+
 void SimModule::failNth(const QByteArray &command, int n, Fault fault)
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -142,6 +152,7 @@ void SimModule::clearFaults()
     refuseLinks = false;
     sendEnd = true;
     replyDelayMs = 0;
+    readPieceLimit = -1;
 }
 
 void SimModule::dropLinks()

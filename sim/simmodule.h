@@ -61,6 +61,9 @@ public:
     void setRefuseLinks(bool on); // create_link fails
     void setReplyDelayMs(int ms); // every response becomes readable only after ms
     void setSendEnd(bool on);     // off: responses never carry END
+    // Every read takes at most this many bytes and ends nothing until the response is used
+    // up (a device with a small output buffer); 0: reads return empty-handed. Negative: off.
+    void setReadPieceLimit(int bytes);
     void failNth(const QByteArray &command, int n, Fault fault);
     void clearFaults();
     void dropLinks(); // closes every open connection now
@@ -90,6 +93,7 @@ private:
     bool refuseLinks = false;
     bool sendEnd = true;
     int replyDelayMs = 0;
+    int readPieceLimit = -1;
     std::vector<FaultRule> rules;
     std::function<void()> dropHandler;
 };

@@ -313,6 +313,32 @@ private slots:
         QVERIFY(DefiniteBlock::read(vi, block, 2047) < VI_SUCCESS);
     }
 
+    void responseInSmallPieces()
+    {
+        // A device with a small output buffer hands the response out piece by piece.
+        module->setReadPieceLimit(3);
+        char reply[256] = {};
+        QCOMPARE(viQueryf(vi, "*IDN?\n", "%255s", reply), VI_SUCCESS);
+        QCOMPARE(QByteArray(reply), QByteArray("Korvalis,RVKA5630,0042,1.3"));
+        model->setReply("DATA?", "#15hello");
+        QCOMPARE(viPrintf(vi, "DATA?\n"), VI_SUCCESS);
+        char data[16] = {};
+        ViUInt32 count = 0;
+        QCOMPARE(viRead(vi, reinterpret_cast<ViPBuf>(data), sizeof data, &count), VI_SUCCESS);
+        QCOMPARE(QByteArray(data, int(count)), QByteArray("#15hello"));
+
+        // Empty pieces that never end the response: a time-out, not a hang.
+        module->setReadPieceLimit(0);
+        viSetAttribute(vi, VI_ATTR_TMO_VALUE, 300);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(viQueryf(vi, "*IDN?\n", "%255s", reply), ViStatus(VI_ERROR_TMO));
+        QCOMPARE(viPrintf(vi, "*IDN?\n"), VI_SUCCESS);
+        QCOMPARE(viRead(vi, reinterpret_cast<ViPBuf>(data), sizeof data, &count),
+                 ViStatus(VI_ERROR_TMO));
+        QVERIFY2(elapsed.elapsed() < 1500, qPrintable(QString::number(elapsed.elapsed())));
+    }
+
     void silentModuleTimesOutAndNextQueryGetsItsOwnReply()
     {
         // The identity answer comes 3 s late, after the 2 s time-out: it must never be read

@@ -1,5 +1,6 @@
 #include "instrsession.h"
 
+#include "deadline.h"
 #include "formatter.h"
 
 #include <algorithm>
@@ -26,13 +27,22 @@ void copyText(void *value, const std::string &text)
 class InstrSession::ResponseSource : public MessageSource
 {
 public:
-    explicit ResponseSource(InstrSession &session) : s(session) {}
+    explicit ResponseSource(InstrSession &session)
+        : s(session), deadline(ioTimeout(session.timeoutMs))
+    {
+    }
 
     int peek() override
     {
         while (s.responsePos >= s.response.size()) {
             if (s.responseComplete || s.responseError != VI_SUCCESS)
                 return -1;
+            // Pieces that never end the response must not hold the scan beyond its time-out.
+            if (fetched && deadline.expired()) {
+                s.responseError = VI_ERROR_TMO;
+                return -1;
+            }
+            fetched = true;
             std::string chunk;
             int reason = 0;
             s.responseError = s.link.read(responseChunk, ioTimeout(s.timeoutMs), s.termCharEnabled,
@@ -56,6 +66,8 @@ public:
 
 private:
     InstrSession &s;
+    const Deadline deadline;
+    bool fetched = false;
 };
 
 InstrSession::InstrSession(const ResourceName &resource) : name(resource) {}
@@ -97,7 +109,12 @@ ViStatus InstrSession::read(ViPBuf buffer, ViUInt32 count, ViPUInt32 returned)
     if (closed)
         return VI_ERROR_INV_OBJECT;
     ViUInt32 total = 0;
-    for (;;) {
+    // A device that keeps answering with pieces that end nothing must not hold the caller
+    // beyond its time-out.
+    const Deadline deadline(ioTimeout(timeoutMs));
+    for (bool first = true;; first = false) {
+        if (!first && deadline.expired())
+            return VI_ERROR_TMO;
         std::string chunk;
         int reason = 0;
         ViStatus status = link.read(count - total, ioTimeout(timeoutMs), termCharEnabled,
