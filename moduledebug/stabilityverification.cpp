@@ -36,6 +36,19 @@ void loadOn(ScenarioBench &bench, double ohms)
     bench.loadCommand("INP 1\n", loadPauseMs);
 }
 
+// The voltage procedures' start of a point: the module's set-points, the load on, the output
+// on, then the load current ramped up to loadAmps and a settling pause.
+void switchOnAndLoad(ScenarioBench &bench, double volts, double amps, double ohms, double loadAmps)
+{
+    bench.command("VOLT %lf\n", volts);
+    bench.command("CURR %lf\n", amps);
+    loadOn(bench, ohms);
+    bench.command("OUTP 1\n");
+    bench.pause(outputOnPauseMs);
+    LoadRamp::currentUp(loadAmps, 0).run(bench);
+    bench.pause(settlingPauseMs);
+}
+
 void outputAndLoadOff(ScenarioBench &bench)
 {
     bench.command("OUTP 0\n");
@@ -139,13 +152,7 @@ void preamble(ScenarioBench &bench)
 
 QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
 {
-    bench.command("VOLT %lf\n", point.volts);
-    bench.command("CURR %lf\n", point.amps);
-    loadOn(bench, point.ohms);
-    bench.command("OUTP 1\n");
-    bench.pause(outputOnPauseMs);
-    LoadRamp::currentUp(point.initialLoad, 0).run(bench);
-    bench.pause(settlingPauseMs);
+    switchOnAndLoad(bench, point.volts, point.amps, point.ohms, point.initialLoad);
     const std::optional<double> v1 = measure(bench);
     LoadRamp::current(point.initialLoad, point.finalLoad).run(bench);
     const std::optional<double> v2 = measure(bench);
@@ -195,13 +202,7 @@ const VerificationFrame::Procedure procedure = {
 
 QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
 {
-    bench.command("VOLT %lf\n", point.volts);
-    bench.command("CURR %lf\n", point.amps);
-    loadOn(bench, point.ohms);
-    bench.command("OUTP 1\n");
-    bench.pause(outputOnPauseMs);
-    LoadRamp::currentUp(point.loadAmps, 0).run(bench);
-    bench.pause(settlingPauseMs);
+    switchOnAndLoad(bench, point.volts, point.amps, point.ohms, point.loadAmps);
     const QString ripple = scaled(measure(bench));
     const bool passes = rippleWithin(point.limit, ripple);
     outputAndLoadOff(bench);
