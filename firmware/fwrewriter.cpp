@@ -22,7 +22,6 @@ namespace {
 constexpr ViUInt32 blockWriteTimeoutMs = 2000;
 constexpr int eraseWaitMs = 3000;
 constexpr int restartWaitMs = 5000;
-constexpr quint32 largest32BitSize = 0xFFFFFFFFu;
 
 constexpr char ioError[] = "Ошибка ввода/вывода!";
 constexpr char blockWriteError[] = "Ошибка записи в промежуточное РПЗУ.";
@@ -55,23 +54,24 @@ void FwRewriter::load(const QString &fileName)
         return;
     }
     const qint64 fileSize = imageFile.size();
-    if (fileSize > qint64(largest32BitSize)) {
-        error = tr("Размер файла (%1 байт) не умещается в 32 разряда: такой файл не может быть "
-                   "прошивкой.")
-                    .arg(fileSize);
+    // Refused before anything is sent: an empty image would erase the running firmware and
+    // leave nothing in its place.
+    if (fileSize == 0) {
+        error = tr("Файл прошивки пуст.");
         return;
     }
-    const QString tooLarge =
-        tr("Файл слишком велик (%1 байт): его нельзя загрузить в память.").arg(fileSize);
     if (fileSize > largestImage) {
-        error = tooLarge;
+        error = tr("Файл слишком велик (%1 байт): основное РПЗУ инструмента вмещает не более "
+                   "%2 байт.")
+                    .arg(fileSize)
+                    .arg(largestImage);
         return;
     }
     try {
         image = QByteArray(int(fileSize), Qt::Uninitialized);
     } catch (const std::bad_alloc &) {
         image.clear();
-        error = tooLarge;
+        error = tr("Файл слишком велик (%1 байт): его нельзя загрузить в память.").arg(fileSize);
         return;
     }
     qint64 done = 0;
@@ -262,7 +262,8 @@ bool FwRewriter::compareMemory(const char *data, quint32 address, quint32 length
 {
     QByteArray memory(int(length), '\0');
     ViUInt32 count = 0;
-    if (readMemory(address, length, memory.data(), count) < VI_SUCCESS) {
+    // A short reply leaves zeros in the buffer, which would match a block of zeros.
+    if (readMemory(address, length, memory.data(), count) < VI_SUCCESS || count < length) {
         note(ioError);
         return false;
     }
@@ -285,6 +286,22 @@ bool FwRewriter::compareWithFlash()
     return false;
 }
 
+// The erase is judged by the first error the module reports after it, so errors left by
+// earlier commands (a refused set-point, a calibration point with the output off) are read
+// away first. A failed query ends the rewrite like a failed erase query.
+bool FwRewriter::emptyErrorQueue()
+{
+    for (int read = 0; read < errorQueueReads; ++read) {
+        char reply[256];
+        if (ErrorQuery::query(session, reply) < VI_SUCCESS)
+            return false;
+        if (ErrorQuery::isNoError(reply))
+            return true;
+    }
+    note("Очередь ошибок инструмента не очищается.");
+    return false;
+}
+
 bool FwRewriter::rewrite()
 {
     if (!loaded) {
@@ -296,6 +313,8 @@ bool FwRewriter::rewrite()
         return false;
     }
     note("Стирание промежуточного РПЗУ.");
+    if (!emptyErrorQueue())
+        return false;
     const quint32 n = roundedSize();
     CommandChain erase(session, FailureRule::Flash);
     if (!erase.command("FLASH:TEMP:ERASE %d\n", int(n)).ok())

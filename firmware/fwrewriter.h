@@ -27,9 +27,10 @@ public:
     static constexpr quint32 intermediateBase = 0x080A0000;
     static constexpr quint32 blockSize = 4096;
     static constexpr quint32 eraseGranule = 1024;
-    // The largest image held: rounded up to the erase granule it must still be a positive
-    // "%d" argument of the erase and copy commands.
-    static constexpr qint64 largestImage = 0x7FFFFC00;
+    // The main flash ends where the intermediate area begins: no larger image can be firmware.
+    static constexpr quint32 largestImage = intermediateBase - mainFlashBase;
+    // Reads of the error queue before the erase; the module's queue holds far fewer entries.
+    static constexpr int errorQueueReads = 32;
 
     // Reads the whole file (name in UTF-8) into memory; the file stays open for the
     // rewriter's lifetime. session is the panel's variable, read at every use.
@@ -38,8 +39,8 @@ public:
     FwRewriter(const FwRewriter &) = delete;
     FwRewriter &operator=(const FwRewriter &) = delete;
 
-    // False when the file could not be read whole (unopenable, too large to hold, or larger
-    // than a 32-bit size); loadError() then says why, for the operator.
+    // False when the file could not be read whole or cannot be firmware (empty, or larger than
+    // the main flash); loadError() then says why, for the operator.
     bool isLoaded() const { return loaded; }
     QString loadError() const { return error; }
     quint32 imageSize() const { return size; }
@@ -57,12 +58,14 @@ public:
     ViStatus rewriteDirect(quint32 length);
     // One "MEMREAD?" into buffer (length bytes, zeroed first); count receives the data bytes read.
     ViStatus readMemory(quint32 address, quint32 length, char *buffer, ViUInt32 &count);
-    // Reads length bytes at address and compares them with data.
+    // Reads length bytes at address and compares them with data; a reply with fewer bytes than
+    // asked is a failed read.
     bool compareMemory(const char *data, quint32 address, quint32 length);
 
 private:
     void load(const QString &fileName);
     quint32 roundedSize() const;
+    bool emptyErrorQueue();
     QByteArray imageSpan(quint32 offset, quint32 length) const;
     ViStatus sendBlockCommand(const QByteArray &header, const QByteArray &data);
     ViStatus readBlockReply(quint32 length, char *buffer, ViUInt32 &count);

@@ -190,8 +190,8 @@ private slots:
     void questions();
     void outcomes_data();
     void outcomes();
-    void imageTooLargeToHold_data();
-    void imageTooLargeToHold();
+    void unusableImage_data();
+    void unusableImage();
 
 private:
     QString imageFile(const QByteArray &image);
@@ -506,19 +506,21 @@ void tst_FirmwareUpdate::outcomes()
     }
 }
 
-void tst_FirmwareUpdate::imageTooLargeToHold_data()
+void tst_FirmwareUpdate::unusableImage_data()
 {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("beyond 32 bits") << (qint64(1) << 32) + 1 << QStringLiteral("32 разряда");
-    QTest::newRow("too large to hold") << (qint64(3) << 30) << QStringLiteral("слишком велик");
+    QTest::newRow("empty") << qint64(0) << QStringLiteral("Файл прошивки пуст.");
+    QTest::newRow("one byte beyond the main flash")
+        << qint64(655361) << QStringLiteral("не более 655360 байт");
+    QTest::newRow("400 MB") << (qint64(400) << 20) << QStringLiteral("не более 655360 байт");
 }
 
-void tst_FirmwareUpdate::imageTooLargeToHold()
+void tst_FirmwareUpdate::unusableImage()
 {
     QFETCH(qint64, size);
     QFETCH(QString, reason);
-    const QString path = files.filePath(QStringLiteral("large.bin"));
+    const QString path = files.filePath(QStringLiteral("unusable.bin"));
     {
         QFile sparse(path);
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(size));

@@ -1,7 +1,7 @@
 // The flash rewrite against a simulated module: the image test, the block headers, the
 // intermediate-area and direct sequences as the module receives them, the flash contents,
 // the progress messages, the failures at each step, the memory-read replies, the module's
-// restart and image files too large to hold.
+// restart, short read-backs, stale errors and image files that cannot be firmware.
 // ctest-timeout: 120
 #include "blockcommandheader.h"
 #include "firmwarelog.h"
@@ -84,6 +84,7 @@ class tst_FwRewriter : public QObject
     SimModule *module = nullptr;
     Rvka5630Model *model = nullptr;
     ScriptedModel *scripted = nullptr;
+    SimModule *scriptedModule = nullptr;
     QTemporaryDir files;
     ViSession rm = VI_NULL;
     ViSession vi = VI_NULL;
@@ -110,12 +111,25 @@ class tst_FwRewriter : public QObject
         return status;
     }
 
+    // A session on the scripted instrument, which answers only what the test tells it.
+    ViSession openScripted()
+    {
+        ViSession session = VI_NULL;
+        if (viOpen(rm, scriptedAddress, VI_NULL, 1000, &session) != VI_SUCCESS)
+            qFatal("cannot open the scripted instrument");
+        scripted->reset();
+        scriptedModule->transcript().clear();
+        viSetAttribute(session, VI_ATTR_TMO_VALUE, 300);
+        return session;
+    }
+
 private slots:
     void initTestCase()
     {
         TimeFacility::instance().setSpeedup(50);
         module = lan.addRvka5630(QStringLiteral("127.0.0.2"));
-        QVERIFY(module && lan.addScripted(QStringLiteral("127.0.0.3"), &scripted));
+        scriptedModule = lan.addScripted(QStringLiteral("127.0.0.3"), &scripted);
+        QVERIFY(module && scriptedModule);
         model = lan.rvka5630(QStringLiteral("127.0.0.2"));
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
     }
@@ -163,6 +177,7 @@ private slots:
         QByteArray reserved = vectorTable(4096, 0x10010000, 31);
         reserved[0x24] = 1;
         QTest::newRow("reserved word set") << reserved << false;
+        QTest::newRow("as large as the main flash") << vectorTable(655360, 0x10010000, 31) << true;
     }
     void imageTest()
     {
@@ -226,16 +241,30 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("rounded");
         QTest::addColumn<int>("restartMs");
-        QTest::newRow("5000 bytes") << 5000 << 5120 << 8000;
-        QTest::newRow("8192 bytes") << 8192 << 8192 << 8000;
-        QTest::newRow("3000 bytes, restart slower than 17 s") << 3000 << 3072 << 20000;
+        QTest::addColumn<QByteArrayList>("refused");     // commands the module refused before
+        QTest::addColumn<QVector<QByteArray>>("errors"); // and what it queued for them
+        QTest::newRow("5000 bytes")
+            << 5000 << 5120 << 8000 << QByteArrayList() << QVector<QByteArray>();
+        QTest::newRow("8192 bytes")
+            << 8192 << 8192 << 8000 << QByteArrayList() << QVector<QByteArray>();
+        QTest::newRow("3000 bytes, restart slower than 17 s")
+            << 3000 << 3072 << 20000 << QByteArrayList() << QVector<QByteArray>();
+        QTest::newRow("after refused commands")
+            << 5000 << 5120 << 8000 << QByteArrayList{"VOLT 100000\n", "CAL:VOLT 5\n"}
+            << QVector<QByteArray>{"-222,Data out of range", "-221,Settings conflict"};
     }
     void intermediateArea()
     {
         QFETCH(int, size);
         QFETCH(int, rounded);
         QFETCH(int, restartMs);
+        QFETCH(QByteArrayList, refused);
+        QFETCH(QVector<QByteArray>, errors);
         model->setRestartMs(restartMs);
+        // Errors nobody read: out of range, and a calibration point with the output off.
+        for (const QByteArray &command : refused)
+            QCOMPARE(viPrintf(vi, command.constData()), VI_SUCCESS);
+        QCOMPARE(model->pendingErrors(), errors);
         const QByteArray image = SimFirmwareImage::generate(size, 3);
         FwRewriter rewriter(vi, imageFile(image), log);
         QVERIFY(!rewriter.compareWithFlash());
@@ -265,6 +294,9 @@ private slots:
         QCOMPARE(sent.startingWith("MEMREAD?"), reads);
         QCOMPARE(sent.startingWith("FLASH:TEMP:FIRMWARE"),
                  QVector<QByteArray>{"FLASH:TEMP:FIRMWARE " + QByteArray::number(rounded) + "\n"});
+        // The queue read until empty before the erase, then once after it and after each block.
+        QCOMPARE(sent.count("*ERR?"), refused.size() + 1 + 1 + blocks);
+        QVERIFY(model->pendingErrors().isEmpty());
         QCOMPARE(TimeFacility::instance().requested(TimeFacility::Kind::Sleep), sleeps << 5000);
         QCOMPARE(messages(log), progress);
         QCOMPARE(model->intermediateArea().left(area.size()), area);
@@ -318,33 +350,39 @@ private slots:
     {
         QTest::addColumn<QByteArray>("fault");
         QTest::addColumn<QByteArrayList>("logTail");
+        QTest::addColumn<bool>("erased");
         QTest::addColumn<int>("blocksSent");
         const QByteArray erasing = "Стирание промежуточного РПЗУ.";
         const QByteArray writeError = "Ошибка записи в промежуточное РПЗУ.";
         const QByteArray ioError = "Ошибка ввода/вывода!";
         char timeout[256] = {};
         viStatusDesc(VI_NULL, VI_ERROR_TMO, timeout);
-        QTest::newRow("null session") << QByteArray() << QByteArrayList{ioError} << 0;
+        QTest::newRow("null session") << QByteArray() << QByteArrayList{ioError} << false << 0;
         QTest::newRow("device clear fails")
-            << QByteArray("viClear") << QByteArrayList{ioError} << 0;
-        QTest::newRow("erase fails") << QByteArray("viPrintf") << QByteArrayList{erasing} << 0;
-        QTest::newRow("erase error query fails")
-            << QByteArray("viQueryf") << QByteArrayList{erasing} << 0;
+            << QByteArray("viClear") << QByteArrayList{ioError} << false << 0;
+        QTest::newRow("error queue query fails")
+            << QByteArray("viQueryf") << QByteArrayList{erasing} << false << 0;
+        QTest::newRow("erase fails")
+            << QByteArray("viPrintf") << QByteArrayList{erasing} << false << 0;
+        QTest::newRow("erase error query fails") // after the one read of the empty queue
+            << QByteArray("viQueryf:2") << QByteArrayList{erasing} << true << 0;
         QTest::newRow("third block refused")
             << QByteArray("failBlockWrite") << QByteArrayList{blockMessage(0x2000), writeError}
-            << 3;
+            << true << 3;
         QTest::newRow("third block not sent")
             << QByteArray("viWrite")
-            << QByteArrayList{blockMessage(0x2000), QByteArray(timeout), writeError} << 2;
+            << QByteArrayList{blockMessage(0x2000), QByteArray(timeout), writeError} << true << 2;
         QTest::newRow("third read-back differs")
-            << QByteArray("corruptMemRead") << QByteArrayList{blockMessage(0x2000)} << 3;
+            << QByteArray("corruptMemRead") << QByteArrayList{blockMessage(0x2000)} << true << 3;
         QTest::newRow("third read-back query fails")
-            << QByteArray("memreadPrintf") << QByteArrayList{blockMessage(0x2000), ioError} << 3;
+            << QByteArray("memreadPrintf") << QByteArrayList{blockMessage(0x2000), ioError} << true
+            << 3;
     }
     void failures()
     {
         QFETCH(QByteArray, fault);
         QFETCH(QByteArrayList, logTail);
+        QFETCH(bool, erased);
         QFETCH(int, blocksSent);
         ViSession session = fault.isEmpty() ? VI_NULL : vi;
         FwRewriter rewriter(session, imageFile(SimFirmwareImage::generate(16384, 5)), log);
@@ -357,12 +395,14 @@ private slots:
         else if (fault == "memreadPrintf") // the erase, then one "MEMREAD?" per block
             vdvisaInjectStatus("viPrintf", 4, VI_ERROR_TMO);
         else if (!fault.isEmpty())
-            vdvisaInjectStatus(fault, 1, VI_ERROR_TMO);
+            vdvisaInjectStatus(fault.split(':').first(), fault.split(':').value(1, "1").toUInt(),
+                               VI_ERROR_TMO);
 
         QVERIFY(!rewriter.rewrite());
         QByteArrayList logged = messages(log);
         QCOMPARE(logged.takeLast(), QByteArray());
         QCOMPARE(logged.mid(logged.size() - logTail.size()), logTail);
+        QCOMPARE(module->transcript().count("FLASH:TEMP:ERASE"), int(erased));
         QCOMPARE(module->transcript().count("FLASH:TEMP:WRITE2"), blocksSent);
         QCOMPARE(module->transcript().count("FLASH:TEMP:FIRMWARE"), 0);
         QCOMPARE(module->transcript().count("FLASH:REWRITE2"), 0);
@@ -429,6 +469,49 @@ private slots:
         viClose(session);
     }
 
+    // A reply with fewer bytes than asked is a failed read, also where the missing bytes would
+    // have been zeros like the image's: in a block read-back and in the final comparison.
+    void shortReadBacks_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("only #") << QByteArray("#");
+        QTest::newRow("4 of 4096 bytes") << "#14" + QByteArray(4, '\0');
+        QTest::newRow("4095 of 4096 bytes") << "#44095" + QByteArray(4095, '\0');
+    }
+    void shortReadBacks()
+    {
+        QFETCH(QByteArray, reply);
+        ViSession session = openScripted();
+        scripted->setReply("MEMREAD? 0x080A0000,0x00001000\n", reply);
+        scripted->setReply("MEMREAD? 0x08000000,0x00001000\n", reply);
+        const QByteArray zeros(4096, '\0');
+        FwRewriter rewriter(session, imageFile(zeros), log);
+        QVERIFY(!rewriter.compareMemory(zeros.constData(), 0x080A0000, 4096));
+        QCOMPARE(log.latestMessage(), QByteArray("Ошибка ввода/вывода!"));
+        log.clear();
+        QVERIFY(!rewriter.compareWithFlash());
+        QCOMPARE(messages(log).mid(2), (QByteArrayList{"Ошибка ввода/вывода!",
+                                                       "Записанный файл и содержимое памяти "
+                                                       "отличается!",
+                                                       ""}));
+        viClose(session);
+    }
+
+    // An error queue that never empties: the reading stops after 32 replies and nothing is
+    // erased, since the erase's verdict could not be told from the old errors.
+    void errorQueueThatNeverEmpties()
+    {
+        ViSession session = openScripted();
+        scripted->setReply("*ERR?\n", "-350,Queue overflow\n");
+        FwRewriter rewriter(session, imageFile(SimFirmwareImage::generate(5000, 8)), log);
+        QVERIFY(!rewriter.rewrite());
+        const SimTranscript &sent = scriptedModule->transcript();
+        QCOMPARE(sent.count("*ERR?"), 32);
+        QCOMPARE(sent.count("FLASH"), 0);
+        QCOMPARE(log.latestMessage(), QByteArray("Очередь ошибок инструмента не очищается."));
+        viClose(session);
+    }
+
     void blockReadBackWithSurplus()
     {
         model->setMemReadSurplus(10);
@@ -445,15 +528,17 @@ private slots:
         QCOMPARE(messages(log), (QByteArrayList{blockMessage(0x1000), ""}));
     }
 
-    void oversizedFiles_data()
+    void unusableFiles_data()
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("beyond 32 bits") << (qint64(1) << 32) + 1 << QStringLiteral("32 разряда");
-        QTest::newRow("too large to hold") << (qint64(3) << 30) << QStringLiteral("слишком велик");
+        const QString tooLarge = QStringLiteral("не более 655360 байт");
+        QTest::newRow("empty") << qint64(0) << QStringLiteral("пуст");
+        QTest::newRow("one byte beyond the main flash") << qint64(655361) << tooLarge;
+        QTest::newRow("beyond 32 bits") << (qint64(1) << 32) + 1 << tooLarge;
         QTest::newRow("missing") << qint64(-1) << QStringLiteral("открыть");
     }
-    void oversizedFiles()
+    void unusableFiles()
     {
         QFETCH(qint64, size);
         QFETCH(QString, reason);
