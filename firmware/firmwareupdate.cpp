@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <new>
+
 namespace {
 // The worker's mark for a rewrite that failed, appended after the rewriter's own messages.
 constexpr char failMark[] = "FAIL";
@@ -90,7 +92,14 @@ void FirmwareUpdate::writeImage(FwRewriter &rewriter)
     context.moveToThread(thread);
     FirmwareLog &messages = log;
     QObject::connect(thread, &QThread::started, &context, [&rewriter, &messages, thread] {
-        if (rewriter.rewrite())
+        bool written = false;
+        try {
+            written = rewriter.rewrite();
+        } catch (const std::bad_alloc &) {
+            // Escaping this thread it would end the program; the update ends as a failed write.
+            messages.append(QT_TR_NOOP("Недостаточно памяти для записи прошивки."));
+        }
+        if (written)
             TimeFacility::instance().sleep(restartWaitMs); // the module is restarting
         else
             messages.append(failMark);
@@ -133,14 +142,16 @@ void FirmwareUpdate::reportFailedWrite()
 }
 
 // The module has restarted (5 s after the copy command plus 12 s): one new session, then the
-// flash against the file. The panel's read-back and the self-test status check follow either
-// way; on an unusable session they fail by their own rules.
+// flash against the file and the panel's read-back and self-test status check. A module that
+// has not come back is not compared: nothing could be read, so nothing can be said to differ.
 void FirmwareUpdate::checkAfterRestart(FwRewriter &rewriter)
 {
     if (!reopenSession()) {
         showBox(QMessageBox::Critical, tr("Ошибка"),
-                tr("Инструмент после перезаписи прошивки не отзывается!"));
+                tr("Инструмент после перезаписи прошивки не отзывается! Связь после перезапуска "
+                   "не восстановлена, прошивка с файлом не сверена."));
         panel.disconnectDevice();
+        return;
     }
     if (rewriter.compareWithFlash()) {
         showBox(QMessageBox::Information, tr("Обновление завершено"),
