@@ -2,6 +2,8 @@
 
 #include "commandchain.h"
 
+#include <QByteArray>
+
 #include <cstring>
 
 namespace {
@@ -34,7 +36,10 @@ bool SelfTestLink::readVerdict(Verdict &result) const
 
 SelfTestLink::Verdict SelfTestLink::verdict(const char *reply)
 {
-    if (std::strchr(reply, '0'))
+    // A negative reply is an error code such as -10 or -100: its zeros do not make it a pass.
+    bool number = false;
+    const bool negative = QByteArray(reply).toDouble(&number) < 0 && number;
+    if (!negative && std::strchr(reply, '0'))
         return Verdict::Passed;
     if (std::strstr(reply, "-1"))
         return Verdict::Failed;

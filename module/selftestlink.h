@@ -26,7 +26,8 @@ public:
     // Reads the answer to start().
     bool readVerdict(Verdict &verdict) const;
 
-    // The verdict text passes when it holds a "0" at all, else fails when it holds "-1".
+    // The verdict text passes when it holds a "0" at all and is not a negative number, else
+    // fails when it holds "-1".
     static Verdict verdict(const char *reply);
 
 private:

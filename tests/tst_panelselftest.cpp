@@ -189,9 +189,13 @@ void tst_PanelSelfTest::verdicts_data()
     QTest::addColumn<bool>("locked");     // the module reports a failed status afterwards
 
     const QString passed = QStringLiteral("Самотестирование успешно пройдено!");
+    const QString failed = QStringLiteral("Самотестирование не пройдено!");
     QTest::newRow("0 passes") << QByteArray("0") << passed << false;
-    QTest::newRow("-1 fails") << QByteArray("-1") << QStringLiteral("Самотестирование не пройдено!")
-                              << true;
+    QTest::newRow("-1 fails") << QByteArray("-1") << failed << true;
+    // Negative error codes never pass, whatever zeros they hold.
+    QTest::newRow("-10 fails") << QByteArray("-10") << failed << true;
+    QTest::newRow("-100 fails") << QByteArray("-100") << failed << true;
+    QTest::newRow("-20 is neither") << QByteArray("-20") << QString() << true;
     QTest::newRow("10 passes, it holds a 0") << QByteArray("10") << passed << true;
     QTest::newRow("1 is neither") << QByteArray("1") << QString() << true;
 }
