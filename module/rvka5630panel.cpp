@@ -56,10 +56,16 @@ Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
     // the page is shown.
     settableDataUpdate();
     gettableDataUpdate();
+    // A panel that has asked to close talks to the module no more: no status check (whose
+    // dialog could unlock the output of a module about to lose its panel), no debug window.
+    if (closeRequested)
+        return;
     selfTestStatusCheck();
     gettableDataUpdate();
     // The form enables the output button; until the first poll it follows the same rule.
     updateOutputAvailability();
+    if (closeRequested)
+        return;
 
     debugPanel = new Rvka5630Debug(session, this, nullptr);
     connect(debugPanel, &Rvka5630Debug::debugDisconnectDevice, this,

@@ -7,6 +7,7 @@
 #include "panelrig.h"
 #include "programexit.h"
 #include "rvka5630debug.h"
+#include "rvka5630model.h"
 #include "rvka5630panel.h"
 #include "ui_rvka5630panel.h"
 
@@ -78,6 +79,8 @@ private slots:
     void limitsAndFormAfterConstruction();
     void failingLimitQuery_data();
     void failingLimitQuery();
+    void failingReadBackEndsConstruction_data();
+    void failingReadBackEndsConstruction();
     void triggerGroupFoldsToItsTitle();
     void signalsAndSlotsInOrder();
     void destructionReleasesSessionAndDebugWindow();
@@ -339,6 +342,32 @@ void tst_PanelConstruction::failingLimitQuery()
     QCOMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), 1);
     rig->close();
     QTRY_COMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), 0);
+}
+
+void tst_PanelConstruction::failingReadBackEndsConstruction_data()
+{
+    QTest::addColumn<int>("failing"); // the query of construction that fails, from 1
+    QTest::newRow("first setting") << 7;
+    QTest::newRow("last setting") << 13;
+    QTest::newRow("self-test status") << 14;
+}
+
+// A panel that has asked to close sends nothing more: no self-test status check, whose
+// dialog could unlock the output, and no debug window with its queries.
+void tst_PanelConstruction::failingReadBackEndsConstruction()
+{
+    QFETCH(int, failing);
+    rig->model->setSelfTestStatus(1);
+    vdvisaInjectStatus("viQueryf", unsigned(failing), VI_ERROR_TMO);
+    DialogAnswerer answers;
+    Rvka5630panel *panel = rig->open(PanelRig::moduleAddress);
+
+    QVERIFY(panel->disconnectRequested());
+    QVERIFY(answers.shown().isEmpty());
+    QVERIFY(!debugWindow());
+    const QVector<QByteArray> construction =
+        limitQueries + settingQueries + QVector<QByteArray>{"OUTP:PROT?\n"};
+    QCOMPARE(rig->module->transcript().messages(), construction.mid(0, failing - 1));
 }
 
 void tst_PanelConstruction::triggerGroupFoldsToItsTitle()
