@@ -1,29 +1,23 @@
 #include "librarypaths.h"
 
+#include "driverdirectory.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSettings>
 
 namespace {
 const QString valueName = QStringLiteral("QT_DISTRIB_INSTALL_DIR");
-const QString vxipnpMarker = QStringLiteral("VXIPNPPATH=");
-// The drivers' directory under the VXIplug&play root; the root in the environment ends
-// with a separator, so nothing is inserted between them.
-const QString driverSubdir = QStringLiteral("winnt/bin/");
 } // namespace
 
 QStringList LibraryPaths::searchList(const QString &configuredDir, const QStringList &environment)
 {
     QString dir = configuredDir;
+    // The VXIplug&play root in the environment ends with a separator, so nothing is inserted
+    // before its drivers' directory.
     if (dir.isEmpty()) {
-        // The first entry that mentions the variable anywhere decides, even one that only
-        // carries the text inside another variable's value.
-        for (const QString &entry : environment) {
-            if (entry.contains(vxipnpMarker)) {
-                dir = entry.split(QLatin1Char('=')).value(1) + driverSubdir;
-                break;
-            }
-        }
+        if (const std::optional<QString> root = DriverDirectory::vxipnpRoot(environment))
+            dir = *root + DriverDirectory::binarySubdir();
     }
     // The directory is a prefix: a configured value without a trailing separator names
     // sibling directories, and nothing here corrects it.

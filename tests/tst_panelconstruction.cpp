@@ -125,9 +125,11 @@ void tst_PanelConstruction::driverDirectory_data()
         << "C:/Program Files/IVI Foundation/VISA/winnt/bin/";
     QTest::newRow("empty value") << QStringList{"VXIPNPPATH="} << "winnt/bin/";
     QTest::newRow("missing") << QStringList{"PATH=/usr/bin", "VXIPNPPATH"} << QString();
-    QTest::newRow("longer name listed first")
-        << QStringList{"OLD_VXIPNPPATH=D:\\old\\", "VXIPNPPATH=D:\\VXIPNP\\"}
-        << "D:/old/winnt/bin/";
+    QTest::newRow("longer name or value listed first")
+        << QStringList{"OLD_VXIPNPPATH=D:\\old\\", "NOTE=VXIPNPPATH=D:\\note\\",
+                       "VXIPNPPATH=D:\\VXIPNP\\"}
+        << "D:/VXIPNP/winnt/bin/";
+    QTest::newRow("only a longer name") << QStringList{"OLD_VXIPNPPATH=D:\\old\\"} << QString();
     QTest::newRow("only the first match counts")
         << QStringList{"VXIPNPPATH=/opt/a/", "VXIPNPPATH=/opt/b/"} << "/opt/a/winnt/bin/";
 }

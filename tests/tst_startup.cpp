@@ -141,9 +141,11 @@ private slots:
             << expectedList("D:\\VXIPNP\\winnt/bin/");
         QTest::newRow("equals sign inside the value cuts it")
             << QString() << QStringList{"VXIPNPPATH=D:\\a=b\\"} << expectedList("D:\\awinnt/bin/");
-        QTest::newRow("earlier entry that merely contains the name wins")
-            << QString() << QStringList{"OLD_VXIPNPPATH=C:\\old\\", "VXIPNPPATH=D:\\VXIPNP\\"}
-            << expectedList("C:\\old\\winnt/bin/");
+        QTest::newRow("only the variable itself counts, not a longer name or a value")
+            << QString()
+            << QStringList{"OLD_VXIPNPPATH=C:\\old\\", "NOTE=VXIPNPPATH=C:\\note\\",
+                           "VXIPNPPATH=D:\\VXIPNP\\"}
+            << expectedList("D:\\VXIPNP\\winnt/bin/");
         QTest::newRow("name is matched case-sensitively")
             << QString() << QStringList{"vxipnppath=D:\\VXIPNP\\"} << expectedList(QString());
         QTest::newRow("nothing configured, no variable: bare relative names")
