@@ -89,12 +89,15 @@ void Widget::on_refreshInstrumentsListButton_clicked()
         QtConcurrent::run(QThreadPool::globalInstance(), &InstrumentProbe::run,
                           defaultResourceManager(), findList, modelFilter, placeQuery, placeFormat);
     QProgressDialog *progress = showSearchProgress();
-    if (!waitForProbe(probe, progress)) {
+    const bool finished = waitForProbe(probe, progress);
+    // Each refresh makes its own dialog: kept, every one would stay with the window.
+    progress->close();
+    progress->deleteLater();
+    if (!finished) {
         // The task notices the closed list at its next instrument; its rows are dropped.
         findList->close();
         return;
     }
-    progress->close();
     findList->close();
     fillDevicesTable(probe.result());
 }

@@ -298,8 +298,9 @@ private slots:
         QCOMPARE(w.rows(), second);
         // The list closed by the cancel ended the enumeration after the silent instrument.
         QCOMPARE(lan.bench().module("127.0.0.7")->transcript().count("*IDN?"), 0);
-        for (QProgressDialog *dialog : w.widget.findChildren<QProgressDialog *>())
-            QVERIFY(!dialog->isVisible());
+        // The dialogs of the finished and the cancelled refreshes are gone, not just hidden.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(w.widget.findChildren<QProgressDialog *>().size(), 0);
     }
 
     void clickEnablesConnect()
