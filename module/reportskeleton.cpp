@@ -1,5 +1,6 @@
 #include "reportskeleton.h"
 
+#include <QLocale>
 #include <QSaveFile>
 #include <QTextCodec>
 #include <QTextStream>
@@ -41,7 +42,9 @@ QByteArray ReportSkeleton::bytes(const QDate &date) const
     }
     out << "</table>"
         << "<br><br>"
-        << "<div align=\"right\">" << date.toString(QStringLiteral("dd.MM.yyyy")) << "\t\t"
+        // Western digits whatever the workstation's language: the date is read like the values.
+        << "<div align=\"right\">" << QLocale::c().toString(date, QStringLiteral("dd.MM.yyyy"))
+        << "\t\t"
         << "</div>"
         << "<br><br>"
         << "<div align=\"center\">" << QStringLiteral("Проверил:<br>") << "</div>"
@@ -53,6 +56,8 @@ QByteArray ReportSkeleton::bytes(const QDate &date) const
 bool ReportSkeleton::save(const QString &path, const QDate &date) const
 {
     QSaveFile file(path);
+    // The operator may write the file but not its directory: then it is written in place.
+    file.setDirectWriteFallback(true);
     // Unbuffered, so that a short write (a full disk, a size limit) shows in write()'s count;
     // through the buffer it would be lost silently at commit.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

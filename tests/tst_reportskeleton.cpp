@@ -1,12 +1,37 @@
-// The report skeleton: the exact bytes of a report, escaping of instrument text, and atomic
-// saving.
+// The report skeleton: the exact bytes of a report (on a workstation whose language has
+// digits of its own), escaping of instrument text, atomic saving and saving where only the
+// file may be written.
 #include "reportskeleton.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+// The test runs as root of its own user namespace, which writes into any directory; without
+// this capability the directory's mode applies, as it does to an operator.
+class WithoutDacOverride
+{
+public:
+    WithoutDacOverride()
+    {
+        syscall(SYS_capget, &header, saved);
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        syscall(SYS_capset, &header, reduced);
+    }
+    ~WithoutDacOverride() { syscall(SYS_capset, &header, saved); }
+
+private:
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2] = {};
+};
+} // namespace
 
 class TestReportSkeleton : public QObject
 {
@@ -71,7 +96,38 @@ private slots:
         QCOMPARE(file.readAll(), first.bytes(QDate(2026, 12, 6)));
         QVERIFY(!second.save(dir.filePath("missing/report.html"), QDate(2026, 12, 6)));
     }
+
+    // An existing report the operator may write, in a directory where they may not create
+    // files: it is replaced in place.
+    void saveWhereOnlyTheFileIsWritable()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("report.html");
+        QVERIFY(ReportSkeleton("<thead>first</thead>", {}).save(path, QDate(2026, 12, 6)));
+        const QFile::Permissions writable = QFile::permissions(dir.path());
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const ReportSkeleton second("<thead>second</thead>", {});
+        bool directoryRefuses = false, saved = false;
+        {
+            WithoutDacOverride operatorRights;
+            directoryRefuses = !QFile(dir.filePath("new.html")).open(QIODevice::WriteOnly);
+            saved = second.save(path, QDate(2026, 12, 7));
+        }
+        QVERIFY(QFile::setPermissions(dir.path(), writable));
+        QVERIFY(directoryRefuses);
+        QVERIFY(saved);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), second.bytes(QDate(2026, 12, 7)));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestReportSkeleton)
+// Every case runs under a Persian system locale, whose own digits must not reach a report.
+int main(int argc, char *argv[])
+{
+    qputenv("LC_ALL", "fa_IR.UTF-8");
+    QCoreApplication app(argc, argv);
+    TestReportSkeleton test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_reportskeleton.moc"
