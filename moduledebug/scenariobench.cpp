@@ -108,6 +108,8 @@ std::optional<double> ScenarioBench::reading()
         fail(ScenarioFailure::MultimeterLinkBroken);
         break;
     case SerialReading::Outcome::NoReply:
+    case SerialReading::Outcome::Garbled:
+    case SerialReading::Outcome::Unfinished:
         break;
     }
     return std::nullopt;

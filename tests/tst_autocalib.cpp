@@ -98,8 +98,22 @@ private slots:
         viClose(rm);
     }
 
+    void calibratesElevenPointsAndStoresThem_data()
+    {
+        QTest::addColumn<QVector<QByteArray>>("replies"); // after the priming reply
+        QTest::newRow("every reading good") << QVector<QByteArray>();
+        // The mean of the two good readings of each point, not a third of it pulled to 0 V.
+        QVector<QByteArray> oneGarbled;
+        const QByteArray garbage[] = {"OVLD\n", "\n", QByteArray("\0+8.0E+01\n", 10)};
+        for (int point = 0; point < 11; ++point)
+            oneGarbled << QByteArray() << garbage[point % 3] << QByteArray();
+        QTest::newRow("one reading of three garbled") << oneGarbled;
+    }
+
     void calibratesElevenPointsAndStoresThem()
     {
+        QFETCH(QVector<QByteArray>, replies);
+        meter->setScriptedReplies(QVector<QByteArray>{QByteArray()} + replies);
         DialogAnswerer answerer;
         QCOMPARE(runAutoCalib(answerer), 0);
         QVERIFY(answerer.shown().isEmpty());

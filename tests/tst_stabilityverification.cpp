@@ -349,21 +349,40 @@ private slots:
     void currentRipple_data()
     {
         QTest::addColumn<QByteArray>("reading");
+        QTest::addColumn<QVector<QByteArray>>("replies"); // the priming reply's first
+        QTest::addColumn<int>("dripMs");
         QTest::addColumn<QString>("ripple");
         QTest::addColumn<QString>("verdict");
 
-        QTest::newRow("just inside") << QByteArray("+1.990000E-02\n") << "19.9"
+        const QVector<QByteArray> asRead;
+        QTest::newRow("just inside") << QByteArray("+1.990000E-02\n") << asRead << 0 << "19.9"
                                      << "норма";
-        QTest::newRow("equal to the limit") << QByteArray("+2.000000E-02\n") << "20"
+        QTest::newRow("equal to the limit") << QByteArray("+2.000000E-02\n") << asRead << 0 << "20"
                                             << "не норма";
+        // A true ripple of 25 mA is not averaged down below the limit by a reading of nothing.
+        QTest::newRow("one reading of three garbled")
+            << QByteArray("+2.500000E-02\n")
+            << QVector<QByteArray>{QByteArray(), QByteArray(), "OVLD\n"} << 0 << "25"
+            << "не норма";
+        QTest::newRow("all three garbled") << QByteArray("OVLD\n") << asRead << 0 << ""
+                                           << "не норма";
+        // Replies that come a byte every half second are cut off, and count as no reading.
+        QTest::newRow("every reply dripping")
+            << QByteArray("+1.990000E-02\n") << asRead << 500 << ""
+            << "не норма";
     }
 
     void currentRipple()
     {
         QFETCH(QByteArray, reading);
+        QFETCH(QVector<QByteArray>, replies);
+        QFETCH(int, dripMs);
         QFETCH(QString, ripple);
         QFETCH(QString, verdict);
         meter->setReplyOverride(reading);
+        meter->setScriptedReplies(replies);
+        if (dripMs > 0)
+            meter->setSplitReply(reading.size(), dripMs);
         const QString path = dir.filePath("iac.html");
         QVERIFY(run(Procedure::Iac, path).isEmpty());
 
