@@ -107,9 +107,10 @@ private:
         answerer.waitUntilAnswered();
         [&] { QCOMPARE(disconnects.count(), 0); }();
         // The release lines have been written; let them reach the instruments.
-        received(meter, "SYST:LOC\n");
-        if (!expectMessage)
+        if (!expectMessage) {
+            received(meter, "SYST:LOC\n");
             received(load, "SYST:LOCK OFF\n");
+        }
         QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
         return answerer.shown();
     }
@@ -432,7 +433,47 @@ private slots:
         QCOMPARE(shown[0].text,
                  QStringLiteral("Поверка: не удалось обнаружить доп. оборудование!"));
         QVERIFY(module->transcript().messages().isEmpty());
-        QVERIFY(!QFile::exists(dir.filePath("absent.html")));
+        QCOMPARE(ProtocolFile::read(dir.filePath("absent.html")), QByteArray());
+    }
+
+    // A link that breaks while the load draws 12 A at 30 V: the module output and the load
+    // input are switched off, over the links that still work, before the instruments go.
+    void brokenLinkLeavesTheBenchOff_data()
+    {
+        QTest::addColumn<QString>("broken");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("meter, during the measurements")
+            << "meter" << QStringLiteral("Поверка: связь с мультиметром разорвана!");
+        QTest::newRow("load, during a ramp")
+            << "load" << QStringLiteral("Поверка: связь с нагрузкой электронной разорвана!");
+    }
+
+    void brokenLinkLeavesTheBenchOff()
+    {
+        QFETCH(QString, broken);
+        QFETCH(QString, message);
+        // The meter is lost at the third reading of V1; the load after its opening, its settings
+        // and the ramp's steps up to 2 A.
+        if (broken == "meter")
+            meter->setStallAfter(5);
+        else
+            load->setStallAfter(10);
+        const QString path = dir.filePath("broken.html");
+        const QVector<DialogAnswerer::Shown> shown = run(Procedure::VdcCurr, path, true);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, message);
+        QCOMPARE(module->transcript().messages(),
+                 QVector<QByteArray>({"*RST\n", "OVPOWER 1\n", "VOLT 30.000000\n",
+                                      "CURR 12.200000\n", "OUTP 1\n", "OUTP 0\n"}));
+        QVERIFY(!model->outputOn());
+        if (broken == "meter") {
+            QVERIFY(received(load, "SYST:LOCK OFF\n"));
+            const QVector<QByteArray> loadLines = load->transcript().messages();
+            QCOMPARE(loadLines.mid(loadLines.size() - 3),
+                     QVector<QByteArray>({"CURR 12\n", "INP 0\n", "SYST:LOCK OFF\n"}));
+            QVERIFY(!load->model().inputOn());
+        }
+        QCOMPARE(ProtocolFile::read(path), QByteArray());
     }
 };
 
