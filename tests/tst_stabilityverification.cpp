@@ -311,9 +311,14 @@ private slots:
                            ProtocolFile::row({"2", "80", "4.5", "4", "3.2", "10", "норма"})}));
     }
 
+    // I1 and I2 read 4.5000049 A and 4.4900051 A: the instability is taken from the texts
+    // the protocol shows for them, 4.5 and 4.49001, not from the unrounded means.
     void currentInstability()
     {
-        meter->setReplyOverride("+4.500000E+00\n");
+        QVector<QByteArray> replies = {QByteArray()}; // the priming query's
+        replies += QVector<QByteArray>(3, "+4.5000049E+00\n");
+        replies += QVector<QByteArray>(3, "+4.4900051E+00\n");
+        meter->setScriptedReplies(replies);
         const QString path = dir.filePath("idcN.html");
         QVERIFY(run(Procedure::IdcN, path).isEmpty());
 
@@ -334,17 +339,18 @@ private slots:
         pauses << 500 << 1000 << 1000 << 1000 << 100 << 500 << 1000 << 100 << 100;
         QCOMPARE(time().requested(TimeFacility::Kind::Pause), pauses);
 
-        QCOMPARE(ProtocolFile::read(path),
-                 protocol(QStringLiteral("<thead>Определение нестабильности выходного тока при "
-                                         "изменении выходного напряжения<br>"),
-                          QStringLiteral(
-                              "<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
-                              "выходного<br>тока<br>(A)</td><td>Начальное<br>значение<br>тока<br>"
-                              "(А)</td><td>Конечное<br>значение<br>тока<br>(А)</td><td>Измеренное<"
-                              "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Допустимое<"
-                              "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Результат<br>"
-                              "поверки<br>точки</td>"),
-                          {ProtocolFile::row({"1", "4.5", "4.5", "4.5", "0", "±10", "норма"})}));
+        QCOMPARE(
+            ProtocolFile::read(path),
+            protocol(
+                QStringLiteral("<thead>Определение нестабильности выходного тока при "
+                               "изменении выходного напряжения<br>"),
+                QStringLiteral("<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
+                               "выходного<br>тока<br>(A)</td><td>Начальное<br>значение<br>тока<br>"
+                               "(А)</td><td>Конечное<br>значение<br>тока<br>(А)</td><td>Измеренное<"
+                               "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Допустимое<"
+                               "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Результат<br>"
+                               "поверки<br>точки</td>"),
+                {ProtocolFile::row({"1", "4.5", "4.5", "4.49001", "9.99", "±10", "норма"})}));
     }
 
     void currentRipple_data()
