@@ -348,6 +348,37 @@ private slots:
         QVERIFY(host.panel->isEnabled() && host.debug->isEnabled());
     }
 
+    // Two paths name one file when they differ in case only where the file system ignores
+    // case, as on Windows; elsewhere they are two files.
+    void samePathUnderEachCaseRule_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<Qt::CaseSensitivity>("rule");
+        QTest::addColumn<bool>("valid");
+
+        const QString upper = QStringLiteral("C:/Протоколы/Ripple.HTML");
+        const QString lower = QStringLiteral("c:/протоколы/ripple.html");
+        QTest::newRow("case ignored: case only") << upper << lower << Qt::CaseInsensitive << false;
+        QTest::newRow("case ignored: other names")
+            << upper << QStringLiteral("C:/Протоколы/Ripple2.html") << Qt::CaseInsensitive << true;
+        QTest::newRow("case kept: case only") << upper << lower << Qt::CaseSensitive << true;
+        QTest::newRow("case kept: same text") << lower << lower << Qt::CaseSensitive << false;
+    }
+
+    void samePathUnderEachCaseRule()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(Qt::CaseSensitivity, rule);
+        QFETCH(bool, valid);
+        ScenarioSelection selection(rule);
+        selection.add(true, first);
+        selection.add(false, QString());
+        selection.add(true, second);
+        QCOMPARE(selection.valid(), valid);
+    }
+
     void progress_data()
     {
         QTest::addColumn<QVector<bool>>("ticked");
