@@ -3,11 +3,21 @@
 #include "commandchain.h"
 #include "delayms.h"
 
+#include <QtGlobal>
+
+#include <cstring>
+
 namespace {
 
 constexpr int moduleCommandPauseMs = 100;
 // "%s" reads at most 255 characters of the identity into its 256-byte buffer.
 constexpr int identityBufferSize = 256;
+
+const char *const outputOn = "OUTP 1\n";
+// A reset leaves the module's output off too.
+const char *const outputOffLines[] = {"OUTP 0\n", "*RST\n"};
+const QByteArray loadInputOn = "INP 1\n";
+const QByteArray loadInputOff = "INP 0\n";
 
 ScenarioFailure asFailure(BenchInstruments::Outcome outcome)
 {
@@ -47,11 +57,13 @@ bool ScenarioBench::openInstruments(const MultimeterConfiguration &configuration
     return ok();
 }
 
-void ScenarioBench::command(const char *text)
+void ScenarioBench::command(const char *format)
 {
     if (!ok())
         return;
-    if (!CommandChain(session).command("%s", text).ok())
+    const bool written = CommandChain(session).command(format).ok();
+    sent(format, written);
+    if (!written)
         fail(ScenarioFailure::ModuleLinkBroken);
     pause(moduleCommandPauseMs);
 }
@@ -91,7 +103,9 @@ void ScenarioBench::loadCommand(const QByteArray &line, int pauseMs)
 {
     if (!ok())
         return;
-    if (serialCommand(instruments.load(), line) != SerialWrite::Written)
+    const bool written = serialCommand(instruments.load(), line) == SerialWrite::Written;
+    loadSent(line, written);
+    if (!written)
         fail(ScenarioFailure::LoadLinkBroken);
     pause(pauseMs);
 }
@@ -108,6 +122,8 @@ std::optional<double> ScenarioBench::reading()
         fail(ScenarioFailure::MultimeterLinkBroken);
         break;
     case SerialReading::Outcome::NoReply:
+    case SerialReading::Outcome::Garbled:
+    case SerialReading::Outcome::Unfinished:
         break;
     }
     return std::nullopt;
@@ -125,7 +141,48 @@ void ScenarioBench::fail(ScenarioFailure reason)
         failed = reason;
 }
 
+// A line that switches on counts from the moment it is sent, whether or not it got through; one
+// that switches off only once it has.
+void ScenarioBench::sent(const char *line, bool written)
+{
+    if (std::strcmp(line, outputOn) == 0)
+        outputLive = true;
+    for (const char *off : outputOffLines)
+        if (written && std::strcmp(line, off) == 0)
+            outputLive = false;
+}
+
+void ScenarioBench::loadSent(const QByteArray &line, bool written)
+{
+    if (line == loadInputOn)
+        loadInputLive = true;
+    if (written && line == loadInputOff)
+        loadInputLive = false;
+}
+
+// In the order a point ends, output first, then the load. A link that has failed is not
+// tried again; each line is tried once, and a bench that may still be live is logged.
+void ScenarioBench::switchOff()
+{
+    if (outputLive && failed != ScenarioFailure::ModuleLinkBroken) {
+        CommandChain off(session);
+        if (!off.command("OUTP 0\n").ok())
+            qWarning("Scenario ended early: \"OUTP 0\" failed with status %ld; the module "
+                     "output may still be on",
+                     long(off.status()));
+    }
+    if (loadInputLive && failed != ScenarioFailure::LoadLinkBroken && instruments.load().isOpen() &&
+        serialCommand(instruments.load(), loadInputOff) != SerialWrite::Written)
+        qWarning("Scenario ended early: \"INP 0\" did not reach the load on %s; its input may "
+                 "still be on",
+                 qPrintable(instruments.load().portName()));
+    outputLive = false;
+    loadInputLive = false;
+}
+
 void ScenarioBench::release()
 {
+    if (!ok())
+        switchOff();
     instruments.release();
 }

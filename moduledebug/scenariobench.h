@@ -15,6 +15,10 @@
 // (100 ms after a module command, the caller's pause after a load line). The first failure
 // is kept and turns every later step into a no-op, so a scenario reads as its list of steps
 // and looks at ok() only where it must stop looping.
+//
+// The bench follows the lines that switch the module output and the load input, so that a
+// scenario that ends early never leaves the bench live: release() switches off what is still
+// on before it lets the instruments go. Every early end, whatever its reason, goes that way.
 class ScenarioBench
 {
 public:
@@ -28,8 +32,9 @@ public:
     // also becomes the measuring query) and, if useLoad, the load.
     bool openInstruments(const MultimeterConfiguration &configuration, bool useLoad);
 
-    // A module command, then 100 ms.
-    void command(const char *text);
+    // A module command, then 100 ms. The format ends with "\n" itself: a formatted write is
+    // sent to the module at the line end of its format, not at one inside an argument.
+    void command(const char *format);
     void command(const char *format, double value);
     // A module query read with "%lf"; 0 once failed.
     double query(const char *text);
@@ -47,12 +52,20 @@ public:
     bool ok() const { return failed == ScenarioFailure::None; }
     ScenarioFailure failure() const { return failed; }
 
-    // Multimeter first, then load.
+    // Multimeter first, then load. After a failure, the module output and the load input are
+    // switched off first where they may still be on: each over its own link while that works.
     void release();
 
 private:
+    void sent(const char *line, bool written);
+    void loadSent(const QByteArray &line, bool written);
+    void switchOff();
+
     ViSession session;
     BenchInstruments instruments;
     QByteArray measuringQuery;
     ScenarioFailure failed = ScenarioFailure::None;
+    // Switched on, and not yet known to be off again.
+    bool outputLive = false;
+    bool loadInputLive = false;
 };

@@ -12,7 +12,7 @@ bool ScenarioSelection::valid() const
         if (paths.at(i).isEmpty())
             return false;
         for (int j = i + 1; j < paths.size(); ++j)
-            if (paths.at(i) == paths.at(j))
+            if (paths.at(i).compare(paths.at(j), sameFile) == 0)
                 return false;
     }
     return true;

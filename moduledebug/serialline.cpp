@@ -13,6 +13,9 @@ constexpr int writeTimeoutMs = 1000;
 constexpr int firstReplyTimeoutMs = 10000;
 // A pause this long without new bytes ends a reply that arrives in pieces.
 constexpr int replyGapMs = 1000;
+// A meter in continuous output, or one that drips a byte now and then, never pauses that long;
+// a reply still growing this long after its first byte is given up on.
+constexpr int replyLimitMs = 5000;
 constexpr int multimeterSettlingMs = 1000;
 constexpr int loadCommandPauseMs = 500;
 
@@ -21,14 +24,33 @@ const QByteArray multimeterLocal = "SYST:LOC\n";
 const QByteArrayList loadOpening = {"SYST:LOCK ON\n", "INP 0\n", "VOLT 0\n"};
 const QByteArray loadUnlock = "SYST:LOCK OFF\n";
 
-double replyValue(QByteArray reply)
+SerialReading replyValue(QByteArray reply)
 {
     const int nul = reply.indexOf('\0');
     if (nul >= 0)
         reply.truncate(nul);
     bool ok = false;
     const double value = QString::fromLatin1(reply).trimmed().toDouble(&ok);
-    return ok ? value : 0.0;
+    if (!ok)
+        return {SerialReading::Outcome::Garbled, 0.0};
+    return {SerialReading::Outcome::Value, value};
+}
+
+// Collects the rest of a reply whose first bytes are in reply: it is complete once a whole gap
+// passes without new bytes, and unfinished if that has not happened by the limit.
+bool collectRest(QSerialPort &port, QByteArray &reply)
+{
+    TimeFacility &time = TimeFacility::instance();
+    const qint64 giveUpAt = time.elapsedMs() + replyLimitMs;
+    for (;;) {
+        const qint64 left = giveUpAt - time.elapsedMs();
+        if (left <= 0)
+            return false;
+        const bool lastWait = left < replyGapMs;
+        if (!port.waitForReadyRead(time.timeout(lastWait ? int(left) : replyGapMs)))
+            return !lastWait;
+        reply += port.readAll();
+    }
 }
 
 } // namespace
@@ -90,9 +112,9 @@ SerialReading serialQuery(QSerialPort &port, const QByteArray &text)
     if (!port.waitForReadyRead(time.timeout(firstReplyTimeoutMs)))
         return {SerialReading::Outcome::NoReply, 0.0};
     QByteArray reply = port.readAll();
-    while (port.waitForReadyRead(time.timeout(replyGapMs)))
-        reply += port.readAll();
-    return {SerialReading::Outcome::Value, replyValue(reply)};
+    if (!collectRest(port, reply))
+        return {SerialReading::Outcome::Unfinished, 0.0};
+    return replyValue(reply);
 }
 
 InstrumentOpen openMultimeter(QSerialPort &port, const MultimeterConfiguration &configuration)

@@ -16,18 +16,21 @@ enum class SerialWrite
     LinkBroken, // the line was not written within 1000 ms
 };
 
-// Outcome of a query: a missing reply is not a broken link, the scenario goes on without it.
+// Outcome of a query. Only Value carries a reading: a reply that is missing, not a number or
+// cut off is not a broken link, and the scenario goes on without that reading.
 struct SerialReading
 {
     enum class Outcome
     {
         Value,
         NoReply,    // nothing arrived within 10000 ms
+        Garbled,    // the reply is not a number ("OVLD", an empty line, text cut by a NUL)
+        Unfinished, // the line had not gone quiet 5000 ms after the reply began
         LinkBroken, // the query itself could not be written
     };
 
     Outcome outcome = Outcome::NoReply;
-    double value = 0.0; // 0 unless Value; a reply that is not a number reads as 0
+    double value = 0.0; // 0 unless Value
 };
 
 // Outcome of bringing an instrument under remote control.
@@ -57,8 +60,9 @@ bool openSerialLine(QSerialPort &port);
 // Writes text and waits up to 1000 ms until it has left.
 SerialWrite serialCommand(QSerialPort &port, const QByteArray &text);
 // serialCommand, then collects the reply: up to 10000 ms for the first data, then more for as
-// long as each further wait of 1000 ms brings some. The reply ends at its first NUL byte and
-// is read as a number, white space around it ignored.
+// long as each further wait of 1000 ms brings some, but never longer than 5000 ms after the
+// first data. The reply ends at its first NUL byte and is read as a number, white space around
+// it ignored.
 SerialReading serialQuery(QSerialPort &port, const QByteArray &text);
 
 // Opens the multimeter's port and puts it in remote state: "SYST:REM\n", the configuration

@@ -72,6 +72,14 @@ QString plain(const std::optional<double> &value)
     return value ? verificationText(*value) : QString();
 }
 
+// A value as it reads back from its protocol text.
+std::optional<double> asEntered(const std::optional<double> &value)
+{
+    if (!value)
+        return std::nullopt;
+    return verificationValue(verificationText(*value));
+}
+
 // Instabilities are judged on the computed difference, not on its rounded text.
 bool steadyWithin(double limit, const std::optional<double> &first,
                   const std::optional<double> &second)
@@ -258,12 +266,16 @@ QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
     LoadRamp::resistance(point.initialOhms, point.finalOhms).run(bench);
     const std::optional<double> i2 = measure(bench);
     outputAndLoadOff(bench);
-    const bool passes = steadyWithin(point.limit, i1, i2);
+    // I1 and I2 are in the protocol, so the instability is taken from their texts and agrees
+    // with them to the last digit.
+    const std::optional<double> first = asEntered(i1);
+    const std::optional<double> second = asEntered(i2);
+    const bool passes = steadyWithin(point.limit, first, second);
     bench.pause(pointPauseMs);
     return {verificationText(point.amps),
-            plain(i1),
-            plain(i2),
-            difference(i1, i2),
+            plain(first),
+            plain(second),
+            difference(first, second),
             QStringLiteral("±") + verificationText(point.limit),
             VerificationFrame::verdict(passes)};
 }

@@ -31,6 +31,7 @@ ScenarioFailure VerificationFrame::finish()
             scenarioBench.fail(ScenarioFailure::ReportFile);
     }
     scenarioBench.release();
+    verificationProtocol.discard();
     return scenarioBench.failure();
 }
 

@@ -27,8 +27,9 @@ public:
     bool begin(const QString &fName);
     ScenarioBench &bench() { return scenarioBench; }
     VerificationProtocol &protocol() { return verificationProtocol; }
-    // Writes the protocol if nothing has failed, releases the instruments and tells how the
-    // procedure ended.
+    // Writes the protocol if nothing has failed, releases the instruments (switching off what
+    // an early end left on), leaves the protocol file empty after an early end and tells how
+    // the procedure ended.
     ScenarioFailure finish();
 
     // The load's current setting: a setting of 0 or less stands for the load's maximum.

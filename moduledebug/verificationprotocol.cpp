@@ -6,16 +6,16 @@ VerificationProtocol::VerificationProtocol(const Layout &protocolLayout) : layou
 
 VerificationProtocol::~VerificationProtocol()
 {
-    if (file.isOpen())
-        file.cancelWriting();
+    discard();
 }
 
 bool VerificationProtocol::open(const QString &path)
 {
     file.setFileName(path);
+    file.setDirectWriteFallback(true);
     // Unbuffered, so that a short write shows in write()'s count instead of being lost at
-    // commit.
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    // commit. Truncated, for a file written in place.
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
 }
 
 void VerificationProtocol::addRow(const QStringList &cells)
@@ -39,9 +39,27 @@ bool VerificationProtocol::write(const QString &identity, const QDate &date)
     if (!file.isOpen())
         return false;
     const QByteArray data = bytes(identity, date);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
+    if (file.write(data) != data.size() || !file.commit()) {
+        leaveEmpty();
         return false;
     }
-    return file.commit();
+    return true;
+}
+
+void VerificationProtocol::discard()
+{
+    if (file.isOpen())
+        leaveEmpty();
+}
+
+// Whatever was written so far is dropped (a file written in place keeps it until it is opened
+// again), then an empty file takes the path.
+void VerificationProtocol::leaveEmpty()
+{
+    if (file.isOpen()) {
+        file.cancelWriting();
+        file.commit();
+    }
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.commit();
 }

@@ -8,9 +8,11 @@
 
 // The HTML protocol of one verification procedure, in the shared report skeleton: the
 // procedure's two title fragments and the module's identity, its header cells, one row per
-// point numbered from 1. The file is opened before anything is sent to the instruments and
-// is replaced only when the protocol is complete: a procedure that ends early leaves an
-// earlier protocol at that path as it was.
+// point numbered from 1. The file is opened before anything is sent to the instruments. A
+// complete protocol replaces the file at its path in one step; a procedure that ends early
+// leaves that file empty, so that an earlier protocol is never filed as this run's result.
+// Where the directory cannot be written but an existing file there can, the file is written
+// in place.
 class VerificationProtocol
 {
 public:
@@ -22,7 +24,7 @@ public:
     };
 
     explicit VerificationProtocol(const Layout &layout);
-    // Drops an unfinished protocol.
+    // Discards an unfinished protocol.
     ~VerificationProtocol();
     VerificationProtocol(const VerificationProtocol &) = delete;
     VerificationProtocol &operator=(const VerificationProtocol &) = delete;
@@ -31,13 +33,18 @@ public:
     bool open(const QString &path);
     // One point's cells after its number, the verdict last.
     void addRow(const QStringList &cells);
-    // Writes the whole protocol and puts it in place; false when that fails.
+    // Writes the whole protocol and puts it in place; false (and the file empty) when that
+    // fails.
     bool write(const QString &identity, const QDate &date);
+    // Leaves the file empty after a procedure that ended early; nothing once written.
+    void discard();
 
     // The protocol as it goes into the file.
     QByteArray bytes(const QString &identity, const QDate &date) const;
 
 private:
+    void leaveEmpty();
+
     Layout layout;
     QVector<QStringList> rows;
     QSaveFile file;

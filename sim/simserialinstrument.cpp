@@ -115,6 +115,12 @@ void SimSerialInstrument::run()
         if (fds[1].revents & POLLIN)
             while (::read(wakePipe[0], buffer, sizeof buffer) > 0) {
             }
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (dropOutput)
+                output.clear();
+            dropOutput = false;
+        }
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
             if (n > 0)
@@ -143,14 +149,19 @@ void SimSerialInstrument::handleInput(const QByteArray &bytes)
         // Recorded once acted upon, so that a test that sees the line sees its effect too.
         QByteArray reply = execute(line);
         received.append(line);
-        if (reply.isEmpty())
-            continue;
         {
             std::lock_guard<std::mutex> guard(lock);
-            if (mute)
+            if (linesBeforeStall > 0 && --linesBeforeStall == 0)
+                stallLocked(true);
+            if (reply.isEmpty() || mute)
                 continue;
             if (!replyOverride.isEmpty())
                 reply = replyOverride;
+            if (!scriptedReplies.empty()) {
+                if (!scriptedReplies.front().isEmpty())
+                    reply = scriptedReplies.front();
+                scriptedReplies.pop_front();
+            }
         }
         queueReply(reply);
     }
@@ -241,9 +252,20 @@ void SimSerialInstrument::setSplitReply(int count, int gap)
 void SimSerialInstrument::setStalled(bool on)
 {
     std::lock_guard<std::mutex> guard(lock);
+    stallLocked(on);
+}
+
+void SimSerialInstrument::stallLocked(bool on)
+{
     if (slaveFd >= 0 && on != stalled)
         tcflow(slaveFd, on ? TCOOFF : TCOON);
     stalled = on;
+}
+
+void SimSerialInstrument::setStallAfter(int lines)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    linesBeforeStall = qMax(0, lines);
 }
 
 void SimSerialInstrument::setHeldOpen(bool on)
@@ -271,8 +293,27 @@ void SimSerialInstrument::setReplyOverride(const QByteArray &reply)
     replyOverride = reply;
 }
 
+void SimSerialInstrument::setScriptedReplies(const QVector<QByteArray> &replies)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    scriptedReplies.assign(replies.begin(), replies.end());
+}
+
+void SimSerialInstrument::dropPendingReplies()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        dropOutput = true;
+    }
+    const char wake = 0;
+    (void)!::write(wakePipe[1], &wake, 1);
+}
+
 void SimSerialInstrument::clearFaults()
 {
+    dropPendingReplies();
+    setScriptedReplies({});
+    setStallAfter(0);
     setMute(false);
     setReplyDelayMs(0);
     setSplitReply(1, 0);

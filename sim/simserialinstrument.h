@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 #include <chrono>
 #include <deque>
@@ -22,7 +23,9 @@
 // stops accepting writes (the terminal's output is suspended, so the program's writes never leave),
 // a port held open exclusively by another program (opens fail with "busy" for anyone without
 // administrator rights over the terminal, as in the tests' user namespace), a manufacturer
-// string reported in lower case, and a fixed reply for every query.
+// string reported in lower case, a fixed reply for every query, chosen replies replaced one by
+// one (garbled, empty or NUL-cut readings) and a line that stops accepting writes after a given
+// number of lines (a cable pulled in the middle of a run).
 class SimSerialInstrument
 {
 public:
@@ -54,6 +57,15 @@ public:
     void setLowerCaseMaker(bool on);
     // Replaces the reply to every line that has one (empty: the instrument's own replies).
     void setReplyOverride(const QByteArray &reply);
+    // Replaces the next replies, in order, by these; an empty entry leaves that reply alone.
+    // Once they are used up the instrument answers as before.
+    void setScriptedReplies(const QVector<QByteArray> &replies);
+    // The line stops accepting writes (as setStalled) once this many more lines have been
+    // received; 0: never.
+    void setStallAfter(int lines);
+    // Replies, or the rest of them, not yet sent are dropped (a test's dripping reply does not
+    // reach into the next test). Part of clearFaults().
+    void dropPendingReplies();
     void clearFaults();
 
 protected:
@@ -73,6 +85,7 @@ private:
     void handleInput(const QByteArray &bytes);
     void queueReply(const QByteArray &reply);
     void writeDuePieces();
+    void stallLocked(bool on);
     int pollTimeoutMs() const;
 
     SimTranscript received;
@@ -93,6 +106,9 @@ private:
     bool stalled = false;
     bool lowerCaseMaker = false;
     QByteArray replyOverride;
+    std::deque<QByteArray> scriptedReplies;
+    int linesBeforeStall = 0;
+    bool dropOutput = false;
     bool stopping = false;
     std::deque<Piece> output; // worker thread only
     QByteArray pendingLine;   // worker thread only

@@ -48,6 +48,11 @@ private:
 
     TimeFacility &time() { return TimeFacility::instance(); }
 
+    static bool noReadingAt(const QString &fault)
+    {
+        return fault == "mute" || fault == "garbled" || fault == "breaks";
+    }
+
     QVector<QByteArray> moduleCommands() const { return module->transcript().messages(); }
 
     // Runs the calibration from a fresh debug window, answering the message boxes queued on
@@ -98,8 +103,22 @@ private slots:
         viClose(rm);
     }
 
+    void calibratesElevenPointsAndStoresThem_data()
+    {
+        QTest::addColumn<QVector<QByteArray>>("replies"); // after the priming reply
+        QTest::newRow("every reading good") << QVector<QByteArray>();
+        // The mean of the two good readings of each point, not a third of it pulled to 0 V.
+        QVector<QByteArray> oneGarbled;
+        const QByteArray garbage[] = {"OVLD\n", "\n", QByteArray("\0+8.0E+01\n", 10)};
+        for (int point = 0; point < 11; ++point)
+            oneGarbled << QByteArray() << garbage[point % 3] << QByteArray();
+        QTest::newRow("one reading of three garbled") << oneGarbled;
+    }
+
     void calibratesElevenPointsAndStoresThem()
     {
+        QFETCH(QVector<QByteArray>, replies);
+        meter->setScriptedReplies(QVector<QByteArray>{QByteArray()} + replies);
         DialogAnswerer answerer;
         QCOMPARE(runAutoCalib(answerer), 0);
         QVERIFY(answerer.shown().isEmpty());
@@ -172,10 +191,20 @@ private slots:
             << "clear fails"
             << "Автокалибровка: связь с устройством разорвана!" << QVector<QByteArray>{"*RST\n"}
             << 1;
-        // Not one reading for the first point: nothing is sent in its place.
-        QTest::newRow("meter silent") << "mute"
-                                      << "Автокалибровка: связь с мультиметром разорвана!"
-                                      << preparation + QVector<QByteArray>{"VOLT 0.080000\n"} << 0;
+        // Not one reading for the first point: nothing is sent in its place, and the output
+        // that the preparation switched on is switched off again.
+        const QVector<QByteArray> noReading =
+            preparation + QVector<QByteArray>{"VOLT 0.080000\n", "OUTP 0\n"};
+        QTest::newRow("meter silent")
+            << "mute"
+            << "Автокалибровка: связь с мультиметром разорвана!" << noReading << 0;
+        QTest::newRow("every reading garbled")
+            << "garbled"
+            << "Автокалибровка: связь с мультиметром разорвана!" << noReading << 0;
+        // Its link broken while the first point is measured: output off all the same.
+        QTest::newRow("meter line breaks while measuring")
+            << "breaks"
+            << "Автокалибровка: связь с мультиметром разорвана!" << noReading << 0;
     }
 
     void endsEarly()
@@ -190,6 +219,10 @@ private slots:
         meter->setHeldOpen(fault == "held");
         meter->setStalled(fault == "stalled");
         meter->setMute(fault == "mute");
+        if (fault == "garbled")
+            meter->setReplyOverride("OVLD\n");
+        if (fault == "breaks")
+            meter->setStallAfter(4); // "SYST:REM", "CONF:AUTO ON", the priming and one reading
         if (fault == "clear fails")
             vdvisaInjectStatus("viPrintf", 2, VI_ERROR_TMO);
         model->execute("VOLT 10\n");
@@ -200,7 +233,7 @@ private slots:
 
         DialogAnswerer answerer;
         // The meter's line may still be on its way, but it has been written before the box.
-        const bool meterOpens = fault == "clear fails" || fault == "mute";
+        const bool meterOpens = fault == "clear fails" || fault == "mute" || fault == "garbled";
         bool meterReleased = false;
         answerer.press("OK").inspect([&](QDialog *) {
             meterReleased =
@@ -220,7 +253,8 @@ private slots:
         QCOMPARE(module->transcript().count("CAL:VOLT "), 0);
         // An opened meter is back in local state before the operator is told.
         QCOMPARE(meterReleased, meterOpens);
-        if (fault == "mute")
+        QVERIFY(!model->outputOn());
+        if (noReadingAt(fault))
             QVERIFY(model->storedVoltageCalibration().isEmpty());
         else
             QCOMPARE(model->storedVoltageCalibration().size(), 1);

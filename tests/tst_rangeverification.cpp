@@ -4,6 +4,7 @@
 // instrument is sent, the protocols byte for byte, the judgement of a point, and every way a
 // procedure can end early.
 #include "dialoganswerer.h"
+#include "filepermissionsenforced.h"
 #include "protocolfile.h"
 #include "rangeresults.h"
 #include "rvka5630debug.h"
@@ -460,27 +461,83 @@ private slots:
             QVERIFY(meter->transcript().messages().isEmpty());
             QVERIFY(load->transcript().messages().isEmpty());
         }
-        // A procedure that ends early leaves the earlier protocol at its path as it was.
-        QCOMPARE(ProtocolFile::read(own.filePath("earlier.html")), earlierProtocol);
+        // A procedure that ends early leaves its file empty, so that an earlier protocol is
+        // not taken for this run's; one that could not open its file leaves it alone.
+        QCOMPARE(ProtocolFile::read(own.filePath("earlier.html")),
+                 fault == "no directory" ? earlierProtocol : QByteArray());
         QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{"earlier.html"});
+        // Whatever the load was drawing stops before it is handed back.
+        QVERIFY(!load->model().inputOn());
     }
 
-    // A meter that never answers during the measurements: each point fails with its meter
-    // cells left empty, and the protocol is still written.
-    void silentMeter()
+    // Readings that are missing, or are not numbers, do not count: a point is measured from
+    // the readings that came, and one without any fails with its meter cells left empty. The
+    // protocol is still written.
+    void missingReadings_data()
     {
-        time().setSpeedup(200.0);
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("thirdPoint");
+
+        const QStringList measured = {"3",    "5",    "5.0001", "5.0002",
+                                      "-0.2", "-0.1", "±17.5",  "норма"};
+        const QStringList none = {"3", "5", "5.0001", "", "", "", "±17.5", "не норма"};
+        QTest::newRow("one reading of three garbled") << "one garbled" << measured;
+        QTest::newRow("two of three garbled") << "two garbled" << measured;
+        QTest::newRow("all three garbled") << "garbled" << none;
+        QTest::newRow("meter silent") << "mute" << none;
+    }
+
+    void missingReadings()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, thirdPoint);
+        if (fault == "mute")
+            time().setSpeedup(200.0); // every missing reading waits out its 10 s
         script->setReply("MEAS:VOLT?\n", "5.0001\n");
-        meter->setMute(true);
-        const QString path = dir.filePath("silent.html");
+        meter->setReplyOverride(fault == "garbled" ? "OVLD\n" : "+5.000200E+00\n");
+        meter->setMute(fault == "mute");
+        QVector<QByteArray> replies = {QByteArray()}; // the priming query's
+        for (int point = 0; point < 11; ++point) {
+            if (fault == "one garbled")
+                replies << QByteArray() << "OVLD\n" << QByteArray();
+            if (fault == "two garbled")
+                replies << QByteArray(1, '\0') << QByteArray() << "\r\n";
+        }
+        meter->setScriptedReplies(replies);
+        const QString path = dir.filePath("missing.html");
         const Outcome outcome = run(Procedure::Vdc, scriptedSession, path);
         QCOMPARE(outcome.disconnects, 0);
         QVERIFY(outcome.shown.isEmpty());
         const QVector<QStringList> rows = ProtocolFile::rows(ProtocolFile::read(path));
         QCOMPARE(rows.size(), 11);
-        QCOMPARE(rows[2], QStringList({"3", "5", "5.0001", "", "", "", "±17.5", "не норма"}));
-        for (const QStringList &cells : rows)
-            QCOMPARE(cells.last(), QStringLiteral("не норма"));
+        QCOMPARE(rows[2], thirdPoint);
+    }
+
+    // An operator may keep a protocol file that is writable in a directory that is not: the
+    // protocol is written into that file.
+    void writableFileInReadOnlyDirectory()
+    {
+        QTemporaryDir own;
+        const QString path = own.filePath("kept.html");
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::WriteOnly));
+        kept.write(earlierProtocol);
+        kept.close();
+        QVERIFY(QFile::setPermissions(own.path(), QFile::ReadOwner | QFile::ExeOwner));
+        publishInstruments(false);
+        meter->setReplyOverride("+2.99701E+01\n");
+        script->setReply("MEAS:VOLT?\n", "29.9402\n");
+        Outcome outcome;
+        {
+            FilePermissionsEnforced enforced;
+            QVERIFY(enforced.active());
+            outcome = run(Procedure::Vdc, scriptedSession, path);
+        }
+        QVERIFY(QFile::setPermissions(own.path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(outcome.shown.isEmpty());
+        QCOMPARE(ProtocolFile::rows(ProtocolFile::read(path)).size(), 11);
+        QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{"kept.html"});
     }
 };
 

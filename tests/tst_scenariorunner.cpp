@@ -4,9 +4,11 @@
 // scenarios run in their fixed order with both panels disabled, and a module failure in the
 // middle of a run, which must leave both panels alive until the run has returned.
 #include "dialoganswerer.h"
+#include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
+#include "scenarioselection.h"
 #include "simlan.h"
 #include "timefacility.h"
 #include "widget.h"
@@ -346,6 +348,37 @@ private slots:
         QVERIFY(host.panel->isEnabled() && host.debug->isEnabled());
     }
 
+    // Two paths name one file when they differ in case only where the file system ignores
+    // case, as on Windows; elsewhere they are two files.
+    void samePathUnderEachCaseRule_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<Qt::CaseSensitivity>("rule");
+        QTest::addColumn<bool>("valid");
+
+        const QString upper = QStringLiteral("C:/Протоколы/Ripple.HTML");
+        const QString lower = QStringLiteral("c:/протоколы/ripple.html");
+        QTest::newRow("case ignored: case only") << upper << lower << Qt::CaseInsensitive << false;
+        QTest::newRow("case ignored: other names")
+            << upper << QStringLiteral("C:/Протоколы/Ripple2.html") << Qt::CaseInsensitive << true;
+        QTest::newRow("case kept: case only") << upper << lower << Qt::CaseSensitive << true;
+        QTest::newRow("case kept: same text") << lower << lower << Qt::CaseSensitive << false;
+    }
+
+    void samePathUnderEachCaseRule()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(Qt::CaseSensitivity, rule);
+        QFETCH(bool, valid);
+        ScenarioSelection selection(rule);
+        selection.add(true, first);
+        selection.add(false, QString());
+        selection.add(true, second);
+        QCOMPARE(selection.valid(), valid);
+    }
+
     void progress_data()
     {
         QTest::addColumn<QVector<bool>>("ticked");
@@ -414,6 +447,7 @@ private slots:
         for (int i = 1; i <= 6; ++i)
             paths << dir.filePath(QString("order%1.html").arg(i));
         host.select(QVector<bool>(7, true), paths);
+        module->transcript().clear(); // the panel's own polls before the run
         DialogAnswerer answerer;
         QVector<int> atMessages;
         for (int i = 0; i < 5; ++i)
@@ -446,9 +480,37 @@ private slots:
         const int lastCalibration = sent.lastIndexOf("CAL:SAVE\n");
         QVERIFY(lastCalibration > 0);
         QVERIFY(sent.indexOf("MEAS:VOLT?\n") > lastCalibration);
-        QVERIFY(QFile::exists(paths[0]));
+        QCOMPARE(ProtocolFile::rows(ProtocolFile::read(paths[0])).size(), 11);
         for (int i = 1; i < 6; ++i)
-            QVERIFY(!QFile::exists(paths[i]));
+            QCOMPARE(ProtocolFile::read(paths[i]), QByteArray());
+    }
+
+    // The whole selection on a complete bench: every scenario runs through without a message
+    // and writes its protocol, and the module receives each command as a message of its own.
+    void everyScenarioOnTheBench()
+    {
+        Host host;
+        QVERIFY(host.debug);
+        qputenv("VOLTADESK_SERIAL_PORTS", (meter->portEntry() + ';' + load->portEntry()).toUtf8());
+        QStringList paths;
+        for (int i = 1; i <= 6; ++i)
+            paths << dir.filePath(QString("bench%1.html").arg(i));
+        host.select(QVector<bool>(7, true), paths);
+        module->transcript().clear();
+        DialogAnswerer answerer;
+        host.run();
+        QVERIFY(answerer.unexpected().isEmpty());
+        QVERIFY(answerer.shown().isEmpty());
+        const int rows[] = {11, 2, 2, 6, 1, 1};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(ProtocolFile::rows(ProtocolFile::read(paths[i])).size(), rows[i]);
+        // One line end per message, at its end: a formatted write held back until the next
+        // command's line end would arrive merged with it.
+        QByteArrayList notSingle;
+        for (const QByteArray &message : module->transcript().messages())
+            if (message.count('\n') != 1 || !message.endsWith('\n'))
+                notSingle << message;
+        QCOMPARE(notSingle.join(" | "), QByteArray());
     }
 
     // The calibration loses the module at its first command: the main window takes the

@@ -34,6 +34,7 @@ QVector<QByteArray> lines(std::initializer_list<const char *> texts)
 } // namespace
 
 Q_DECLARE_METATYPE(BenchInstruments::Outcome)
+Q_DECLARE_METATYPE(SerialReading::Outcome)
 
 class TestSerialBench : public QObject
 {
@@ -155,16 +156,30 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("pieces");
         QTest::addColumn<int>("gapMs");
+        QTest::addColumn<SerialReading::Outcome>("outcome");
         QTest::addColumn<double>("value");
 
+        const auto value = SerialReading::Outcome::Value;
+        const auto garbled = SerialReading::Outcome::Garbled;
+        const auto unfinished = SerialReading::Outcome::Unfinished;
         QTest::newRow("exponent and line end")
-            << QByteArray("+1.234567E+01\n") << 1 << 0 << 12.34567;
-        QTest::newRow("three pieces") << QByteArray("+1.234567E+01\n") << 3 << 300 << 12.34567;
+            << QByteArray("+1.234567E+01\n") << 1 << 0 << value << 12.34567;
+        QTest::newRow("three pieces")
+            << QByteArray("+1.234567E+01\n") << 3 << 300 << value << 12.34567;
         QTest::newRow("pieces most of a second apart")
-            << QByteArray("-8.0012E+01\r\n") << 2 << 600 << -80.012;
-        QTest::newRow("ends at NUL") << QByteArray("+1.5E+00\n\0+9.9E+00\n", 19) << 1 << 0 << 1.5;
-        QTest::newRow("white space around") << QByteArray("  2.5 \r\n") << 1 << 0 << 2.5;
-        QTest::newRow("not a number") << QByteArray("OVERLOAD\n") << 1 << 0 << 0.0;
+            << QByteArray("-8.0012E+01\r\n") << 2 << 600 << value << -80.012;
+        QTest::newRow("ends at NUL")
+            << QByteArray("+1.5E+00\n\0+9.9E+00\n", 19) << 1 << 0 << value << 1.5;
+        QTest::newRow("white space around") << QByteArray("  2.5 \r\n") << 1 << 0 << value << 2.5;
+        // A reply that is not a number is no reading at all, never a reading of 0.
+        QTest::newRow("overload") << QByteArray("OVLD\n") << 1 << 0 << garbled << 0.0;
+        QTest::newRow("empty line") << QByteArray("\r\n") << 1 << 0 << garbled << 0.0;
+        QTest::newRow("cut by a NUL") << QByteArray("\0+1.5E+00\n", 10) << 1 << 0 << garbled << 0.0;
+        // A line that never goes quiet is given up on 5 s after its first byte.
+        QTest::newRow("a byte every half second")
+            << QByteArray("+1.234567E+01\n") << 14 << 500 << unfinished << 0.0;
+        QTest::newRow("continuous output") << QByteArray(79, '1') + '\n'
+                                           << 80 << 100 << unfinished << 0.0;
     }
 
     void queryReadsTheWholeReply()
@@ -172,6 +187,7 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(int, pieces);
         QFETCH(int, gapMs);
+        QFETCH(SerialReading::Outcome, outcome);
         QFETCH(double, value);
         // Gaps of up to 600 ms against a quiet time of 1000 ms need some real headroom.
         time().setSpeedup(4.0);
@@ -179,10 +195,14 @@ private slots:
         meter->setSplitReply(pieces, gapMs);
         QSerialPort port;
         QVERIFY(openLine(port, meter));
+        const qint64 start = time().elapsedMs();
         const SerialReading reading = serialQuery(port, "MEAS:VOLT:DC?\n");
-        QCOMPARE(reading.outcome, SerialReading::Outcome::Value);
+        const qint64 lasted = time().elapsedMs() - start;
+        QCOMPARE(reading.outcome, outcome);
         QCOMPARE(reading.value, value);
         QCOMPARE(meter->transcript().messages(), lines({"MEAS:VOLT:DC?\n"}));
+        if (outcome == SerialReading::Outcome::Unfinished)
+            QVERIFY2(lasted >= 5000 && lasted < 8000, qPrintable(QString::number(lasted)));
     }
 
     void serialWaitsAndTheirOutcomes()

@@ -107,9 +107,10 @@ private:
         answerer.waitUntilAnswered();
         [&] { QCOMPARE(disconnects.count(), 0); }();
         // The release lines have been written; let them reach the instruments.
-        received(meter, "SYST:LOC\n");
-        if (!expectMessage)
+        if (!expectMessage) {
+            received(meter, "SYST:LOC\n");
             received(load, "SYST:LOCK OFF\n");
+        }
         QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
         return answerer.shown();
     }
@@ -310,9 +311,14 @@ private slots:
                            ProtocolFile::row({"2", "80", "4.5", "4", "3.2", "10", "норма"})}));
     }
 
+    // I1 and I2 read 4.5000049 A and 4.4900051 A: the instability is taken from the texts
+    // the protocol shows for them, 4.5 and 4.49001, not from the unrounded means.
     void currentInstability()
     {
-        meter->setReplyOverride("+4.500000E+00\n");
+        QVector<QByteArray> replies = {QByteArray()}; // the priming query's
+        replies += QVector<QByteArray>(3, "+4.5000049E+00\n");
+        replies += QVector<QByteArray>(3, "+4.4900051E+00\n");
+        meter->setScriptedReplies(replies);
         const QString path = dir.filePath("idcN.html");
         QVERIFY(run(Procedure::IdcN, path).isEmpty());
 
@@ -333,37 +339,57 @@ private slots:
         pauses << 500 << 1000 << 1000 << 1000 << 100 << 500 << 1000 << 100 << 100;
         QCOMPARE(time().requested(TimeFacility::Kind::Pause), pauses);
 
-        QCOMPARE(ProtocolFile::read(path),
-                 protocol(QStringLiteral("<thead>Определение нестабильности выходного тока при "
-                                         "изменении выходного напряжения<br>"),
-                          QStringLiteral(
-                              "<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
-                              "выходного<br>тока<br>(A)</td><td>Начальное<br>значение<br>тока<br>"
-                              "(А)</td><td>Конечное<br>значение<br>тока<br>(А)</td><td>Измеренное<"
-                              "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Допустимое<"
-                              "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Результат<br>"
-                              "поверки<br>точки</td>"),
-                          {ProtocolFile::row({"1", "4.5", "4.5", "4.5", "0", "±10", "норма"})}));
+        QCOMPARE(
+            ProtocolFile::read(path),
+            protocol(
+                QStringLiteral("<thead>Определение нестабильности выходного тока при "
+                               "изменении выходного напряжения<br>"),
+                QStringLiteral("<td>Точка<br>поверки</td><td>Устанавливаемое<br>значение<br>"
+                               "выходного<br>тока<br>(A)</td><td>Начальное<br>значение<br>тока<br>"
+                               "(А)</td><td>Конечное<br>значение<br>тока<br>(А)</td><td>Измеренное<"
+                               "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Допустимое<"
+                               "br>значение<br>нестабильности<br>тока<br>(мА)</td><td>Результат<br>"
+                               "поверки<br>точки</td>"),
+                {ProtocolFile::row({"1", "4.5", "4.5", "4.49001", "9.99", "±10", "норма"})}));
     }
 
     void currentRipple_data()
     {
         QTest::addColumn<QByteArray>("reading");
+        QTest::addColumn<QVector<QByteArray>>("replies"); // the priming reply's first
+        QTest::addColumn<int>("dripMs");
         QTest::addColumn<QString>("ripple");
         QTest::addColumn<QString>("verdict");
 
-        QTest::newRow("just inside") << QByteArray("+1.990000E-02\n") << "19.9"
+        const QVector<QByteArray> asRead;
+        QTest::newRow("just inside") << QByteArray("+1.990000E-02\n") << asRead << 0 << "19.9"
                                      << "норма";
-        QTest::newRow("equal to the limit") << QByteArray("+2.000000E-02\n") << "20"
+        QTest::newRow("equal to the limit") << QByteArray("+2.000000E-02\n") << asRead << 0 << "20"
                                             << "не норма";
+        // A true ripple of 25 mA is not averaged down below the limit by a reading of nothing.
+        QTest::newRow("one reading of three garbled")
+            << QByteArray("+2.500000E-02\n")
+            << QVector<QByteArray>{QByteArray(), QByteArray(), "OVLD\n"} << 0 << "25"
+            << "не норма";
+        QTest::newRow("all three garbled") << QByteArray("OVLD\n") << asRead << 0 << ""
+                                           << "не норма";
+        // Replies that come a byte every half second are cut off, and count as no reading.
+        QTest::newRow("every reply dripping")
+            << QByteArray("+1.990000E-02\n") << asRead << 500 << ""
+            << "не норма";
     }
 
     void currentRipple()
     {
         QFETCH(QByteArray, reading);
+        QFETCH(QVector<QByteArray>, replies);
+        QFETCH(int, dripMs);
         QFETCH(QString, ripple);
         QFETCH(QString, verdict);
         meter->setReplyOverride(reading);
+        meter->setScriptedReplies(replies);
+        if (dripMs > 0)
+            meter->setSplitReply(reading.size(), dripMs);
         const QString path = dir.filePath("iac.html");
         QVERIFY(run(Procedure::Iac, path).isEmpty());
 
@@ -413,7 +439,47 @@ private slots:
         QCOMPARE(shown[0].text,
                  QStringLiteral("Поверка: не удалось обнаружить доп. оборудование!"));
         QVERIFY(module->transcript().messages().isEmpty());
-        QVERIFY(!QFile::exists(dir.filePath("absent.html")));
+        QCOMPARE(ProtocolFile::read(dir.filePath("absent.html")), QByteArray());
+    }
+
+    // A link that breaks while the load draws 12 A at 30 V: the module output and the load
+    // input are switched off, over the links that still work, before the instruments go.
+    void brokenLinkLeavesTheBenchOff_data()
+    {
+        QTest::addColumn<QString>("broken");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("meter, during the measurements")
+            << "meter" << QStringLiteral("Поверка: связь с мультиметром разорвана!");
+        QTest::newRow("load, during a ramp")
+            << "load" << QStringLiteral("Поверка: связь с нагрузкой электронной разорвана!");
+    }
+
+    void brokenLinkLeavesTheBenchOff()
+    {
+        QFETCH(QString, broken);
+        QFETCH(QString, message);
+        // The meter is lost at the third reading of V1; the load after its opening, its settings
+        // and the ramp's steps up to 2 A.
+        if (broken == "meter")
+            meter->setStallAfter(5);
+        else
+            load->setStallAfter(10);
+        const QString path = dir.filePath("broken.html");
+        const QVector<DialogAnswerer::Shown> shown = run(Procedure::VdcCurr, path, true);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, message);
+        QCOMPARE(module->transcript().messages(),
+                 QVector<QByteArray>({"*RST\n", "OVPOWER 1\n", "VOLT 30.000000\n",
+                                      "CURR 12.200000\n", "OUTP 1\n", "OUTP 0\n"}));
+        QVERIFY(!model->outputOn());
+        if (broken == "meter") {
+            QVERIFY(received(load, "SYST:LOCK OFF\n"));
+            const QVector<QByteArray> loadLines = load->transcript().messages();
+            QCOMPARE(loadLines.mid(loadLines.size() - 3),
+                     QVector<QByteArray>({"CURR 12\n", "INP 0\n", "SYST:LOCK OFF\n"}));
+            QVERIFY(!load->model().inputOn());
+        }
+        QCOMPARE(ProtocolFile::read(path), QByteArray());
     }
 };
 
