@@ -18,7 +18,8 @@ SimModule *SimBench::addModule(const QString &address, std::unique_ptr<SimDevice
     Served entry;
     entry.module = std::make_unique<SimModule>(address, std::move(model));
     entry.server = std::make_unique<Vxi11Server>(*entry.module);
-    if (!entry.server->start(address, error))
+    if (!entry.server->start(address, error) ||
+        !broadcasts.serve(address, entry.server.get(), error))
         return nullptr;
     served.push_back(std::move(entry));
     return served.back().module.get();
@@ -118,6 +119,7 @@ void SimBench::stop()
 {
     // The load holds a pointer to its module's model.
     serialInstruments.clear();
+    broadcasts.stop();
     for (Served &entry : served)
         entry.server->stop();
     served.clear();

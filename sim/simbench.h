@@ -1,5 +1,6 @@
 #pragma once
 
+#include "broadcastportmapper.h"
 #include "simdevicemodel.h"
 #include "simmodule.h"
 
@@ -16,9 +17,10 @@ class SimSerialMultimeter;
 class Vxi11Server;
 
 // The simulated LAN of a test or of the demo: simulated instruments, each behind its own
-// VXI-11 server and portmapper at its own address, and the bench's multimeter and electronic
-// load on pseudo-terminals, wired to a module's output. Needs port 111 on those addresses, so
-// it runs inside a private network namespace (scripts/in-netns).
+// VXI-11 server and portmapper at its own address (answering portmapper broadcasts on its
+// interface too), and the bench's multimeter and electronic load on pseudo-terminals, wired
+// to a module's output. Needs port 111 on those addresses, so it runs inside a private
+// network namespace (scripts/in-netns).
 class SimBench
 {
 public:
@@ -71,5 +73,7 @@ private:
     template <class Instrument> Instrument *serial(int index) const;
 
     std::vector<Served> served;
+    // Declared after the servers it calls, so that it stops first.
+    BroadcastPortmapper broadcasts;
     std::vector<std::unique_ptr<SimSerialInstrument>> serialInstruments;
 };
