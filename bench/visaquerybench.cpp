@@ -1,8 +1,14 @@
-// "*IDN?" round trips against a simulated module through our VISA library, through a bare
-// libtirpc client and through pyvisa-py, and the read rate of a 128 KiB definite-length
-// block. Prints queries per second and the ratios. Run inside a private network namespace:
-//   scripts/in-netns build/bench/visaquerybench [seconds-per-client]
+// Reads from a simulated module through our VISA library, each beside its peers and its limit
+// from the same run: "*IDN?" round trips through our layer, a bare libtirpc client and
+// pyvisa-py, beside a raw TCP ping-pong of the same sizes; definite-length block reads (the
+// 128 KiB flash read-back of a firmware update, then 64 KiB, 1 MiB and 16 MiB) beside a raw TCP
+// ping-pong moving the same bytes, with the client thread's CPU time per MiB.
+// The simulator runs in this process; with --external the bench talks to one already running
+// at 127.0.0.2 ("rvka5630-sim --bench --address 127.0.0.2"), so that scripts/bench.sh can pin
+// the two to CPUs of its choice. Run inside a private network namespace:
+//   scripts/in-netns build/bench/visaquerybench [seconds-per-row] [--external]
 #include "definiteblock.h"
+#include "pingpongserver.h"
 #include "simbench.h"
 #include "vxi11.h"
 
@@ -21,6 +27,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <vector>
 
 namespace {
 const char *host = "127.0.0.2";
@@ -122,53 +130,156 @@ double pyvisaPy(double seconds)
     return python.readAllStandardOutput().trimmed().toDouble();
 }
 
-double blockRead(double seconds, int &blockBytes)
+// The raw TCP limit: asks the ping-pong server for `bytes` bytes (a 4-byte request) and reads
+// them into one buffer, over and over. Round trips per second.
+double pingPong(double seconds, int bytes)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(PingPongServer::port);
+    inet_pton(AF_INET, host, &address.sin_addr);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return 0;
+    }
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const uint32_t request = htonl(uint32_t(bytes));
+    std::vector<char> reply(static_cast<size_t>(bytes));
+    QElapsedTimer timer;
+    timer.start();
+    long rounds = 0;
+    bool failed = false;
+    while (!failed && timer.elapsed() < seconds * 1000) {
+        failed = ::send(fd, &request, sizeof request, MSG_NOSIGNAL) != ssize_t(sizeof request);
+        for (size_t got = 0; !failed && got < reply.size();) {
+            const ssize_t n = ::recv(fd, reply.data() + got, reply.size() - got, 0);
+            failed = n <= 0;
+            got += failed ? 0 : size_t(n);
+        }
+        rounds += failed ? 0 : 1;
+    }
+    const double rate = rounds * 1000.0 / timer.elapsed();
+    ::close(fd);
+    return failed ? 0 : rate;
+}
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+struct BlockFigures
+{
+    double mibPerSecond = 0;
+    double cpuMsPerMib = 0; // of the reading thread
+};
+
+// Definite-length blocks of `bytes` bytes, each asked for with `query` (a printf format
+// taking the byte count) and read through our layer.
+BlockFigures blockRead(double seconds, const char *query, int bytes)
 {
     ViSession rm = VI_NULL, vi = VI_NULL;
     if (viOpenDefaultRM(&rm) != VI_SUCCESS ||
         viOpen(rm, resource, VI_NULL, 1000, &vi) != VI_SUCCESS)
-        return 0;
+        return {};
+    viSetAttribute(vi, VI_ATTR_TMO_VALUE, 10000);
     QElapsedTimer timer;
     timer.start();
-    qint64 bytes = 0;
-    while (timer.elapsed() < seconds * 1000) {
-        viPrintf(vi, "MEMREAD? 0x%08X,0x%08X\n", 0x08000000u, 0x20000u);
+    const double cpuStart = threadCpuSeconds();
+    qint64 total = 0;
+    bool failed = false;
+    while (!failed && timer.elapsed() < seconds * 1000) {
         QByteArray block;
-        if (DefiniteBlock::read(vi, block, 0x20000) == VI_SUCCESS)
-            bytes += block.size();
-        blockBytes = block.size();
+        failed = viPrintf(vi, query, bytes) != VI_SUCCESS ||
+                 DefiniteBlock::read(vi, block, quint64(bytes)) != VI_SUCCESS ||
+                 block.size() != bytes;
+        total += block.size();
     }
+    const double cpu = threadCpuSeconds() - cpuStart;
+    const double mib = total / 1048576.0;
+    BlockFigures figures{mib / (timer.elapsed() / 1000.0), mib > 0 ? cpu * 1000 / mib : 0};
     viClose(vi);
     viClose(rm);
-    return bytes / 1048576.0 / (timer.elapsed() / 1000.0);
+    return failed ? BlockFigures{} : figures;
+}
+
+struct BlockRow
+{
+    const char *label;
+    const char *query;
+    int bytes;
+};
+
+const BlockRow blockRows[] = {
+    {"128 KiB  MEMREAD? (flash)", "MEMREAD? 0x08000000,0x%08X\n", 128 << 10},
+    {"64 KiB   BENCH:BLOCK?", "BENCH:BLOCK? %d\n", 64 << 10},
+    {"1 MiB    BENCH:BLOCK?", "BENCH:BLOCK? %d\n", 1 << 20},
+    {"16 MiB   BENCH:BLOCK?", "BENCH:BLOCK? %d\n", 16 << 20},
+};
+
+double ratio(double ours, double limit)
+{
+    return limit > 0 ? ours / limit : 0.0;
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-    SimBench bench;
-    QString error;
-    if (!bench.addRvka5630(QString::fromLatin1(host), &error)) {
-        std::fprintf(stderr,
-                     "cannot start the simulated module: %s\n(run inside scripts/in-netns)\n",
-                     qPrintable(error));
-        return 1;
+    double seconds = 3.0;
+    bool external = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--external") == 0)
+            external = true;
+        else
+            seconds = std::atof(argv[i]);
     }
+    SimBench bench;
+    PingPongServer pingPongServer;
+    if (!external) {
+        QString error;
+        bench.setBenchBlocks(true);
+        if (!bench.addRvka5630(QString::fromLatin1(host), &error) ||
+            !pingPongServer.start(QString::fromLatin1(host), &error)) {
+            std::fprintf(stderr,
+                         "cannot start the simulated module: %s\n(run inside scripts/in-netns)\n",
+                         qPrintable(error));
+            return 1;
+        }
+    }
+    // What one "*IDN?" brings back: the identification and its line feed.
+    const int idnReplyBytes = int(sizeof "Korvalis,RVKA5630,0042,1.3\n") - 1;
     const double ours = ourLayer(seconds);
     const double bare = bareTirpc(seconds);
     const double python = pyvisaPy(seconds);
-    int blockBytes = 0;
-    const double blockRate = blockRead(seconds, blockBytes);
+    const double raw = pingPong(seconds, idnReplyBytes);
     std::printf("*IDN? round trips on loopback (%.1f s each)\n", seconds);
     std::printf("  our VISA layer      %9.0f queries/s\n", ours);
     std::printf("  bare libtirpc       %9.0f queries/s\n", bare);
     std::printf("  pyvisa-py           %9.0f queries/s\n", python);
-    std::printf("  ours / pyvisa-py    %9.2f\n", python > 0 ? ours / python : 0.0);
-    std::printf("  ours / bare tirpc   %9.2f\n", bare > 0 ? ours / bare : 0.0);
-    std::printf("128 KiB definite-length block (%d bytes) read through our layer: %.1f MiB/s\n",
-                blockBytes, blockRate);
+    std::printf("  raw TCP ping-pong   %9.0f round trips/s (%d bytes back: the limit)\n", raw,
+                idnReplyBytes);
+    std::printf("  ours / pyvisa-py    %9.2f\n", ratio(ours, python));
+    std::printf("  ours / bare tirpc   %9.2f\n", ratio(ours, bare));
+    std::printf("  ours / ping-pong    %9.2f\n", ratio(ours, raw));
+
+    std::printf("definite-length blocks through our layer beside a raw TCP ping-pong of the same "
+                "bytes (%.1f s each)\n",
+                seconds);
+    std::printf("  %-27s %10s %14s %10s %16s\n", "block", "ours MiB/s", "ping-pong MiB/s",
+                "ours/limit", "client CPU ms/MiB");
+    for (const BlockRow &row : blockRows) {
+        const BlockFigures figures = blockRead(seconds, row.query, row.bytes);
+        const int wireBytes = int(DefiniteBlock::header(quint64(row.bytes)).size()) + row.bytes;
+        const double limit = pingPong(seconds, wireBytes) * row.bytes / 1048576.0;
+        std::printf("  %-27s %10.1f %15.1f %10.2f %17.2f\n", row.label, figures.mibPerSecond,
+                    limit, ratio(figures.mibPerSecond, limit), figures.cpuMsPerMib);
+    }
     bench.stop();
+    pingPongServer.stop();
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "simbench.h"
 
-#include "rvka5630device.h"
+#include "benchrvka5630device.h"
 #include "simserialload.h"
 #include "simserialmultimeter.h"
 #include "vxi11server.h"
@@ -44,7 +44,9 @@ int SimBench::openLinks(const QString &address) const
 SimModule *SimBench::addRvka5630(const QString &address, QString *error, const QByteArray &identity,
                                  const QByteArray &placement)
 {
-    auto device = std::make_unique<Rvka5630Device>();
+    std::unique_ptr<Rvka5630Device> device = benchBlocks
+                                                 ? std::make_unique<BenchRvka5630Device>()
+                                                 : std::make_unique<Rvka5630Device>();
     device->model().setIdentity(identity);
     device->model().setPlacement(placement);
     return addModule(address, std::move(device), error);

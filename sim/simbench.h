@@ -38,6 +38,9 @@ public:
     SimModule *addRvka5630(const QString &address, QString *error = nullptr,
                            const QByteArray &identity = "Korvalis,RVKA5630,0042,1.3",
                            const QByteArray &placement = "1;7;0");
+    // Benchmarks only: RVKA5630 modules added from now on also answer the bulk query of
+    // BenchRvka5630Device.
+    void setBenchBlocks(bool on) { benchBlocks = on; }
     // The RVKA5630 model served at address (null if there is none).
     Rvka5630Model *rvka5630(const QString &address) const;
     // VXI-11 links open to the instrument at address: one per open session.
@@ -76,4 +79,5 @@ private:
     // Declared after the servers it calls, so that it stops first.
     BroadcastPortmapper broadcasts;
     std::vector<std::unique_ptr<SimSerialInstrument>> serialInstruments;
+    bool benchBlocks = false;
 };
