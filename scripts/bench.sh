@@ -27,7 +27,8 @@ pinned() {
         for _ in $(seq 100); do grep -q "^ready$" "$out" && break; sleep 0.1; done
         status=0
         if grep -q "^ready$" "$out"; then
-            taskset -c "$clientCpu" "$build/bench/visaquerybench" --external || status=$?
+            taskset -c "$clientCpu" "$build/bench/visaquerybench" --external "$simulator" ||
+                status=$?
         else
             echo "bench: the pinned simulator did not start" >&2
             status=1
