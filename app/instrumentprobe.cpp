@@ -2,7 +2,11 @@
 
 #include "commandchain.h"
 
+#include <QSemaphore>
 #include <QStringList>
+#include <QThreadPool>
+
+#include <vector>
 
 namespace {
 const char *const lanInstruments = "TCPIP?*INSTR";
@@ -12,6 +16,18 @@ constexpr ViUInt32 openTimeoutMs = 1000;
 // the message.
 const char *const identityQuery = "*IDN?";
 const QString marker = QStringLiteral("%s");
+// Instruments questioned at the same time. A silent instrument holds its probe for the whole
+// I/O time-out; questioned side by side, a handful of them cost one time-out in all rather
+// than one each, and a large LAN still never sees hundreds of links opened at once.
+constexpr int probesInFlight = 16;
+
+// What the probe learnt about one found resource.
+struct Probed
+{
+    QByteArray descriptor;
+    bool listed = false;
+    modRow row;
+};
 
 // A probe session is closed whatever the instrument did.
 class ProbeSession
@@ -42,16 +58,35 @@ QVector<modRow> InstrumentProbe::run(ViSession resourceManager,
                                      std::shared_ptr<FindListHandle> findList, QString modelFilter,
                                      QString placeQuery, QString placeFormat)
 {
-    QVector<modRow> rows;
     ViChar descriptor[VI_FIND_BUFLEN] = {};
     if (findList->find(resourceManager, lanInstruments, descriptor) != VI_SUCCESS)
-        return rows;
+        return {};
     const QByteArray query = placeQuery.toUtf8();
+    // One entry per found resource, in discovery order; each probe fills only its own.
+    std::vector<std::unique_ptr<Probed>> found;
+    QSemaphore freeSlots(probesInFlight);
+    QThreadPool probes;
+    probes.setMaxThreadCount(probesInFlight);
+    // A slot is taken before the next descriptor is asked for: once a cancel has closed the
+    // list, no further instrument is questioned, even while every slot is busy.
+    freeSlots.acquire();
     do {
-        modRow row;
-        if (probe(resourceManager, descriptor, modelFilter, query, placeFormat, row))
-            rows.append(row);
+        found.push_back(std::make_unique<Probed>());
+        Probed *entry = found.back().get();
+        entry->descriptor = QByteArray(descriptor);
+        probes.start([=, &freeSlots, &modelFilter, &query, &placeFormat] {
+            entry->listed = probe(resourceManager, entry->descriptor.constData(), modelFilter,
+                                  query, placeFormat, entry->row);
+            freeSlots.release();
+        });
+        freeSlots.acquire();
     } while (findList->next(descriptor) == VI_SUCCESS);
+    // The task ends only after the last of its probe sessions has been closed.
+    probes.waitForDone();
+    QVector<modRow> rows;
+    for (const std::unique_ptr<Probed> &entry : found)
+        if (entry->listed)
+            rows.append(entry->row);
     return rows;
 }
 

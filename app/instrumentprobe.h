@@ -11,9 +11,10 @@
 #include <memory>
 
 // The discovery probe, run as one task off the GUI thread: enumerates the LAN instruments,
-// opens a short session on each, keeps those whose identification names the model and reads
-// their placement in the chassis. Touches no widget; its only output is the returned rows,
-// in discovery order.
+// opens a short session on each (several side by side, each on a thread of the task's own),
+// keeps those whose identification names the model and reads their placement in the chassis.
+// Touches no widget; its only output is the returned rows, in discovery order, and it
+// returns only when every probe session it opened is closed again.
 class InstrumentProbe
 {
 public:

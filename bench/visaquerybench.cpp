@@ -1,15 +1,22 @@
-// "*IDN?" round trips against a simulated module through our VISA library, through a bare
-// libtirpc client and through pyvisa-py, and the read rate of a 128 KiB definite-length
-// block. Prints queries per second and the ratios. Run inside a private network namespace:
-//   scripts/in-netns build/bench/visaquerybench [seconds-per-client]
+// Reads from a simulated module through our VISA library, each beside its peers and its limit
+// from the same run: "*IDN?" round trips through our layer, a bare libtirpc client and
+// pyvisa-py, beside a raw TCP ping-pong of the same sizes; definite-length block reads (the
+// 128 KiB flash read-back of a firmware update, then 64 KiB, 1 MiB and 16 MiB) beside a bare
+// libtirpc client and a raw TCP ping-pong moving the same bytes, with CPU time per MiB.
+// The simulator ("rvka5630-sim --bench") is a process of its own, so that CPU time splits
+// cleanly between client and simulator. The bench starts one, or with --external PID talks to
+// one already running at 127.0.0.2, so that scripts/bench.sh can pin the two to CPUs of its
+// choice. Run inside a private network namespace:
+//   scripts/in-netns build/bench/visaquerybench [seconds-per-row] [--external PID]
 #include "definiteblock.h"
-#include "simbench.h"
+#include "pingpongserver.h"
 #include "vxi11.h"
 
 #include <visa.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <arpa/inet.h>
@@ -19,8 +26,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <vector>
 
 namespace {
 const char *host = "127.0.0.2";
@@ -47,58 +57,109 @@ double ourLayer(double seconds)
     return rate;
 }
 
+// A VXI-11 link through libtirpc's own client, with no VISA layer: the peer that shows what
+// the RPC transport alone costs.
+class TirpcLink
+{
+public:
+    bool open()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        inet_pton(AF_INET, host, &address.sin_addr);
+        const u_short port =
+            pmap_getport(&address, DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP);
+        if (!port)
+            return false;
+        address.sin_port = htons(port);
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            return false;
+        int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        netbuf remote{sizeof address, sizeof address, &address};
+        client = clnt_vc_create(fd, &remote, DEVICE_CORE, DEVICE_CORE_VERSION, 0, 0);
+        Create_LinkParms linkParms{};
+        linkParms.device = const_cast<char *>("inst0");
+        Create_LinkResp link{};
+        return client &&
+               clnt_call(client, create_link, xdrproc_t(xdr_Create_LinkParms),
+                         caddr_t(&linkParms), xdrproc_t(xdr_Create_LinkResp), caddr_t(&link),
+                         timeout) == RPC_SUCCESS &&
+               (linkId = link.lid, link.error == 0);
+    }
+    ~TirpcLink()
+    {
+        if (client)
+            clnt_destroy(client);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // One message and one read of its response; the number of bytes that came back.
+    u_int query(QByteArray message, u_long requestSize)
+    {
+        Device_WriteParms write{};
+        write.lid = linkId;
+        write.io_timeout = 10000;
+        write.flags = 8; // END
+        write.data.data_len = u_int(message.size());
+        write.data.data_val = message.data();
+        Device_WriteResp written{};
+        clnt_call(client, device_write, xdrproc_t(xdr_Device_WriteParms), caddr_t(&write),
+                  xdrproc_t(xdr_Device_WriteResp), caddr_t(&written), timeout);
+        Device_ReadParms read{};
+        read.lid = linkId;
+        read.requestSize = requestSize;
+        read.io_timeout = 10000;
+        Device_ReadResp data{};
+        const bool ok = clnt_call(client, device_read, xdrproc_t(xdr_Device_ReadParms),
+                                  caddr_t(&read), xdrproc_t(xdr_Device_ReadResp), caddr_t(&data),
+                                  timeout) == RPC_SUCCESS &&
+                        data.error == 0;
+        const u_int bytes = ok ? data.data.data_len : 0;
+        xdr_free(xdrproc_t(xdr_Device_ReadResp), caddr_t(&data));
+        return bytes;
+    }
+
+private:
+    const timeval timeout{10, 0};
+    int fd = -1;
+    CLIENT *client = nullptr;
+    Device_Link linkId = 0;
+};
+
 double bareTirpc(double seconds)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    inet_pton(AF_INET, host, &address.sin_addr);
-    u_short port = pmap_getport(&address, DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP);
-    if (!port)
+    TirpcLink link;
+    if (!link.open())
         return 0;
-    address.sin_port = htons(port);
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-        return 0;
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    netbuf remote{sizeof address, sizeof address, &address};
-    CLIENT *client = clnt_vc_create(fd, &remote, DEVICE_CORE, DEVICE_CORE_VERSION, 0, 0);
-    timeval timeout{2, 0};
-    Create_LinkParms linkParms{};
-    linkParms.device = const_cast<char *>("inst0");
-    Create_LinkResp link{};
-    clnt_call(client, create_link, xdrproc_t(xdr_Create_LinkParms), caddr_t(&linkParms),
-              xdrproc_t(xdr_Create_LinkResp), caddr_t(&link), timeout);
-    char query[] = "*IDN?\n";
     QElapsedTimer timer;
     timer.start();
     long count = 0;
     while (timer.elapsed() < seconds * 1000) {
-        for (int i = 0; i < 100; ++i) {
-            Device_WriteParms write{};
-            write.lid = link.lid;
-            write.io_timeout = 2000;
-            write.flags = 8;
-            write.data.data_len = sizeof query - 1;
-            write.data.data_val = query;
-            Device_WriteResp written{};
-            clnt_call(client, device_write, xdrproc_t(xdr_Device_WriteParms), caddr_t(&write),
-                      xdrproc_t(xdr_Device_WriteResp), caddr_t(&written), timeout);
-            Device_ReadParms read{};
-            read.lid = link.lid;
-            read.requestSize = 65536;
-            read.io_timeout = 2000;
-            Device_ReadResp data{};
-            if (clnt_call(client, device_read, xdrproc_t(xdr_Device_ReadParms), caddr_t(&read),
-                          xdrproc_t(xdr_Device_ReadResp), caddr_t(&data), timeout) == RPC_SUCCESS)
-                ++count;
-            xdr_free(xdrproc_t(xdr_Device_ReadResp), caddr_t(&data));
-        }
+        for (int i = 0; i < 100; ++i)
+            count += link.query("*IDN?\n", 65536) > 0 ? 1 : 0;
     }
-    const double rate = count * 1000.0 / timer.elapsed();
-    clnt_destroy(client);
-    ::close(fd);
-    return rate;
+    return count * 1000.0 / timer.elapsed();
+}
+
+// Blocks of `bytes` bytes asked for with `query` and read in one device_read. MiB/s.
+double bareTirpcBlock(double seconds, const char *query, int bytes, int wireBytes)
+{
+    TirpcLink link;
+    if (!link.open())
+        return 0;
+    const QByteArray message = QString::asprintf(query, bytes).toLatin1();
+    QElapsedTimer timer;
+    timer.start();
+    qint64 total = 0;
+    while (timer.elapsed() < seconds * 1000) {
+        if (link.query(message, u_long(wireBytes)) != u_int(wireBytes))
+            return 0;
+        total += bytes;
+    }
+    return total / 1048576.0 / (timer.elapsed() / 1000.0);
 }
 
 double pyvisaPy(double seconds)
@@ -122,53 +183,182 @@ double pyvisaPy(double seconds)
     return python.readAllStandardOutput().trimmed().toDouble();
 }
 
-double blockRead(double seconds, int &blockBytes)
+// The raw TCP limit: asks the ping-pong server for `bytes` bytes (a 4-byte request) and reads
+// them into one buffer, over and over. Round trips per second.
+double pingPong(double seconds, int bytes)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(PingPongServer::port);
+    inet_pton(AF_INET, host, &address.sin_addr);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return 0;
+    }
+    int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const uint32_t request = htonl(uint32_t(bytes));
+    std::vector<char> reply(static_cast<size_t>(bytes));
+    QElapsedTimer timer;
+    timer.start();
+    long rounds = 0;
+    bool failed = false;
+    while (!failed && timer.elapsed() < seconds * 1000) {
+        failed = ::send(fd, &request, sizeof request, MSG_NOSIGNAL) != ssize_t(sizeof request);
+        for (size_t got = 0; !failed && got < reply.size();) {
+            const ssize_t n = ::recv(fd, reply.data() + got, reply.size() - got, 0);
+            failed = n <= 0;
+            got += failed ? 0 : size_t(n);
+        }
+        rounds += failed ? 0 : 1;
+    }
+    const double rate = rounds * 1000.0 / timer.elapsed();
+    ::close(fd);
+    return failed ? 0 : rate;
+}
+
+double cpuSeconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// User and system CPU time of another process, from /proc.
+double processCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+struct BlockFigures
+{
+    double mibPerSecond = 0;
+    double clientCpuMsPerMib = 0;    // the reading thread
+    double simulatorCpuMsPerMib = 0; // the whole simulator process
+};
+
+// Definite-length blocks of `bytes` bytes, each asked for with `query` (a printf format
+// taking the byte count) and read through our layer.
+BlockFigures blockRead(double seconds, const char *query, int bytes, qint64 simulatorPid)
 {
     ViSession rm = VI_NULL, vi = VI_NULL;
     if (viOpenDefaultRM(&rm) != VI_SUCCESS ||
         viOpen(rm, resource, VI_NULL, 1000, &vi) != VI_SUCCESS)
-        return 0;
+        return {};
+    viSetAttribute(vi, VI_ATTR_TMO_VALUE, 10000);
     QElapsedTimer timer;
     timer.start();
-    qint64 bytes = 0;
-    while (timer.elapsed() < seconds * 1000) {
-        viPrintf(vi, "MEMREAD? 0x%08X,0x%08X\n", 0x08000000u, 0x20000u);
+    const double clientStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double simulatorStart = processCpuSeconds(simulatorPid);
+    qint64 total = 0;
+    bool failed = false;
+    while (!failed && timer.elapsed() < seconds * 1000) {
         QByteArray block;
-        if (DefiniteBlock::read(vi, block, 0x20000) == VI_SUCCESS)
-            bytes += block.size();
-        blockBytes = block.size();
+        failed = viPrintf(vi, query, bytes) != VI_SUCCESS ||
+                 DefiniteBlock::read(vi, block, quint64(bytes)) != VI_SUCCESS ||
+                 block.size() != bytes;
+        total += block.size();
     }
+    const double client = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - clientStart;
+    const double simulator = processCpuSeconds(simulatorPid) - simulatorStart;
+    const double mib = std::max(total / 1048576.0, 1e-9);
+    const BlockFigures figures{mib / (timer.elapsed() / 1000.0), client * 1000 / mib,
+                               simulator * 1000 / mib};
     viClose(vi);
     viClose(rm);
-    return bytes / 1048576.0 / (timer.elapsed() / 1000.0);
+    return failed ? BlockFigures{} : figures;
+}
+
+struct BlockRow
+{
+    const char *label;
+    const char *query;
+    int bytes;
+};
+
+const BlockRow blockRows[] = {
+    {"128 KiB  MEMREAD? (flash)", "MEMREAD? 0x08000000,0x%08X\n", 128 << 10},
+    {"64 KiB   BENCH:BLOCK?", "BENCH:BLOCK? %d\n", 64 << 10},
+    {"1 MiB    BENCH:BLOCK?", "BENCH:BLOCK? %d\n", 1 << 20},
+    {"16 MiB   BENCH:BLOCK?", "BENCH:BLOCK? %d\n", 16 << 20},
+};
+
+double ratio(double ours, double limit)
+{
+    return limit > 0 ? ours / limit : 0.0;
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-    SimBench bench;
-    QString error;
-    if (!bench.addRvka5630(QString::fromLatin1(host), &error)) {
-        std::fprintf(stderr,
-                     "cannot start the simulated module: %s\n(run inside scripts/in-netns)\n",
-                     qPrintable(error));
-        return 1;
+    double seconds = 3.0;
+    qint64 simulatorPid = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--external") == 0 && i + 1 < argc)
+            simulatorPid = std::atoll(argv[++i]);
+        else
+            seconds = std::atof(argv[i]);
     }
+    QProcess simulator;
+    if (simulatorPid == 0) {
+        simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        simulator.start(QStringLiteral(VOLTADESK_SIMULATOR),
+                        {"--bench", "--address", QString::fromLatin1(host)});
+        QByteArray output;
+        while (!output.contains("ready\n") && simulator.waitForReadyRead(10000))
+            output += simulator.readAllStandardOutput();
+        if (!output.contains("ready\n")) {
+            std::fprintf(stderr, "visaquerybench: the simulator did not start (run in-netns)\n");
+            return 1;
+        }
+        simulatorPid = simulator.processId();
+    }
+    // What one "*IDN?" brings back: the identification and its line feed.
+    const int idnReplyBytes = int(sizeof "Korvalis,RVKA5630,0042,1.3\n") - 1;
     const double ours = ourLayer(seconds);
     const double bare = bareTirpc(seconds);
     const double python = pyvisaPy(seconds);
-    int blockBytes = 0;
-    const double blockRate = blockRead(seconds, blockBytes);
+    const double raw = pingPong(seconds, idnReplyBytes);
     std::printf("*IDN? round trips on loopback (%.1f s each)\n", seconds);
     std::printf("  our VISA layer      %9.0f queries/s\n", ours);
     std::printf("  bare libtirpc       %9.0f queries/s\n", bare);
     std::printf("  pyvisa-py           %9.0f queries/s\n", python);
-    std::printf("  ours / pyvisa-py    %9.2f\n", python > 0 ? ours / python : 0.0);
-    std::printf("  ours / bare tirpc   %9.2f\n", bare > 0 ? ours / bare : 0.0);
-    std::printf("128 KiB definite-length block (%d bytes) read through our layer: %.1f MiB/s\n",
-                blockBytes, blockRate);
-    bench.stop();
+    std::printf("  raw TCP ping-pong   %9.0f round trips/s (%d bytes back: the limit)\n", raw,
+                idnReplyBytes);
+    std::printf("  ours / pyvisa-py    %9.2f\n", ratio(ours, python));
+    std::printf("  ours / bare tirpc   %9.2f\n", ratio(ours, bare));
+    std::printf("  ours / ping-pong    %9.2f\n", ratio(ours, raw));
+
+    std::printf("definite-length blocks read through our layer, beside a bare libtirpc client and "
+                "a raw TCP ping-pong\nmoving the same bytes (the limit), %.1f s each; CPU per MiB "
+                "of our reading thread and of the simulator\n",
+                seconds);
+    std::printf("  %-26s %8s %8s %9s %10s %10s %10s\n", "block", "ours", "tirpc", "ping-pong",
+                "ours/limit", "client CPU", "sim CPU");
+    std::printf("  %-26s %8s %8s %9s %10s %10s %10s\n", "", "MiB/s", "MiB/s", "MiB/s", "",
+                "ms/MiB", "ms/MiB");
+    for (const BlockRow &row : blockRows) {
+        const BlockFigures figures = blockRead(seconds, row.query, row.bytes, simulatorPid);
+        const int wireBytes = int(DefiniteBlock::header(quint64(row.bytes)).size()) + row.bytes;
+        const double tirpc = bareTirpcBlock(seconds, row.query, row.bytes, wireBytes);
+        const double limit = pingPong(seconds, wireBytes) * row.bytes / 1048576.0;
+        std::printf("  %-26s %8.1f %8.1f %9.1f %10.2f %10.2f %10.2f\n", row.label,
+                    figures.mibPerSecond, tirpc, limit, ratio(figures.mibPerSecond, limit),
+                    figures.clientCpuMsPerMib, figures.simulatorCpuMsPerMib);
+    }
+    if (simulator.state() != QProcess::NotRunning) {
+        simulator.terminate();
+        simulator.waitForFinished(5000);
+    }
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "simbench.h"
 
-#include "rvka5630device.h"
+#include "benchrvka5630device.h"
 #include "simserialload.h"
 #include "simserialmultimeter.h"
 #include "vxi11server.h"
@@ -18,7 +18,8 @@ SimModule *SimBench::addModule(const QString &address, std::unique_ptr<SimDevice
     Served entry;
     entry.module = std::make_unique<SimModule>(address, std::move(model));
     entry.server = std::make_unique<Vxi11Server>(*entry.module);
-    if (!entry.server->start(address, error))
+    if (!entry.server->start(address, error) ||
+        !broadcasts.serve(address, entry.server.get(), error))
         return nullptr;
     served.push_back(std::move(entry));
     return served.back().module.get();
@@ -43,7 +44,9 @@ int SimBench::openLinks(const QString &address) const
 SimModule *SimBench::addRvka5630(const QString &address, QString *error, const QByteArray &identity,
                                  const QByteArray &placement)
 {
-    auto device = std::make_unique<Rvka5630Device>();
+    std::unique_ptr<Rvka5630Device> device = benchBlocks
+                                                 ? std::make_unique<BenchRvka5630Device>()
+                                                 : std::make_unique<Rvka5630Device>();
     device->model().setIdentity(identity);
     device->model().setPlacement(placement);
     return addModule(address, std::move(device), error);
@@ -118,6 +121,7 @@ void SimBench::stop()
 {
     // The load holds a pointer to its module's model.
     serialInstruments.clear();
+    broadcasts.stop();
     for (Served &entry : served)
         entry.server->stop();
     served.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "broadcastportmapper.h"
 #include "simdevicemodel.h"
 #include "simmodule.h"
 
@@ -16,9 +17,10 @@ class SimSerialMultimeter;
 class Vxi11Server;
 
 // The simulated LAN of a test or of the demo: simulated instruments, each behind its own
-// VXI-11 server and portmapper at its own address, and the bench's multimeter and electronic
-// load on pseudo-terminals, wired to a module's output. Needs port 111 on those addresses, so
-// it runs inside a private network namespace (scripts/in-netns).
+// VXI-11 server and portmapper at its own address (answering portmapper broadcasts on its
+// interface too), and the bench's multimeter and electronic load on pseudo-terminals, wired
+// to a module's output. Needs port 111 on those addresses, so it runs inside a private
+// network namespace (scripts/in-netns).
 class SimBench
 {
 public:
@@ -36,6 +38,9 @@ public:
     SimModule *addRvka5630(const QString &address, QString *error = nullptr,
                            const QByteArray &identity = "Korvalis,RVKA5630,0042,1.3",
                            const QByteArray &placement = "1;7;0");
+    // Benchmarks only: RVKA5630 modules added from now on also answer the bulk query of
+    // BenchRvka5630Device.
+    void setBenchBlocks(bool on) { benchBlocks = on; }
     // The RVKA5630 model served at address (null if there is none).
     Rvka5630Model *rvka5630(const QString &address) const;
     // VXI-11 links open to the instrument at address: one per open session.
@@ -71,5 +76,8 @@ private:
     template <class Instrument> Instrument *serial(int index) const;
 
     std::vector<Served> served;
+    // Declared after the servers it calls, so that it stops first.
+    BroadcastPortmapper broadcasts;
     std::vector<std::unique_ptr<SimSerialInstrument>> serialInstruments;
+    bool benchBlocks = false;
 };

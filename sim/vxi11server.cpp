@@ -237,9 +237,13 @@ void Vxi11Server::serveDatagram()
                            reinterpret_cast<sockaddr *>(&from), &length);
     if (n <= 0)
         return;
+    answerMapperDatagram(QByteArray(buffer, int(n)), from);
+}
+
+void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr_in &from)
+{
     XDR args;
     RpcWire::Call call;
-    QByteArray request(buffer, int(n));
     if (!RpcWire::decodeCall(request, args, call)) {
         xdr_destroy(&args);
         return;
@@ -249,7 +253,7 @@ void Vxi11Server::serveDatagram()
     xdr_destroy(&args);
     if (!reply.isEmpty())
         ::sendto(mapperUdpFd, reply.constData(), size_t(reply.size()), 0,
-                 reinterpret_cast<sockaddr *>(&from), length);
+                 reinterpret_cast<const sockaddr *>(&from), sizeof from);
 }
 
 Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, QByteArray &reply,

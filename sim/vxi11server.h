@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <netinet/in.h>
 #include <rpc/rpc.h>
 
 #include <atomic>
@@ -35,6 +36,10 @@ public:
     void dropConnections();
     // Links created and not yet destroyed (each open VISA session holds one).
     int openLinks();
+
+    // Answers a UDP portmapper call that reached this instrument some other way (a broadcast
+    // heard by BroadcastPortmapper): from the instrument's own address and port 111.
+    void answerMapperDatagram(const QByteArray &request, const sockaddr_in &from);
 
     unsigned short corePort() const { return corePortNumber; }
     unsigned short abortPort() const { return abortPortNumber; }

@@ -160,8 +160,10 @@ private slots:
 
     void init()
     {
-        for (const char *address :
-             {"127.0.0.2", "127.0.0.3", "127.0.0.7", "127.0.0.9", "127.0.0.20"}) {
+        const QStringList touched = sixteenModules() << "127.0.0.2" << "127.0.0.3"
+                                                     << "127.0.0.7" << "127.0.0.9"
+                                                     << "127.0.0.10" << "127.0.0.20";
+        for (const QString &address : touched) {
             lan.bench().module(address)->transcript().clear();
             lan.bench().module(address)->clearFaults();
         }
@@ -215,9 +217,11 @@ private slots:
         QCOMPARE(w.table->rowCount(), 0);
     }
 
-    // Rows are ordered by identification; equal identifications keep discovery order.
+    // Rows are ordered by identification; equal identifications keep discovery order, also
+    // when the instrument found first is the last to answer.
     void sortedByIdentity()
     {
+        lan.bench().module("127.0.0.10")->setReplyDelayMs(300);
         publishOnly({"127.0.0.7", "127.0.0.10", "127.0.0.8", "127.0.0.2"});
         Window w;
         w.pressRefresh();
@@ -243,8 +247,9 @@ private slots:
         QCOMPARE(openClientLinks(), 0);
     }
 
-    // Cancel returns at once and keeps the old table; the abandoned task stops at the closed
-    // list, and a refresh started while it still runs has a list of its own.
+    // Cancel returns at once and keeps the old table; the abandoned task questions nothing
+    // after the closed list and ends only once its probes have closed their sessions, and a
+    // refresh started while it still runs has a list of its own.
     void cancelKeepsTableAndLaterRefreshWorks()
     {
         publishOnly({"127.0.0.2"});
@@ -253,7 +258,10 @@ private slots:
         const QStringList first = w.rows();
         QCOMPARE(first.size(), 1);
 
-        publishOnly({"127.0.0.20", "127.0.0.7"});
+        // Silent instruments fill every probe slot; the one found after them waits for a slot.
+        for (const QString &address : sixteenModules())
+            lan.bench().module(address)->setMute(true);
+        publishOnly(sixteenModules() << "127.0.0.7");
         QString title, label, cancelText;
         Qt::WindowModality modality = Qt::NonModal;
         int minimum = -1, maximum = -1;
@@ -284,7 +292,7 @@ private slots:
         QCOMPARE(parent, &w.widget);
         QCOMPARE(w.rows(), first);
 
-        // The abandoned task is still waiting for the silent instrument.
+        // The abandoned task is still waiting for the silent instruments.
         QVERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
         publishOnly({"127.0.0.8", "127.0.0.5"});
         w.pressRefresh();
@@ -294,13 +302,36 @@ private slots:
         QCOMPARE(w.rows(), second);
 
         QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QCOMPARE(openClientLinks(), 0);
         QCoreApplication::processEvents();
         QCOMPARE(w.rows(), second);
-        // The list closed by the cancel ended the enumeration after the silent instrument.
+        // The list closed by the cancel ended the enumeration before a slot came free.
         QCOMPARE(lan.bench().module("127.0.0.7")->transcript().count("*IDN?"), 0);
         // The dialogs of the finished and the cancelled refreshes are gone, not just hidden.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(w.widget.findChildren<QProgressDialog *>().size(), 0);
+    }
+
+    // Instruments that accept a link and never answer are waited for side by side: however
+    // many there are, together they cost about one I/O time-out (2 s), not one each.
+    void silentInstrumentsCostOneTimeoutInAll()
+    {
+        QStringList expected;
+        for (const QString &address : sixteenModules()) {
+            const int last = address.section('.', 3).toInt();
+            if (last % 2 == 0)
+                lan.bench().module(address)->setMute(true);
+            else
+                expected << row(address, QStringLiteral("Korvalis,RVKA5630,00%1,1.3").arg(last),
+                                fullPlace);
+        }
+        publishOnly(sixteenModules());
+        Window w;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        w.pressRefresh();
+        QCOMPARE(w.rows(), expected);
+        QVERIFY2(elapsed.elapsed() < 3500, qPrintable(QString::number(elapsed.elapsed())));
     }
 
     void clickEnablesConnect()

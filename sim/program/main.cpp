@@ -2,18 +2,23 @@
 // is stopped. Run it inside a private network namespace (scripts/in-netns) so that the
 // portmappers can take port 111 on 127.0.0.x.
 //
-//   rvka5630-sim [--serial] --address 127.0.0.2 [--idn TEXT] [--place TEXT] [--silent]
-//                [--address 127.0.0.3 ...]
+//   rvka5630-sim [--serial] [--bench] --address 127.0.0.2 [--idn TEXT] [--place TEXT]
+//                [--silent] [--address 127.0.0.3 ...]
 //
 // Options after an --address apply to that module: --idn sets its "*IDN?" reply, --place its
 // placement reply (PLACEID;ADDRID;SWITCHID), --silent makes it accept links but never answer.
 // --serial (anywhere) also starts the bench multimeter and electronic load on pseudo-terminals,
 // wired to the first module, and prints "serial-ports VALUE", the VOLTADESK_SERIAL_PORTS value
-// that lets voltaDesk find them. "ready" is printed on a line of its own once every module
-// listens.
+// that lets voltaDesk find them. --bench (anywhere) is for benchmarks only: the modules also
+// answer "BENCH:BLOCK? <bytes>" and a raw TCP ping-pong server listens on the first module's
+// address (see BenchRvka5630Device and PingPongServer). "ready" is printed on a line of its
+// own once everything listens.
+#include "pingpongserver.h"
 #include "simbench.h"
 #include "simserialload.h"
 #include "simserialmultimeter.h"
+
+#include <malloc.h>
 
 #include <csignal>
 #include <cstdio>
@@ -34,7 +39,7 @@ int usage(const char *problem)
 {
     std::fprintf(stderr,
                  "rvka5630-sim: %s\n"
-                 "usage: rvka5630-sim [--serial] --address A [--idn TEXT] [--place TEXT] "
+                 "usage: rvka5630-sim [--serial] [--bench] --address A [--idn TEXT] [--place TEXT] "
                  "[--silent] [--address B ...]\n",
                  problem);
     return 2;
@@ -45,11 +50,14 @@ int main(int argc, char **argv)
 {
     std::vector<ModuleOptions> modules;
     bool serial = false;
+    bool benchExtras = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
         if (option == "--serial") {
             serial = true;
+        } else if (option == "--bench") {
+            benchExtras = true;
         } else if (option == "--address") {
             const char *address = value();
             if (!address)
@@ -78,7 +86,16 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    if (benchExtras) {
+        // Large reads are served from freshly allocated buffers. Handing that memory back to
+        // the system after every read would make the simulator's page faults, not the client,
+        // what a bulk-read benchmark measures.
+        mallopt(M_TRIM_THRESHOLD, 512 << 20);
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_ARENA_MAX, 1);
+    }
     SimBench bench;
+    bench.setBenchBlocks(benchExtras);
     for (const ModuleOptions &options : modules) {
         QString error;
         SimModule *module = bench.addRvka5630(options.address, &error, options.idn, options.place);
@@ -95,6 +112,12 @@ int main(int argc, char **argv)
             return 1;
         }
         std::printf("serial-ports %s\n", bench.serialPortList().toLocal8Bit().constData());
+    }
+    PingPongServer pingPong;
+    QString pingPongError;
+    if (benchExtras && !pingPong.start(modules.front().address, &pingPongError)) {
+        std::fprintf(stderr, "rvka5630-sim: %s\n", pingPongError.toLocal8Bit().constData());
+        return 1;
     }
     std::printf("ready\n");
     std::fflush(stdout);
