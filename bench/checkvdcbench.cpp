@@ -4,6 +4,7 @@
 // of silence that ends each multimeter reply. It takes close to two minutes. Run inside a
 // private network namespace:
 //   scripts/in-netns build/bench/checkvdcbench
+#include "modulesession.h"
 #include "rangeverification.h"
 #include "scenariofailure.h"
 #include "simbench.h"
@@ -45,9 +46,10 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
 
     ViSession rm = VI_NULL;
-    ViSession vi = VI_NULL;
-    if (viOpenDefaultRM(&rm) != VI_SUCCESS ||
-        viOpen(rm, resource, VI_NULL, 1000, &vi) != VI_SUCCESS)
+    if (viOpenDefaultRM(&rm) != VI_SUCCESS)
+        return 1;
+    ModuleSession session;
+    if (session.open(rm, resource, 1000) != VI_SUCCESS)
         return 1;
 
     TimeFacility &time = TimeFacility::instance();
@@ -56,7 +58,7 @@ int main(int argc, char **argv)
     QElapsedTimer wall;
     wall.start();
     const ScenarioFailure failure =
-        RangeVerification::checkVdc(vi, dir.filePath(QStringLiteral("vdc.html")));
+        RangeVerification::checkVdc(session, dir.filePath(QStringLiteral("vdc.html")));
     const qint64 wallMs = wall.elapsed();
 
     qint64 pausedMs = 0;
@@ -78,7 +80,7 @@ int main(int argc, char **argv)
                 static_cast<long long>(prescribedMs), expectedMs);
     std::printf("  overhead                 %7lld ms (%.2f %%)\n",
                 static_cast<long long>(overheadMs), 100.0 * overheadMs / prescribedMs);
-    viClose(vi);
+    session.close();
     viClose(rm);
     bench.stop();
     return failure == ScenarioFailure::None && prescribedMs == expectedMs ? 0 : 1;

@@ -5,6 +5,7 @@
 //   scripts/in-netns build/bench/fwrewritebench
 #include "firmwarelog.h"
 #include "fwrewriter.h"
+#include "modulesession.h"
 #include "simbench.h"
 #include "simfirmwareimage.h"
 
@@ -48,15 +49,16 @@ int main(int argc, char **argv)
     file.close();
 
     ViSession rm = VI_NULL;
-    ViSession vi = VI_NULL;
-    if (viOpenDefaultRM(&rm) != VI_SUCCESS ||
-        viOpen(rm, resource, VI_NULL, 1000, &vi) != VI_SUCCESS)
+    if (viOpenDefaultRM(&rm) != VI_SUCCESS)
+        return 1;
+    ModuleSession session;
+    if (session.open(rm, resource, 1000) != VI_SUCCESS)
         return 1;
     FirmwareLog log;
     bool written = false;
     qint64 rewriteMs = 0;
     {
-        FwRewriter rewriter(vi, path.toUtf8(), log);
+        FwRewriter rewriter(session, path.toUtf8(), log);
         QThread *worker = QThread::create([&] {
             QElapsedTimer timer;
             timer.start();
@@ -92,7 +94,7 @@ int main(int argc, char **argv)
                     "(%d polls)\n",
                     static_cast<long long>(longestStallMs), labelUpdates);
     }
-    viClose(vi);
+    session.close();
     viClose(rm);
     bench.stop();
     return written ? 0 : 1;

@@ -1,9 +1,7 @@
 #include "firmwareupdate.h"
 
-#include "rvka5630debug.h"
-
-#include "defaultresourcemanager.h"
 #include "fwrewriter.h"
+#include "modulesession.h"
 #include "timefacility.h"
 
 #include <QAbstractButton>
@@ -165,22 +163,11 @@ void FirmwareUpdate::checkAfterRestart(FwRewriter &rewriter)
     panel.selfTestStatusCheck();
 }
 
+// The debug window and the rewriter ask the session's owner for the handle at every call, so
+// they follow the reopened session by themselves.
 bool FirmwareUpdate::reopenSession()
 {
-    viClose(panel.session);
-    // Never left holding the closed handle, whatever the open does.
-    panel.session = VI_NULL;
-    ViSession reopened = VI_NULL;
-    const ViStatus status =
-        viOpen(defaultResourceManager(), panel.resourceName.toUtf8().constData(), VI_NULL,
-               reopenTimeoutMs, &reopened);
-    // A session opened with a warning is open all the same, and the panel's to close.
-    panel.session = reopened;
-    // The debug window works on the panel's session: left with the closed handle it would fail
-    // its next poll and take the freshly updated module's panel down.
-    if (panel.debugPanel)
-        panel.debugPanel->setSession(reopened);
-    return status == VI_SUCCESS && reopened != VI_NULL;
+    return panel.session.reopen(reopenTimeoutMs) == VI_SUCCESS && panel.session.isOpen();
 }
 
 void FirmwareUpdate::showBox(QMessageBox::Icon icon, const QString &title, const QString &text)

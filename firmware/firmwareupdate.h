@@ -2,8 +2,6 @@
 
 #include "firmwarelog.h"
 
-#include <visa.h>
-
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
@@ -11,6 +9,7 @@
 #include <functional>
 
 class FwRewriter;
+class ModuleSession;
 class QProgressDialog;
 class QThread;
 class QTimer;
@@ -24,8 +23,6 @@ class QWidget;
 // The update owns the panel's session from the moment the image is loaded: the panel and its
 // debug window are disabled and the polling timer stopped, so nothing else on the GUI thread
 // talks to the module while the update thread does.
-class Rvka5630Debug;
-
 class FirmwareUpdate
 {
     Q_DECLARE_TR_FUNCTIONS(FirmwareUpdate)
@@ -34,12 +31,11 @@ public:
     // What the update uses of the module panel.
     struct Panel
     {
-        QWidget *widget;    // parent of the dialogs; disabled while the update runs
-        ViSession &session; // closed and reopened after the restart
-        QString resourceName;
+        QWidget *widget;         // parent of the dialogs; disabled while the update runs
+        ModuleSession &session;  // closed and reopened after the restart
         QTimer *pollTimer;
         int pollInterval;
-        Rvka5630Debug *debugPanel; // follows the reopened session
+        QWidget *debugPanel; // disabled with the panel
         std::function<void()> settableDataUpdate;
         std::function<void()> selfTestStatusCheck;
         std::function<void()> disconnectDevice;

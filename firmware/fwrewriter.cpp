@@ -4,6 +4,7 @@
 #include "commandchain.h"
 #include "definiteblock.h"
 #include "errorquery.h"
+#include "modulesession.h"
 #include "termcharscope.h"
 #include "timefacility.h"
 
@@ -34,8 +35,8 @@ int blockProgrammingMs(quint32 length)
 
 } // namespace
 
-FwRewriter::FwRewriter(ViSession &session, const QByteArray &fileName, FirmwareLog &log)
-    : session(session), log(log)
+FwRewriter::FwRewriter(ModuleSession &session, const QByteArray &fileName, FirmwareLog &log)
+    : link(session), log(log)
 {
     std::setlocale(LC_ALL, "rus");
     load(QString::fromUtf8(fileName));
@@ -44,6 +45,11 @@ FwRewriter::FwRewriter(ViSession &session, const QByteArray &fileName, FirmwareL
 FwRewriter::~FwRewriter()
 {
     qDebug("~FwRewriter");
+}
+
+ViSession FwRewriter::vi() const
+{
+    return link.vi();
 }
 
 void FwRewriter::load(const QString &fileName)
@@ -98,7 +104,7 @@ void FwRewriter::note(const QByteArray &message)
 void FwRewriter::noteStatus(ViStatus status)
 {
     ViChar description[256] = {};
-    viStatusDesc(session, status, description);
+    viStatusDesc(vi(), status, description);
     description[sizeof description - 1] = '\0';
     note(QByteArray(description));
 }
@@ -154,12 +160,12 @@ bool FwRewriter::isStm32F4Image() const
 ViStatus FwRewriter::sendBlockCommand(const QByteArray &header, const QByteArray &data)
 {
     const QByteArray message = header + data;
-    viSetAttribute(session, VI_ATTR_TMO_VALUE, blockWriteTimeoutMs);
+    viSetAttribute(vi(), VI_ATTR_TMO_VALUE, blockWriteTimeoutMs);
     ViStatus status = VI_SUCCESS;
     {
-        TermCharScope binary(session);
+        TermCharScope binary(vi());
         ViUInt32 written = 0;
-        status = viWrite(session, reinterpret_cast<ViConstBuf>(message.constData()),
+        status = viWrite(vi(), reinterpret_cast<ViConstBuf>(message.constData()),
                          ViUInt32(message.size()), &written);
     }
     if (status != VI_SUCCESS)
@@ -186,7 +192,7 @@ ViStatus FwRewriter::writeTempBlock(quint32 offset, quint32 length)
 
     // A failed query leaves the zeroed reply, which reads as an error.
     char reply[256];
-    ErrorQuery::query(session, reply);
+    ErrorQuery::query(vi(), reply);
     if (!ErrorQuery::isNoError(reply)) {
         note(blockWriteError);
         return -1;
@@ -203,11 +209,11 @@ ViStatus FwRewriter::readMemory(quint32 address, quint32 length, char *buffer, V
 {
     count = 0;
     // Drops whatever an earlier exchange left in the module's output.
-    viClear(session);
-    if (viPrintf(session, "MEMREAD? 0x%08X,0x%08X\n", address, length) != VI_SUCCESS)
+    viClear(vi());
+    if (viPrintf(vi(), "MEMREAD? 0x%08X,0x%08X\n", address, length) != VI_SUCCESS)
         return VI_ERROR_BERR;
     std::memset(buffer, 0, length);
-    TermCharScope binary(session);
+    TermCharScope binary(vi());
     return readBlockReply(length, buffer, count);
 }
 
@@ -215,7 +221,7 @@ ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &coun
 {
     char header[256] = {};
     ViUInt32 got = 0;
-    ViStatus status = viRead(session, reinterpret_cast<ViPBuf>(header), 2, &got);
+    ViStatus status = viRead(vi(), reinterpret_cast<ViPBuf>(header), 2, &got);
     if (status < VI_SUCCESS || got < 2)
         return status;
     if (header[0] != '#')
@@ -226,7 +232,7 @@ ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &coun
     if (header[1] < '1' || header[1] > '9')
         return VI_ERROR_IO;
     const ViUInt32 digits = ViUInt32(header[1] - '0');
-    status = viRead(session, reinterpret_cast<ViPBuf>(header + 2), digits, &got);
+    status = viRead(vi(), reinterpret_cast<ViPBuf>(header + 2), digits, &got);
     if (status < VI_SUCCESS || got < digits)
         return status;
     quint64 announced = 0;
@@ -236,8 +242,8 @@ ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &coun
         return -1;
 
     if (announced <= length)
-        return viRead(session, reinterpret_cast<ViPBuf>(buffer), ViUInt32(announced), &count);
-    status = viRead(session, reinterpret_cast<ViPBuf>(buffer), length, &count);
+        return viRead(vi(), reinterpret_cast<ViPBuf>(buffer), ViUInt32(announced), &count);
+    status = viRead(vi(), reinterpret_cast<ViPBuf>(buffer), length, &count);
     if (status < VI_SUCCESS)
         return status;
     return discardSurplus(ViUInt32(announced - count));
@@ -249,7 +255,7 @@ ViStatus FwRewriter::discardSurplus(ViUInt32 surplus)
     for (ViUInt32 left = surplus; left > 0; --left) {
         char scratch = 0;
         ViUInt32 got = 0;
-        status = viRead(session, reinterpret_cast<ViPBuf>(&scratch), 1, &got);
+        status = viRead(vi(), reinterpret_cast<ViPBuf>(&scratch), 1, &got);
         // A byte that is not the reply's last completes its one-byte read with
         // VI_SUCCESS_MAX_CNT; the reply's end or a failure stops the reading.
         if (status != VI_SUCCESS_MAX_CNT)
@@ -293,7 +299,7 @@ bool FwRewriter::emptyErrorQueue()
 {
     for (int read = 0; read < errorQueueReads; ++read) {
         char reply[256];
-        if (ErrorQuery::query(session, reply) < VI_SUCCESS)
+        if (ErrorQuery::query(vi(), reply) < VI_SUCCESS)
             return false;
         if (ErrorQuery::isNoError(reply))
             return true;
@@ -308,7 +314,7 @@ bool FwRewriter::rewrite()
         note(error.toUtf8());
         return false;
     }
-    if (session == VI_NULL || viClear(session) < VI_SUCCESS) {
+    if (vi() == VI_NULL || viClear(vi()) < VI_SUCCESS) {
         note(ioError);
         return false;
     }
@@ -316,7 +322,7 @@ bool FwRewriter::rewrite()
     if (!emptyErrorQueue())
         return false;
     const quint32 n = roundedSize();
-    CommandChain erase(session, FailureRule::Flash);
+    CommandChain erase(link, FailureRule::Flash);
     if (!erase.command("FLASH:TEMP:ERASE %d\n", int(n)).ok())
         return false;
     TimeFacility::instance().sleep(eraseWaitMs);
@@ -331,7 +337,7 @@ bool FwRewriter::rewrite()
                 return false;
         note("Перезапись прошивки из промежуточного РПЗУ по месту...");
         // The module restarts on this command and may drop the link before answering.
-        viPrintf(session, "FLASH:TEMP:FIRMWARE %d\n", int(n));
+        viPrintf(vi(), "FLASH:TEMP:FIRMWARE %d\n", int(n));
     } else if (rewriteDirect(n) != VI_SUCCESS) {
         return false;
     }

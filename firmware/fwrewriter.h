@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QString>
 
+class ModuleSession;
+
 // Carries a firmware image file into an RVKA5630 module's flash over the panel's session.
 // The module runs its firmware from the main flash at 0x08000000 and offers an intermediate
 // area at 0x080A0000: the image is written there block by block, each block read back, and
@@ -33,8 +35,9 @@ public:
     static constexpr int errorQueueReads = 32;
 
     // Reads the whole file (name in UTF-8) into memory; the file stays open for the
-    // rewriter's lifetime. session is the panel's variable, read at every use.
-    FwRewriter(ViSession &session, const QByteArray &fileName, FirmwareLog &log);
+    // rewriter's lifetime. Every call goes to the session the module panel holds at that
+    // moment, so a comparison after the module's restart reads through the reopened one.
+    FwRewriter(ModuleSession &session, const QByteArray &fileName, FirmwareLog &log);
     ~FwRewriter();
     FwRewriter(const FwRewriter &) = delete;
     FwRewriter &operator=(const FwRewriter &) = delete;
@@ -72,8 +75,9 @@ private:
     ViStatus discardSurplus(ViUInt32 surplus);
     void note(const QByteArray &message);
     void noteStatus(ViStatus status);
+    ViSession vi() const;
 
-    ViSession &session;
+    ModuleSession &link;
     FirmwareLog &log;
     QFile imageFile;
     quint32 size = 0;

@@ -1,6 +1,7 @@
 #include "calibrationflow.h"
 
 #include "commandchain.h"
+#include "modulesession.h"
 
 #include <QDoubleSpinBox>
 #include <QInputDialog>
@@ -30,8 +31,9 @@ const CalibrationFlow::Quantity CalibrationFlow::quantities[2] = {
      "CAL:CURR:CLEAR\n", false},
 };
 
-CalibrationFlow::CalibrationFlow(QWidget *panel, ViSession session, QDoubleSpinBox *voltageBox,
-                                 QDoubleSpinBox *currentBox, const Polling &polling)
+CalibrationFlow::CalibrationFlow(QWidget *panel, ModuleSession &session,
+                                 QDoubleSpinBox *voltageBox, QDoubleSpinBox *currentBox,
+                                 const Polling &polling)
     : panel(panel), session(session), voltageBox(voltageBox), currentBox(currentBox),
       polling(polling), questionBox(new QMessageBox(panel)), setOrClearBox(new QMessageBox(panel))
 {

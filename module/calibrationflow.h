@@ -1,12 +1,11 @@
 #pragma once
 
-#include <visa.h>
-
 #include <QCoreApplication>
 #include <QPointer>
 
 #include <functional>
 
+class ModuleSession;
 class QDoubleSpinBox;
 class QMessageBox;
 class QWidget;
@@ -36,7 +35,7 @@ public:
 
     // voltageBox and currentBox are the panel's set-point boxes; a point's value dialog takes
     // their range and decimals.
-    CalibrationFlow(QWidget *panel, ViSession session, QDoubleSpinBox *voltageBox,
+    CalibrationFlow(QWidget *panel, ModuleSession &session, QDoubleSpinBox *voltageBox,
                     QDoubleSpinBox *currentBox, const Polling &polling);
     ~CalibrationFlow();
     CalibrationFlow(const CalibrationFlow &) = delete;
@@ -64,7 +63,8 @@ private:
     static const Quantity quantities[2];
 
     QPointer<QWidget> panel;
-    ViSession session;
+    // The panel's; used only while the panel is there.
+    ModuleSession &session;
     QDoubleSpinBox *voltageBox;
     QDoubleSpinBox *currentBox;
     Polling polling;

@@ -1,6 +1,7 @@
 #include "moduleinformation.h"
 
 #include "commandchain.h"
+#include "modulesession.h"
 
 #include <QStringList>
 
@@ -14,7 +15,7 @@ const int modelPiece = 1;
 const int serialNumberPiece = 2;
 } // namespace
 
-bool ModuleInformation::read(ViSession session)
+bool ModuleInformation::read(ModuleSession &session)
 {
     char reply[replyBufferSize];
     CommandChain chain(session);

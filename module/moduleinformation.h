@@ -1,12 +1,12 @@
 #pragma once
 
-#include <visa.h>
-
 #include <QCoreApplication>
 #include <QString>
 
 // The module's identity and its placement in the AXIe chassis, as the module reports them, and
 // the table the operator sees them in.
+class ModuleSession;
+
 class ModuleInformation
 {
     Q_DECLARE_TR_FUNCTIONS(ModuleInformation)
@@ -17,7 +17,7 @@ public:
 
     // "*IDN?" then the placement and versions query, as one chain; false at the first failure
     // (warnings included), and the replies read so far are kept.
-    bool read(ViSession session);
+    bool read(ModuleSession &session);
 
     QString identityReply() const { return identity; }
     QString placementReply() const { return placement; }

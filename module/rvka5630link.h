@@ -1,8 +1,7 @@
 #pragma once
 
+#include "modulesession.h"
 #include "triggerconfiguration.h"
-
-#include <visa.h>
 
 #include <optional>
 
@@ -38,7 +37,7 @@ public:
         std::optional<int> overPower;
     };
 
-    explicit Rvka5630Link(ViSession session) : session(session) {}
+    explicit Rvka5630Link(ModuleSession &session) : session(session) {}
 
     bool readLimits(Limits &limits) const;
     bool readMeasurements(Measurements &measurements) const;
@@ -54,5 +53,5 @@ public:
     bool reset() const;
 
 private:
-    ViSession session;
+    ModuleSession &session;
 };

@@ -40,6 +40,8 @@ Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
     // The main window connects to disconnectDevice() only after construction; a request made
     // before that is remembered for it.
     connect(this, &Rvka5630panel::disconnectDevice, this, [this] { closeRequested = true; });
+    // Whatever makes the panel ask to be closed, a failed call behind it leaves its trace.
+    connect(this, &Rvka5630panel::disconnectDevice, &session, &ModuleSession::traceFailure);
 
     if (!findDriverFiles())
         return;
@@ -78,8 +80,7 @@ Rvka5630panel::~Rvka5630panel()
     // The debug window may be running one of its own slots right now.
     if (debugPanel)
         debugPanel->deleteLater();
-    if (session != VI_NULL)
-        viClose(session);
+    session.close();
     delete ui;
 }
 
@@ -121,13 +122,7 @@ void Rvka5630panel::prepareForm()
 
 bool Rvka5630panel::openSession()
 {
-    ViSession opened = VI_NULL;
-    const ViStatus status = viOpen(defaultResourceManager(), resourceName.toUtf8().constData(),
-                                   VI_NULL, openTimeoutMs, &opened);
-    // A warning still leaves an open session, which the destructor has to close.
-    if (status >= VI_SUCCESS)
-        session = opened;
-    if (status == VI_SUCCESS)
+    if (session.open(defaultResourceManager(), resourceName, openTimeoutMs) == VI_SUCCESS)
         return true;
     QMessageBox::critical(this, tr("Критическая ошибка"), tr("Не удалось открыть соединение!"));
     emit disconnectDevice();
@@ -490,7 +485,7 @@ void Rvka5630panel::on_aboutButton_clicked()
 
 void Rvka5630panel::on_swUpdateButton_clicked()
 {
-    FirmwareUpdate update({this, session, resourceName, pollTimer, pollInterval, debugPanel,
+    FirmwareUpdate update({this, session, pollTimer, pollInterval, debugPanel,
                            [this] { settableDataUpdate(); }, [this] { selfTestStatusCheck(); },
                            [this] { emit disconnectDevice(); }});
     update.run();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <visa.h>
+#include "modulesession.h"
 
 #include <QString>
 #include <QWidget>
@@ -73,7 +73,7 @@ private:
     Ui::Rvka5630 *ui;
     QTimer *pollTimer = nullptr;
     const int pollInterval = 250;
-    ViSession session = VI_NULL;
+    ModuleSession session;
     QString resourceName;
     int powerMode = 0;
     Rvka5630Debug *debugPanel = nullptr;

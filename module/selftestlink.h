@@ -1,6 +1,6 @@
 #pragma once
 
-#include <visa.h>
+#include "modulesession.h"
 
 // The module's built-in self-test on the panel's session: the status that locks the output
 // after a failed test, the operator's override of that lock, the run and its verdict. Every
@@ -15,7 +15,7 @@ public:
         Neither, // a reply the module is not expected to give: no message, no conclusion
     };
 
-    explicit SelfTestLink(ViSession session) : session(session) {}
+    explicit SelfTestLink(ModuleSession &session) : session(session) {}
 
     // "OUTP:PROT?": 0 once the self-test has passed, anything else while it blocks the output.
     bool readStatus(int &status) const;
@@ -31,5 +31,5 @@ public:
     static Verdict verdict(const char *reply);
 
 private:
-    ViSession session;
+    ModuleSession &session;
 };

@@ -1,6 +1,7 @@
 #include "selftestreport.h"
 
 #include "commandchain.h"
+#include "modulesession.h"
 #include "storedresultblock.h"
 
 namespace {
@@ -18,7 +19,7 @@ const char *const headerCells[] = {
 };
 } // namespace
 
-bool SelfTestReport::save(ViSession session, const QString &path, const QDate &date)
+bool SelfTestReport::save(ModuleSession &session, const QString &path, const QDate &date)
 {
     QByteArray records;
     if (!StoredResultBlock::read(session, records))

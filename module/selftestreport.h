@@ -2,8 +2,6 @@
 
 #include "reportskeleton.h"
 
-#include <visa.h>
-
 #include <QCoreApplication>
 #include <QDate>
 #include <QString>
@@ -12,6 +10,8 @@
 
 // The HTML report of the module's stored self-test results: one row per result record, under
 // a title with the module's identity.
+class ModuleSession;
+
 class SelfTestReport
 {
     Q_DECLARE_TR_FUNCTIONS(SelfTestReport)
@@ -19,7 +19,7 @@ class SelfTestReport
 public:
     // Reads the stored results and the identity from the module and writes the report to
     // path. Any failure ends it quietly: false, and nothing is written.
-    static bool save(ViSession session, const QString &path, const QDate &date);
+    static bool save(ModuleSession &session, const QString &path, const QDate &date);
 
     static ReportSkeleton report(const QString &identity, const QString &records);
     // Records end with ";" (text after the last one is not a record), fields are separated

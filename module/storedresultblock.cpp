@@ -1,6 +1,7 @@
 #include "storedresultblock.h"
 
 #include "commandchain.h"
+#include "modulesession.h"
 
 #include <cstdlib>
 
@@ -17,12 +18,13 @@ bool readExactly(ViSession session, char *buffer, int count)
 }
 } // namespace
 
-bool StoredResultBlock::read(ViSession session, QByteArray &text)
+bool StoredResultBlock::read(ModuleSession &link, QByteArray &text)
 {
+    const ViSession session = link.vi();
     // A reply left over from an earlier exchange must not be taken for the block.
     if (viClear(session) < VI_SUCCESS)
         return false;
-    if (!CommandChain(session, FailureRule::Flash).command("MEAS:SELFTEST?\n").ok())
+    if (!CommandChain(link, FailureRule::Flash).command("MEAS:SELFTEST?\n").ok())
         return false;
 
     char start[2] = {};

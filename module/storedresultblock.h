@@ -1,13 +1,13 @@
 #pragma once
 
-#include <visa.h>
-
 #include <QByteArray>
 
 // The module's stored self-test results, "MEAS:SELFTEST?": a definite-length block ("#", one
 // digit n, n digits giving the byte count N, then N bytes of text) read in three steps. The
 // module completes the reads of a block with warnings (count reached before the message
 // end), so only negative statuses and short reads fail here.
+class ModuleSession;
+
 class StoredResultBlock
 {
 public:
@@ -16,5 +16,5 @@ public:
 
     // Clears the device, asks for the block and reads it. The text ends at its first NUL
     // byte, if any. False on any failure, with text untouched.
-    static bool read(ViSession session, QByteArray &text);
+    static bool read(ModuleSession &session, QByteArray &text);
 };

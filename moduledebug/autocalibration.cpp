@@ -43,7 +43,7 @@ void calibrate(ScenarioBench &bench, double point)
 
 } // namespace
 
-ScenarioFailure AutoCalibration::run(ViSession session)
+ScenarioFailure AutoCalibration::run(ModuleSession &session)
 {
     ScenarioBench bench(session);
     if (bench.openInstruments(MultimeterConfiguration::dcVoltage(), false)) {

@@ -2,7 +2,7 @@
 
 #include "scenariofailure.h"
 
-#include <visa.h>
+class ModuleSession;
 
 // The automatic voltage calibration: the module's voltage calibration is cleared and stored
 // empty, the output is stepped through eleven voltages, each is measured with the multimeter
@@ -10,5 +10,5 @@
 class AutoCalibration
 {
 public:
-    static ScenarioFailure run(ViSession session);
+    static ScenarioFailure run(ModuleSession &session);
 };

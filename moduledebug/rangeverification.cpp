@@ -141,7 +141,7 @@ void measureCurrent(ScenarioBench &bench, RangeResults &results)
     bench.command("*RST\n");
 }
 
-ScenarioFailure run(ViSession session, const QString &fName,
+ScenarioFailure run(ModuleSession &session, const QString &fName,
                     const VerificationFrame::Procedure &procedure,
                     const QVector<ToleranceBand> &bands,
                     void (*measure)(ScenarioBench &, RangeResults &))
@@ -159,12 +159,12 @@ ScenarioFailure run(ViSession session, const QString &fName,
 
 } // namespace
 
-ScenarioFailure RangeVerification::checkVdc(ViSession session, const QString &fName)
+ScenarioFailure RangeVerification::checkVdc(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, vdc::procedure, vdc::bands, measureVoltage);
 }
 
-ScenarioFailure RangeVerification::checkIdc(ViSession session, const QString &fName)
+ScenarioFailure RangeVerification::checkIdc(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, idc::procedure, idc::bands, measureCurrent);
 }

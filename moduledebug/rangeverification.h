@@ -2,9 +2,9 @@
 
 #include "scenariofailure.h"
 
-#include <visa.h>
-
 #include <QString>
+
+class ModuleSession;
 
 // The two range-and-error verifications: the output voltage against the multimeter alone
 // (check_vdc) and the output current with the electronic load on the output (check_idc). Every
@@ -13,6 +13,6 @@
 class RangeVerification
 {
 public:
-    static ScenarioFailure checkVdc(ViSession session, const QString &fName);
-    static ScenarioFailure checkIdc(ViSession session, const QString &fName);
+    static ScenarioFailure checkVdc(ModuleSession &session, const QString &fName);
+    static ScenarioFailure checkIdc(ModuleSession &session, const QString &fName);
 };

@@ -4,6 +4,7 @@
 #include "benchinstruments.h"
 #include "commandchain.h"
 #include "delayms.h"
+#include "modulesession.h"
 #include "rangeverification.h"
 #include "rvka5630panel.h"
 #include "scenariofailure.h"
@@ -78,7 +79,7 @@ const PinOrCode polledValues[] = {
 // Queries the values in order, showing each before asking for the next; stops at the first
 // failure. True when all were read.
 template <std::size_t N>
-bool readInto(ViSession session, Ui::Rvka5630Debug &ui, const PinOrCode (&values)[N])
+bool readInto(ModuleSession &session, Ui::Rvka5630Debug &ui, const PinOrCode (&values)[N])
 {
     CommandChain chain(session);
     for (const PinOrCode &entry : values) {
@@ -134,8 +135,8 @@ const ScenarioMessage scenarioMessages[] = {
 
 } // namespace
 
-Rvka5630Debug::Rvka5630Debug(ViSession panelSession, Rvka5630panel *panel, QWidget *parent)
-    : QWidget(parent), ui(new Ui::Rvka5630Debug), owner(panel), session(panelSession)
+Rvka5630Debug::Rvka5630Debug(ModuleSession &panelSession, Rvka5630panel *panel, QWidget *parent)
+    : QWidget(parent), ui(new Ui::Rvka5630Debug), owner(panel), session(&panelSession)
 {
     ui->setupUi(this);
     settableDataUpdate();
@@ -163,22 +164,21 @@ void Rvka5630Debug::reportFailure()
 
 void Rvka5630Debug::settableDataUpdate()
 {
-    if (!readInto(session, *ui, settableValues))
+    if (session && !readInto(*session, *ui, settableValues))
         reportFailure();
 }
 
 void Rvka5630Debug::gettableDataUpdate()
 {
-    if (!isVisible() || !isEnabled())
+    if (!isVisible() || !isEnabled() || !session)
         return;
-    if (!readInto(session, *ui, polledValues))
+    if (!readInto(*session, *ui, polledValues))
         reportFailure();
 }
 
 void Rvka5630Debug::sendCode(const char *format, int value)
 {
-    CommandChain chain(session);
-    if (!chain.command(format, asCodeField(value)).ok())
+    if (session && !CommandChain(*session).command(format, asCodeField(value)).ok())
         reportFailure();
 }
 
@@ -209,7 +209,9 @@ void Rvka5630Debug::on_pwmMaxButton_clicked()
 
 void Rvka5630Debug::on_pidButton_clicked()
 {
-    CommandChain chain(session);
+    if (!session)
+        return;
+    CommandChain chain(*session);
     chain.command("CODE:PWMP %hd;PWMI %hd;PWMD %hd\n", asCodeField(thousandths(ui->dsbKp->value())),
                   asCodeField(thousandths(ui->dsbKi->value())),
                   asCodeField(thousandths(ui->dsbKd->value())));
@@ -237,39 +239,47 @@ void Rvka5630Debug::reportScenario(bool calibration, ScenarioFailure failure)
         reportFailure();
 }
 
+void Rvka5630Debug::runVerification(
+    ScenarioFailure (*verification)(ModuleSession &, const QString &), const QString &fName)
+{
+    if (session)
+        reportScenario(false, verification(*session, fName));
+}
+
 void Rvka5630Debug::autoCalib()
 {
-    reportScenario(true, AutoCalibration::run(session));
+    if (session)
+        reportScenario(true, AutoCalibration::run(*session));
 }
 
 void Rvka5630Debug::check_vdc(const QString &fName)
 {
-    reportScenario(false, RangeVerification::checkVdc(session, fName));
+    runVerification(RangeVerification::checkVdc, fName);
 }
 
 void Rvka5630Debug::check_vdcCurr(const QString &fName)
 {
-    reportScenario(false, StabilityVerification::checkVdcCurr(session, fName));
+    runVerification(StabilityVerification::checkVdcCurr, fName);
 }
 
 void Rvka5630Debug::check_vacCurr(const QString &fName)
 {
-    reportScenario(false, StabilityVerification::checkVacCurr(session, fName));
+    runVerification(StabilityVerification::checkVacCurr, fName);
 }
 
 void Rvka5630Debug::check_idc(const QString &fName)
 {
-    reportScenario(false, RangeVerification::checkIdc(session, fName));
+    runVerification(RangeVerification::checkIdc, fName);
 }
 
 void Rvka5630Debug::check_idcN(const QString &fName)
 {
-    reportScenario(false, StabilityVerification::checkIdcN(session, fName));
+    runVerification(StabilityVerification::checkIdcN, fName);
 }
 
 void Rvka5630Debug::check_iac(const QString &fName)
 {
-    reportScenario(false, StabilityVerification::checkIac(session, fName));
+    runVerification(StabilityVerification::checkIac, fName);
 }
 
 // The field takes whatever the dialog returns: cancelling empties it.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <visa.h>
-
+#include <QPointer>
 #include <QWidget>
 
 enum class ScenarioFailure;
 class QCheckBox;
 class QCloseEvent;
 class QLineEdit;
+class ModuleSession;
 class QTimer;
 class Rvka5630panel;
 
@@ -18,17 +18,15 @@ class Rvka5630Debug;
 // The debug and metrology window of one RVKA5630 module: the module's status pins as lamps,
 // its control pins, raw measurement and feedback codes, the balance DAC code, the PWM ceiling
 // and the PWM regulator gains, and the bench's auxiliary instruments. It works on the module
-// panel's session (never opens or closes one) and asks to be disconnected through
-// debugDisconnectDevice() when a call fails. Closing the window only hides it.
+// panel's session (never opens or closes one; it asks the session's owner for the handle at
+// every call) and asks to be disconnected through debugDisconnectDevice() when a call fails.
+// Closing the window only hides it.
 class Rvka5630Debug : public QWidget
 {
     Q_OBJECT
 public:
-    Rvka5630Debug(ViSession session, Rvka5630panel *owner, QWidget *parent = nullptr);
+    Rvka5630Debug(ModuleSession &session, Rvka5630panel *owner, QWidget *parent = nullptr);
     ~Rvka5630Debug() override;
-
-    // The module panel's session after the panel has reopened it (a firmware update).
-    void setSession(ViSession panelSession) { session = panelSession; }
 
 signals:
     void debugDisconnectDevice();
@@ -80,6 +78,9 @@ protected:
 
 private:
     void sendCode(const char *format, int value);
+    // A verification on the module panel's session, while the panel still has one.
+    void runVerification(ScenarioFailure (*verification)(ModuleSession &, const QString &),
+                         const QString &fName);
     void reportFailure();
     // The operator's message for a scenario that did not succeed, then, for a module failure,
     // the request to disconnect.
@@ -92,6 +93,8 @@ private:
     Ui::Rvka5630Debug *ui;
     Rvka5630panel *owner;
     QTimer *timer = nullptr;
-    ViSession session;
+    // Owned by the module panel, which schedules this window's deletion when it goes: in the
+    // meantime nothing here touches the module.
+    QPointer<ModuleSession> session;
     bool constructing = true;
 };

@@ -2,6 +2,7 @@
 
 #include "commandchain.h"
 #include "delayms.h"
+#include "modulesession.h"
 
 #include <QtGlobal>
 
@@ -41,7 +42,7 @@ ScenarioFailure asFailure(BenchInstruments::Outcome outcome)
 
 } // namespace
 
-ScenarioBench::ScenarioBench(ViSession moduleSession) : session(moduleSession) {}
+ScenarioBench::ScenarioBench(ModuleSession &moduleSession) : session(moduleSession) {}
 
 ScenarioBench::~ScenarioBench()
 {

@@ -3,7 +3,7 @@
 #include "benchinstruments.h"
 #include "scenariofailure.h"
 
-#include <visa.h>
+class ModuleSession;
 
 #include <QByteArray>
 #include <QString>
@@ -22,7 +22,7 @@
 class ScenarioBench
 {
 public:
-    explicit ScenarioBench(ViSession session);
+    explicit ScenarioBench(ModuleSession &session);
     // Releases whatever is still held.
     ~ScenarioBench();
     ScenarioBench(const ScenarioBench &) = delete;
@@ -61,7 +61,7 @@ private:
     void loadSent(const QByteArray &line, bool written);
     void switchOff();
 
-    ViSession session;
+    ModuleSession &session;
     BenchInstruments instruments;
     QByteArray measuringQuery;
     ScenarioFailure failed = ScenarioFailure::None;

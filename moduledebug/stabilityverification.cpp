@@ -94,7 +94,7 @@ bool rippleWithin(double limit, const QString &ripple)
 }
 
 template <class Point, std::size_t N>
-ScenarioFailure run(ViSession session, const QString &fName,
+ScenarioFailure run(ModuleSession &session, const QString &fName,
                     const VerificationFrame::Procedure &procedure, const Point (&points)[N],
                     void (*preamble)(ScenarioBench &),
                     QStringList (*measurePoint)(ScenarioBench &, const Point &))
@@ -334,23 +334,23 @@ QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
 
 } // namespace
 
-ScenarioFailure StabilityVerification::checkVdcCurr(ViSession session, const QString &fName)
+ScenarioFailure StabilityVerification::checkVdcCurr(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, vdcCurr::procedure, vdcCurr::points, vdcCurr::preamble,
                vdcCurr::measurePoint);
 }
 
-ScenarioFailure StabilityVerification::checkVacCurr(ViSession session, const QString &fName)
+ScenarioFailure StabilityVerification::checkVacCurr(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, vacCurr::procedure, vacCurr::points, reset, vacCurr::measurePoint);
 }
 
-ScenarioFailure StabilityVerification::checkIdcN(ViSession session, const QString &fName)
+ScenarioFailure StabilityVerification::checkIdcN(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, idcN::procedure, idcN::points, reset, idcN::measurePoint);
 }
 
-ScenarioFailure StabilityVerification::checkIac(ViSession session, const QString &fName)
+ScenarioFailure StabilityVerification::checkIac(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, iac::procedure, iac::points, reset, iac::measurePoint);
 }

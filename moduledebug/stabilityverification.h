@@ -2,9 +2,9 @@
 
 #include "scenariofailure.h"
 
-#include <visa.h>
-
 #include <QString>
+
+class ModuleSession;
 
 // The four verifications of how steady the output is, all with the electronic load on the
 // output: voltage instability when the load current changes (check_vdcCurr), voltage ripple at
@@ -14,8 +14,8 @@
 class StabilityVerification
 {
 public:
-    static ScenarioFailure checkVdcCurr(ViSession session, const QString &fName);
-    static ScenarioFailure checkVacCurr(ViSession session, const QString &fName);
-    static ScenarioFailure checkIdcN(ViSession session, const QString &fName);
-    static ScenarioFailure checkIac(ViSession session, const QString &fName);
+    static ScenarioFailure checkVdcCurr(ModuleSession &session, const QString &fName);
+    static ScenarioFailure checkVacCurr(ModuleSession &session, const QString &fName);
+    static ScenarioFailure checkIdcN(ModuleSession &session, const QString &fName);
+    static ScenarioFailure checkIac(ModuleSession &session, const QString &fName);
 };

@@ -7,7 +7,7 @@ namespace {
 constexpr int identityPauseMs = 100;
 } // namespace
 
-VerificationFrame::VerificationFrame(ViSession session, const Procedure &verification)
+VerificationFrame::VerificationFrame(ModuleSession &session, const Procedure &verification)
     : procedure(verification), scenarioBench(session), verificationProtocol(verification.layout)
 {
 }

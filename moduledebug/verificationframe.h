@@ -4,8 +4,6 @@
 #include "serialline.h"
 #include "verificationprotocol.h"
 
-#include <visa.h>
-
 // What every verification procedure does around its own measurements: it opens its protocol
 // file before touching any instrument, finds the multimeter (and the load where it is used),
 // and at the end queries the module's identity for the title, writes the protocol and
@@ -21,7 +19,7 @@ public:
         bool useLoad;
     };
 
-    VerificationFrame(ViSession session, const Procedure &procedure);
+    VerificationFrame(ModuleSession &session, const Procedure &procedure);
 
     // The protocol file, then the instruments; false (and nothing sent) on failure.
     bool begin(const QString &fName);

@@ -4,6 +4,7 @@
 // up stored, every way the calibration can end early, and, end to end, the voltage
 // verification of the module before and after it.
 #include "dialoganswerer.h"
+#include "modulesession.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -44,7 +45,7 @@ private:
     Rvka5630Model *model = nullptr;
     SimSerialMultimeter *meter = nullptr;
     ViSession rm = VI_NULL;
-    ViSession vi = VI_NULL;
+    ModuleSession session;
 
     TimeFacility &time() { return TimeFacility::instance(); }
 
@@ -59,7 +60,7 @@ private:
     // answerer; returns how often the window asked to be disconnected.
     int runAutoCalib(DialogAnswerer &answerer)
     {
-        Rvka5630Debug window(vi, nullptr);
+        Rvka5630Debug window(session, nullptr);
         QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
         module->transcript().clear();
         time().clearRequests();
@@ -80,8 +81,7 @@ private slots:
         QVERIFY(meter && lan.addLoad(moduleAddress));
         lan.publish();
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
-        QCOMPARE(viOpen(rm, qPrintable(SimBench::resourceName(moduleAddress)), VI_NULL, 1000, &vi),
-                 VI_SUCCESS);
+        QCOMPARE(session.open(rm, SimBench::resourceName(moduleAddress), 1000), VI_SUCCESS);
     }
 
     void init()
@@ -99,7 +99,7 @@ private slots:
     void cleanupTestCase()
     {
         time().setSpeedup(1.0);
-        viClose(vi);
+        session.close();
         viClose(rm);
     }
 
@@ -267,7 +267,7 @@ private slots:
         QTemporaryDir dir;
         DialogAnswerer answerer;
         {
-            Rvka5630Debug window(vi, nullptr);
+            Rvka5630Debug window(session, nullptr);
             QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
             window.check_vdc(dir.filePath("before.html"));
             window.autoCalib();

@@ -6,6 +6,7 @@
 #include "blockcommandheader.h"
 #include "firmwarelog.h"
 #include "fwrewriter.h"
+#include "modulesession.h"
 #include "rvka5630model.h"
 #include "simfirmwareimage.h"
 #include "simlan.h"
@@ -87,7 +88,7 @@ class tst_FwRewriter : public QObject
     SimModule *scriptedModule = nullptr;
     QTemporaryDir files;
     ViSession rm = VI_NULL;
-    ViSession vi = VI_NULL;
+    ModuleSession link;
     FirmwareLog log;
 
     QByteArray imageFile(const QByteArray &image)
@@ -104,7 +105,7 @@ class tst_FwRewriter : public QObject
     {
         ViStatus status = VI_ERROR_RSRC_NFOUND;
         for (int attempt = 0; attempt < 40 && status != VI_SUCCESS; ++attempt) {
-            status = viOpen(rm, moduleAddress, VI_NULL, 1000, &vi);
+            status = link.open(rm, moduleAddress, 1000);
             if (status != VI_SUCCESS)
                 TimeFacility::instance().sleep(1000);
         }
@@ -112,15 +113,13 @@ class tst_FwRewriter : public QObject
     }
 
     // A session on the scripted instrument, which answers only what the test tells it.
-    ViSession openScripted()
+    void openScripted(ModuleSession &session)
     {
-        ViSession session = VI_NULL;
-        if (viOpen(rm, scriptedAddress, VI_NULL, 1000, &session) != VI_SUCCESS)
+        if (session.open(rm, scriptedAddress, 1000) != VI_SUCCESS)
             qFatal("cannot open the scripted instrument");
         scripted->reset();
         scriptedModule->transcript().clear();
-        viSetAttribute(session, VI_ATTR_TMO_VALUE, 300);
-        return session;
+        viSetAttribute(session.vi(), VI_ATTR_TMO_VALUE, 300);
     }
 
 private slots:
@@ -155,8 +154,7 @@ private slots:
 
     void cleanup()
     {
-        viClose(vi);
-        vi = VI_NULL;
+        link.close();
     }
 
     void cleanupTestCase() { viClose(rm); }
@@ -183,7 +181,7 @@ private slots:
     {
         QFETCH(QByteArray, image);
         QFETCH(bool, stm32f4);
-        ViSession none = VI_NULL;
+        ModuleSession none;
         FwRewriter rewriter(none, imageFile(image), log);
         QVERIFY(rewriter.isLoaded());
         QCOMPARE(rewriter.isStm32F4Image(), stm32f4);
@@ -263,10 +261,10 @@ private slots:
         model->setRestartMs(restartMs);
         // Errors nobody read: out of range, and a calibration point with the output off.
         for (const QByteArray &command : refused)
-            QCOMPARE(viPrintf(vi, command.constData()), VI_SUCCESS);
+            QCOMPARE(viPrintf(link.vi(), command.constData()), VI_SUCCESS);
         QCOMPARE(model->pendingErrors(), errors);
         const QByteArray image = SimFirmwareImage::generate(size, 3);
-        FwRewriter rewriter(vi, imageFile(image), log);
+        FwRewriter rewriter(link, imageFile(image), log);
         QVERIFY(!rewriter.compareWithFlash());
         QCOMPARE(log.latestMessage(),
                  QByteArray("Записанный файл и содержимое памяти отличается!"));
@@ -304,9 +302,7 @@ private slots:
 
         // The update waits another 12 s, then opens a new session once.
         TimeFacility::instance().sleep(12000);
-        viClose(vi);
-        vi = VI_NULL;
-        const ViStatus reopened = viOpen(rm, moduleAddress, VI_NULL, 1000, &vi);
+        const ViStatus reopened = link.reopen(1000);
         QCOMPARE(reopened == VI_SUCCESS, restartMs < 17000);
         if (reopened != VI_SUCCESS)
             return;
@@ -333,7 +329,7 @@ private slots:
         QFETCH(QByteArray, header);
         model->setRejectErase(true);
         const QByteArray image = SimFirmwareImage::generate(size, 4);
-        FwRewriter rewriter(vi, imageFile(image), log);
+        FwRewriter rewriter(link, imageFile(image), log);
         QVERIFY(rewriter.rewrite());
         const QByteArray block = padded(image, (size + 1023) / 1024 * 1024);
         QCOMPARE(module->transcript().startingWith("FLASH:REWRITE2"),
@@ -384,8 +380,8 @@ private slots:
         QFETCH(QByteArrayList, logTail);
         QFETCH(bool, erased);
         QFETCH(int, blocksSent);
-        ViSession session = fault.isEmpty() ? VI_NULL : vi;
-        FwRewriter rewriter(session, imageFile(SimFirmwareImage::generate(16384, 5)), log);
+        ModuleSession none;
+        FwRewriter rewriter(fault.isEmpty() ? none : link, imageFile(SimFirmwareImage::generate(16384, 5)), log);
         if (fault == "failBlockWrite")
             model->failBlockWrite(3);
         else if (fault == "corruptMemRead")
@@ -441,14 +437,15 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, data);
         QFETCH(int, count);
-        ViSession session = VI_NULL;
-        QCOMPARE(viOpen(rm, scriptedAddress, VI_NULL, 1000, &session), VI_SUCCESS);
+        ModuleSession scriptedSession;
+        QCOMPARE(scriptedSession.open(rm, scriptedAddress, 1000), VI_SUCCESS);
+        const ViSession session = scriptedSession.vi();
         scripted->reset();
         if (!reply.isNull())
             scripted->setReply("MEMREAD? 0x08000000,0x00000010\n", reply);
         viSetAttribute(session, VI_ATTR_TMO_VALUE, 300);
         viSetAttribute(session, VI_ATTR_TERMCHAR_EN, VI_FALSE);
-        FwRewriter rewriter(session, imageFile(QByteArray(2000, 'x')), log);
+        FwRewriter rewriter(scriptedSession, imageFile(QByteArray(2000, 'x')), log);
         QByteArray buffer(16, '\x77');
         ViUInt32 read = 99;
         QCOMPARE(int(rewriter.readMemory(0x08000000, 16, buffer.data(), read)), status);
@@ -466,7 +463,6 @@ private slots:
         // A query that cannot be sent ends the read at once.
         vdvisaInjectStatus("viPrintf", 1, VI_ERROR_CONN_LOST);
         QCOMPARE(rewriter.readMemory(0x08000000, 16, buffer.data(), read), VI_ERROR_BERR);
-        viClose(session);
     }
 
     // A reply with fewer bytes than asked is a failed read, also where the missing bytes would
@@ -481,7 +477,8 @@ private slots:
     void shortReadBacks()
     {
         QFETCH(QByteArray, reply);
-        ViSession session = openScripted();
+        ModuleSession session;
+        openScripted(session);
         scripted->setReply("MEMREAD? 0x080A0000,0x00001000\n", reply);
         scripted->setReply("MEMREAD? 0x08000000,0x00001000\n", reply);
         const QByteArray zeros(4096, '\0');
@@ -494,14 +491,14 @@ private slots:
                                                        "Записанный файл и содержимое памяти "
                                                        "отличается!",
                                                        ""}));
-        viClose(session);
     }
 
     // An error queue that never empties: the reading stops after 32 replies and nothing is
     // erased, since the erase's verdict could not be told from the old errors.
     void errorQueueThatNeverEmpties()
     {
-        ViSession session = openScripted();
+        ModuleSession session;
+        openScripted(session);
         scripted->setReply("*ERR?\n", "-350,Queue overflow\n");
         FwRewriter rewriter(session, imageFile(SimFirmwareImage::generate(5000, 8)), log);
         QVERIFY(!rewriter.rewrite());
@@ -509,19 +506,18 @@ private slots:
         QCOMPARE(sent.count("*ERR?"), 32);
         QCOMPARE(sent.count("FLASH"), 0);
         QCOMPARE(log.latestMessage(), QByteArray("Очередь ошибок инструмента не очищается."));
-        viClose(session);
     }
 
     void blockReadBackWithSurplus()
     {
         model->setMemReadSurplus(10);
-        FwRewriter rewriter(vi, imageFile(SimFirmwareImage::generate(6000, 6)), log);
-        viSetAttribute(vi, VI_ATTR_TMO_VALUE, 5000);
+        FwRewriter rewriter(link, imageFile(SimFirmwareImage::generate(6000, 6)), log);
+        viSetAttribute(link.vi(), VI_ATTR_TMO_VALUE, 5000);
         QCOMPARE(rewriter.writeTempBlock(0x1000, 4096), VI_SUCCESS);
         ViUInt32 timeoutMs = 0;
         ViBoolean termChar = VI_FALSE;
-        viGetAttribute(vi, VI_ATTR_TMO_VALUE, &timeoutMs);
-        viGetAttribute(vi, VI_ATTR_TERMCHAR_EN, &termChar);
+        viGetAttribute(link.vi(), VI_ATTR_TMO_VALUE, &timeoutMs);
+        viGetAttribute(link.vi(), VI_ATTR_TERMCHAR_EN, &termChar);
         QCOMPARE(timeoutMs, ViUInt32(2000));
         QCOMPARE(termChar, ViBoolean(VI_TRUE));
         QCOMPARE(TimeFacility::instance().requested(TimeFacility::Kind::Sleep), QVector<int>{350});
@@ -550,7 +546,7 @@ private slots:
         }
         QTest::ignoreMessage(QtDebugMsg, "~FwRewriter");
         {
-            FwRewriter rewriter(vi, path.toUtf8(), log);
+            FwRewriter rewriter(link, path.toUtf8(), log);
             QVERIFY(!rewriter.isLoaded());
             QVERIFY2(rewriter.loadError().contains(reason), qPrintable(rewriter.loadError()));
             QCOMPARE(rewriter.imageSize(), 0u);

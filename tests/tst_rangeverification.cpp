@@ -5,6 +5,7 @@
 // procedure can end early.
 #include "dialoganswerer.h"
 #include "filepermissionsenforced.h"
+#include "modulesession.h"
 #include "protocolfile.h"
 #include "rangeresults.h"
 #include "rvka5630debug.h"
@@ -58,8 +59,8 @@ private:
     SimSerialMultimeter *meter = nullptr;
     SimSerialLoad *load = nullptr;
     ViSession rm = VI_NULL;
-    ViSession physicsSession = VI_NULL;
-    ViSession scriptedSession = VI_NULL;
+    ModuleSession physicsSession;
+    ModuleSession scriptedSession;
     QTemporaryDir dir;
 
     TimeFacility &time() { return TimeFacility::instance(); }
@@ -90,7 +91,7 @@ private:
 
     // Runs a procedure from a fresh debug window on session; a message box, if one is
     // expected, is answered with OK once the instruments' transcripts have been noted.
-    Outcome run(Procedure procedure, ViSession session, const QString &path,
+    Outcome run(Procedure procedure, ModuleSession &session, const QString &path,
                 bool expectMessage = false, const std::function<void()> &arm = {},
                 bool meterOpened = false, bool loadOpened = false)
     {
@@ -141,11 +142,8 @@ private slots:
         QVERIFY(meter && load);
         lan.publish();
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
-        QCOMPARE(viOpen(rm, qPrintable(SimBench::resourceName(physicsAddress)), VI_NULL, 1000,
-                        &physicsSession),
-                 VI_SUCCESS);
-        QCOMPARE(viOpen(rm, qPrintable(SimBench::resourceName(scriptedAddress)), VI_NULL, 1000,
-                        &scriptedSession),
+        QCOMPARE(physicsSession.open(rm, SimBench::resourceName(physicsAddress), 1000), VI_SUCCESS);
+        QCOMPARE(scriptedSession.open(rm, SimBench::resourceName(scriptedAddress), 1000),
                  VI_SUCCESS);
     }
 
@@ -174,8 +172,8 @@ private slots:
     {
         time().setSpeedup(1.0);
         time().resetWallClock();
-        viClose(scriptedSession);
-        viClose(physicsSession);
+        scriptedSession.close();
+        physicsSession.close();
         viClose(rm);
     }
 

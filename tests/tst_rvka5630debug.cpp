@@ -3,6 +3,7 @@
 // every poll and from each setter, how it fails, and the availability check of the bench's
 // serial instruments.
 #include "dialoganswerer.h"
+#include "modulesession.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "simlan.h"
@@ -65,7 +66,7 @@ private:
     SimModule *module = nullptr;
     Rvka5630Model *model = nullptr;
     ViSession rm = VI_NULL;
-    ViSession vi = VI_NULL;
+    ModuleSession session;
 
     template <class T> static T *widget(QWidget *window, const QString &name)
     {
@@ -79,7 +80,7 @@ private:
 
     std::unique_ptr<Rvka5630Debug> makeWindow()
     {
-        auto window = std::make_unique<Rvka5630Debug>(vi, nullptr);
+        auto window = std::make_unique<Rvka5630Debug>(session, nullptr);
         module->transcript().clear();
         return window;
     }
@@ -93,8 +94,7 @@ private slots:
         model = lan.rvka5630(moduleAddress);
         lan.publish();
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
-        QCOMPARE(viOpen(rm, qPrintable(SimBench::resourceName(moduleAddress)), VI_NULL, 1000, &vi),
-                 VI_SUCCESS);
+        QCOMPARE(session.open(rm, SimBench::resourceName(moduleAddress), 1000), VI_SUCCESS);
     }
 
     void init()
@@ -110,7 +110,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        viClose(vi);
+        session.close();
         viClose(rm);
     }
 
@@ -121,7 +121,7 @@ private slots:
         send("CODE:PWMVALUE 1234\n");
         send("CODE:PWMP 1500\n");
         send("CODE:PWMI 20\n");
-        Rvka5630Debug window(vi, nullptr);
+        Rvka5630Debug window(session, nullptr);
         QCOMPARE(module->transcript().messages(), readBackQueries);
         QVERIFY(!window.isVisible());
 
@@ -292,7 +292,7 @@ private slots:
         send("PIN:ULPISTP 1\n");
         send("CODE:PWMP 1500\n");
         vdvisaInjectStatus("viQueryf", 3, VI_ERROR_TMO);
-        Rvka5630Debug window(vi, nullptr);
+        Rvka5630Debug window(session, nullptr);
         QSignalSpy failures(&window, &Rvka5630Debug::debugDisconnectDevice);
         QVERIFY(widget<QCheckBox>(&window, "cbAdgCtr")->isChecked());
         QVERIFY(widget<QCheckBox>(&window, "cbOutRele")->isChecked());

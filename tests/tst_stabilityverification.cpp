@@ -3,6 +3,7 @@
 // multimeter and electronic load: the load's ramps, what each instrument is sent and when the
 // procedures pause, the judgement of instabilities and ripples, and the protocols byte for byte.
 #include "dialoganswerer.h"
+#include "modulesession.h"
 #include "loadramp.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
@@ -74,7 +75,7 @@ private:
     SimSerialMultimeter *meter = nullptr;
     SimSerialLoad *load = nullptr;
     ViSession rm = VI_NULL;
-    ViSession vi = VI_NULL;
+    ModuleSession session;
     QTemporaryDir dir;
 
     TimeFacility &time() { return TimeFacility::instance(); }
@@ -86,7 +87,7 @@ private:
         DialogAnswerer answerer;
         if (expectMessage)
             answerer.press("OK");
-        Rvka5630Debug window(vi, nullptr);
+        Rvka5630Debug window(session, nullptr);
         QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
         module->transcript().clear();
         time().clearRequests();
@@ -143,8 +144,7 @@ private slots:
         QVERIFY(meter && load);
         lan.publish();
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
-        QCOMPARE(viOpen(rm, qPrintable(SimBench::resourceName(moduleAddress)), VI_NULL, 1000, &vi),
-                 VI_SUCCESS);
+        QCOMPARE(session.open(rm, SimBench::resourceName(moduleAddress), 1000), VI_SUCCESS);
     }
 
     void init()
@@ -166,7 +166,7 @@ private slots:
     {
         time().setSpeedup(1.0);
         time().resetWallClock();
-        viClose(vi);
+        session.close();
         viClose(rm);
     }
 

@@ -1,8 +1,16 @@
 #include "commandchain.h"
 
+#include "modulesession.h"
+
 #include <cstdarg>
 
 CommandChain::CommandChain(ViSession session, FailureRule rule) : vi(session), failureRule(rule) {}
+
+CommandChain::CommandChain(ModuleSession &session, FailureRule rule)
+    : vi(session.vi()), owner(&session), failureRule(rule)
+{
+    session.clearFailure();
+}
 
 bool CommandChain::fails(ViStatus status, FailureRule rule)
 {
@@ -20,6 +28,8 @@ void CommandChain::record(ViStatus status, const char *format)
     if (fails(status, failureRule)) {
         failed = true;
         failedFormat = format;
+        if (owner)
+            owner->noteFailure(format, status);
     }
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+class ModuleSession;
+
 // Which statuses end a chain of instrument calls.
 enum class FailureRule
 {
@@ -21,10 +23,15 @@ enum class FailureRule
 //     chain.command("VOLT:PROT %lf\n", ovp).command("VOLT %lf\n", volt);
 //     if (!chain.ok())
 //         emit disconnectDevice();
+//
+// On a module's session the chain takes the handle from its owner when it starts and notes a
+// failure there, so that the owner can say which call failed if the module panel is closed
+// because of it.
 class CommandChain
 {
 public:
     explicit CommandChain(ViSession session, FailureRule rule = FailureRule::Panel);
+    explicit CommandChain(ModuleSession &session, FailureRule rule = FailureRule::Panel);
 
     // A formatted write (viPrintf); the format ends with "\n".
     CommandChain &command(const char *format, ...);
@@ -64,6 +71,7 @@ private:
     void record(ViStatus status, const char *format);
 
     ViSession vi;
+    ModuleSession *owner = nullptr;
     FailureRule failureRule;
     bool failed = false;
     ViStatus lastStatus = VI_SUCCESS;
