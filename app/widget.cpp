@@ -1,13 +1,10 @@
 #include "widget.h"
 #include "ui_widget.h"
 
-#include "defaultresourcemanager.h"
 #include "findlisthandle.h"
 #include "instrumentprobe.h"
 #include "programexit.h"
 #include "rvka5630panel.h"
-
-#include <visa.h>
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -49,15 +46,13 @@ Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
     placeFormat = QStringLiteral("PLACEID: %s; ADDRID: %s; SWITCHID: %s");
     setWindowTitle(tr("Панель управления модулями питания RVKA5630") + versionSuffix);
 
-    ViSession resourceManager = VI_NULL;
-    if (viOpenDefaultRM(&resourceManager) != VI_SUCCESS) {
+    if (viOpenDefaultRM(&defaultRM) != VI_SUCCESS) {
+        defaultRM = VI_NULL;
         QMessageBox::critical(
             this, tr("Критическая ошибка"),
             tr("Не удалось создать общую структуру VISA!\nПродолжение работы невозможно."));
         terminateProgram(-1);
-        return;
     }
-    setDefaultResourceManager(resourceManager);
 }
 
 Widget::~Widget()
@@ -68,11 +63,8 @@ Widget::~Widget()
     qDeleteAll(
         ui->stackedWidget->findChildren<Rvka5630panel *>(QString(), Qt::FindDirectChildrenOnly));
     qDebug("~Widget");
-    const ViSession resourceManager = defaultResourceManager();
-    if (resourceManager != VI_NULL) {
-        setDefaultResourceManager(VI_NULL);
-        viClose(resourceManager);
-    }
+    if (defaultRM != VI_NULL)
+        viClose(defaultRM);
     delete ui;
 }
 
@@ -87,7 +79,7 @@ void Widget::on_refreshInstrumentsListButton_clicked()
     auto findList = std::make_shared<FindListHandle>();
     const QFuture<QVector<modRow>> probe =
         QtConcurrent::run(QThreadPool::globalInstance(), &InstrumentProbe::run,
-                          defaultResourceManager(), findList, modelFilter, placeQuery, placeFormat);
+                          defaultRM, findList, modelFilter, placeQuery, placeFormat);
     QProgressDialog *progress = showSearchProgress();
     const bool finished = waitForProbe(probe, progress);
     // Each refresh makes its own dialog: kept, every one would stay with the window.
@@ -153,14 +145,16 @@ void Widget::on_connectButton_clicked()
     if (selected.isEmpty())
         return;
     auto *panel = new Rvka5630panel(selected.first()->text(), ui->stackedWidget);
+    // Page 1, but not shown while it starts: its first polls send nothing, and a panel that
+    // fails to start (it shows its own message) is taken down by the disconnect steps.
     ui->stackedWidget->addWidget(panel);
-    ui->stackedWidget->setCurrentWidget(panel);
     connect(panel, &Rvka5630panel::disconnectDevice, this, &Widget::onDeviceDisconnectClicked,
             Qt::DirectConnection);
+    panel->start(defaultRM);
+    if (ui->stackedWidget->indexOf(panel) != 1)
+        return;
+    ui->stackedWidget->setCurrentWidget(panel);
     ui->headerLabel->setText(tr(panel->windowTitle().toUtf8().constData()));
-    // A panel that failed while it was built has shown its own message already.
-    if (panel->disconnectRequested())
-        onDeviceDisconnectClicked();
 }
 
 void Widget::on_devicesTable_cellClicked(int, int)
@@ -175,7 +169,8 @@ void Widget::on_devicesTable_cellDoubleClicked(int, int)
 
 void Widget::onDeviceDisconnectClicked()
 {
-    if (ui->stackedWidget->currentIndex() == 0)
+    // No panel hosted: later requests of a panel already taken down end here.
+    if (ui->stackedWidget->count() < 2)
         return;
     QWidget *panel = ui->stackedWidget->widget(1);
     ui->stackedWidget->setCurrentIndex(0);

@@ -3,6 +3,8 @@
 #include "modrow.h"
 #include "panelretirement.h"
 
+#include <visa.h>
+
 #include <QFuture>
 #include <QString>
 #include <QVector>
@@ -17,7 +19,8 @@ class Widget;
 
 // The program's main window: the maker's header, the list of RVKA5630 modules found on the
 // LAN and, on the second page of its stack, the panel of the connected module. It owns the
-// process-wide VISA resource manager for its whole life.
+// process-wide VISA resource manager for its whole life and hands it to the discovery and to
+// each panel it starts.
 class Widget : public QWidget
 {
     Q_OBJECT
@@ -25,6 +28,9 @@ class Widget : public QWidget
 public:
     explicit Widget(QWidget *parent = nullptr);
     ~Widget() override;
+
+    // VI_NULL when it could not be opened.
+    ViSession resourceManager() const { return defaultRM; }
 
 private slots:
     void closeEvent(QCloseEvent *event) override;
@@ -46,6 +52,7 @@ private:
     QString modelFilter;
     QString placeQuery;
     QString placeFormat;
+    ViSession defaultRM = VI_NULL;
     // Panels taken down and waiting until nothing of theirs runs any more.
     PanelRetirement retirement;
 };

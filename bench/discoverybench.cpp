@@ -6,7 +6,6 @@
 // own across a veth pair, found by a portmapper broadcast, against the broadcast window.
 // Run inside a private network namespace:
 //   scripts/in-netns build/bench/discoverybench [rounds]
-#include "defaultresourcemanager.h"
 #include "findlisthandle.h"
 #include "instrumentprobe.h"
 #include "simbench.h"
@@ -110,13 +109,13 @@ bool addModules(SimBench &bench)
 }
 
 // The probe task alone, on this thread, without the window.
-Figures probeAlone(int rounds)
+Figures probeAlone(ViSession resourceManager, int rounds)
 {
     std::vector<double> times;
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer elapsed;
         elapsed.start();
-        InstrumentProbe::run(defaultResourceManager(), std::make_shared<FindListHandle>(),
+        InstrumentProbe::run(resourceManager, std::make_shared<FindListHandle>(),
                              "RVKA5630", "CONF:PLACEID?;ADDRID?;SWITCHID?",
                              "PLACEID: %s; ADDRID: %s; SWITCHID: %s");
         times.push_back(elapsed.nsecsElapsed() / 1e6);
@@ -185,7 +184,7 @@ int main(int argc, char *argv[])
     publish(0);
     if (!timeRefresh(window, rounds, moduleCount, responsive))
         return 1;
-    const Figures probe = probeAlone(rounds);
+    const Figures probe = probeAlone(window.resourceManager(), rounds);
     publish(1);
     if (!timeRefresh(window, silentRounds, moduleCount, oneSilent))
         return 1;

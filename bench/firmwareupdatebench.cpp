@@ -4,7 +4,6 @@
 // 5 s after the copy command, 12 s for the restart), and the GUI thread's longest stall
 // meanwhile. Run inside a private network namespace:
 //   scripts/in-netns build/bench/firmwareupdatebench
-#include "defaultresourcemanager.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
 #include "simbench.h"
@@ -128,7 +127,6 @@ int main(int argc, char **argv)
     ViSession rm = VI_NULL;
     if (viOpenDefaultRM(&rm) != VI_SUCCESS)
         return 1;
-    setDefaultResourceManager(rm);
     int status = 1;
     {
         QStackedWidget host;
@@ -136,9 +134,13 @@ int main(int argc, char **argv)
         host.addWidget(&list);
         auto *panel = new Rvka5630panel(SimBench::resourceName(moduleHost), &host);
         host.addWidget(panel);
+        bool disconnectRequested = false;
+        QObject::connect(panel, &Rvka5630panel::disconnectDevice,
+                         [&disconnectRequested] { disconnectRequested = true; });
+        panel->start(rm);
         host.setCurrentIndex(1);
         host.show();
-        if (!panel->disconnectRequested()) {
+        if (!disconnectRequested) {
             Operator operatorAnswers(path);
             StallMeter stalls(panel);
             operatorAnswers.clock.start();
@@ -167,7 +169,6 @@ int main(int argc, char **argv)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         host.removeWidget(&list);
     }
-    setDefaultResourceManager(VI_NULL);
     viClose(rm);
     bench.stop();
     return status;

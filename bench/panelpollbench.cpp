@@ -2,7 +2,6 @@
 // thread's time per poll (four queries), and the program's CPU use while one shown panel polls
 // every 250 ms. Run inside a private network namespace:
 //   scripts/in-netns build/bench/panelpollbench [seconds]
-#include "defaultresourcemanager.h"
 #include "rvka5630panel.h"
 
 #include <visa.h>
@@ -88,7 +87,6 @@ int main(int argc, char **argv)
     ViSession rm = VI_NULL;
     if (viOpenDefaultRM(&rm) != VI_SUCCESS)
         return 1;
-    setDefaultResourceManager(rm);
 
     int status = 0;
     {
@@ -97,10 +95,14 @@ int main(int argc, char **argv)
         host.addWidget(&list);
         auto *panel = new Rvka5630panel(QString::fromLatin1(resource), &host);
         host.addWidget(panel);
+        bool disconnectRequested = false;
+        QObject::connect(panel, &Rvka5630panel::disconnectDevice,
+                         [&disconnectRequested] { disconnectRequested = true; });
+        panel->start(rm);
         host.setCurrentWidget(panel);
         host.show();
         QTimer *pollTimer = panel->findChild<QTimer *>(QStringLiteral("pollTimer"));
-        if (panel->disconnectRequested() || !pollTimer) {
+        if (disconnectRequested || !pollTimer) {
             std::fprintf(stderr, "panelpollbench: the panel did not connect\n");
             return 1;
         }
@@ -129,7 +131,7 @@ int main(int argc, char **argv)
         report("timer-driven poll tick", ticks.ticks);
         std::printf("CPU while polling: %.3f s in %.1f s = %.2f %% of one core\n", cpu, elapsed,
                     100.0 * cpu / elapsed);
-        if (panel->disconnectRequested()) {
+        if (disconnectRequested) {
             std::fprintf(stderr, "panelpollbench: the panel asked to be closed\n");
             status = 1;
         }

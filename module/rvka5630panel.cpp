@@ -1,7 +1,6 @@
 #include "rvka5630panel.h"
 
 #include "calibrationflow.h"
-#include "defaultresourcemanager.h"
 #include "driverdirectory.h"
 #include "firmwareupdate.h"
 #include "moduleinformation.h"
@@ -37,41 +36,45 @@ Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
       ui(new Ui::Rvka5630)
 {
     ui->setupUi(this);
-    // The main window connects to disconnectDevice() only after construction; a request made
-    // before that is remembered for it.
-    connect(this, &Rvka5630panel::disconnectDevice, this, [this] { closeRequested = true; });
+    resourceName = resource;
     // Whatever makes the panel ask to be closed, a failed call behind it leaves its trace.
     connect(this, &Rvka5630panel::disconnectDevice, &session, &ModuleSession::traceFailure);
+}
 
+void Rvka5630panel::start(ViSession resourceManager)
+{
     if (!findDriverFiles())
         return;
-    resourceName = resource;
     setWindowTitle(panelTitle);
     prepareForm();
-    if (!openSession() || !readLimits())
+    if (!openSession(resourceManager) || !readLimits())
         return;
     ui->sbInOutTrigger->setMaximum(triggerLines);
     ui->sbAbortTrigger->setMaximum(triggerLines);
     startPolling();
 
     // Not shown yet: both polls return at once, the first real one is the first tick after
-    // the page is shown.
-    settableDataUpdate();
-    gettableDataUpdate();
-    // A panel that has asked to close talks to the module no more: no status check (whose
-    // dialog could unlock the output of a module about to lose its panel), no debug window.
-    if (closeRequested)
+    // the page is shown. A panel that has asked to close talks to the module no more: no
+    // status check (whose dialog could unlock the output of a module about to lose its panel),
+    // no debug window.
+    if (!refreshSettings() || !refreshMeasurements() || !selfTestStatusCheck() ||
+        !refreshMeasurements())
         return;
-    selfTestStatusCheck();
-    gettableDataUpdate();
     // The form enables the output button; until the first poll it follows the same rule.
     updateOutputAvailability();
-    if (closeRequested)
-        return;
+    startDebugPanel();
+}
 
-    debugPanel = new Rvka5630Debug(session, this, nullptr);
+void Rvka5630panel::startDebugPanel()
+{
+    debugPanel = new Rvka5630Debug(session, nullptr);
     connect(debugPanel, &Rvka5630Debug::debugDisconnectDevice, this,
             &Rvka5630panel::onDebugDisconnectDevice);
+    // The scenarios own the session while they run: the panel is disabled before the debug
+    // window and enabled after it.
+    connect(debugPanel, &Rvka5630Debug::scenariosRunning, this,
+            [this](bool running) { setEnabled(!running); });
+    debugPanel->start();
 }
 
 Rvka5630panel::~Rvka5630panel()
@@ -120,9 +123,9 @@ void Rvka5630panel::prepareForm()
     on_groupBoxConfTrig_clicked(false);
 }
 
-bool Rvka5630panel::openSession()
+bool Rvka5630panel::openSession(ViSession resourceManager)
 {
-    if (session.open(defaultResourceManager(), resourceName, openTimeoutMs) == VI_SUCCESS)
+    if (session.open(resourceManager, resourceName, openTimeoutMs) == VI_SUCCESS)
         return true;
     QMessageBox::critical(this, tr("Критическая ошибка"), tr("Не удалось открыть соединение!"));
     emit disconnectDevice();
@@ -167,12 +170,12 @@ void Rvka5630panel::restartPolling()
 
 // Decides outputAllowed from the module's self-test status. After a failed self-test the
 // module blocks output control until the operator chooses to ignore the result.
-void Rvka5630panel::selfTestStatusCheck()
+bool Rvka5630panel::selfTestStatusCheck()
 {
     int status = 0;
     if (!SelfTestLink(session).readStatus(status)) {
         emit disconnectDevice();
-        return;
+        return false;
     }
     if (status == 0) {
         outputAllowed = true;
@@ -181,15 +184,16 @@ void Rvka5630panel::selfTestStatusCheck()
         stopPolling();
         const bool ignore = SelfTestDialogs::ignoreFailedSelfTest();
         if (!alive)
-            return;
+            return false;
         restartPolling();
         if (ignore && !SelfTestLink(session).ignoreResult()) {
             emit disconnectDevice();
-            return;
+            return false;
         }
         outputAllowed = ignore;
     }
     updateOutputAvailability();
+    return true;
 }
 
 void Rvka5630panel::on_disconnectButton_clicked()
@@ -222,9 +226,15 @@ void Rvka5630panel::on_groupBoxConfTrig_clicked(bool checked)
 
 void Rvka5630panel::gettableDataUpdate()
 {
-    // Hidden covers a page the main window does not show; the self-test disables the panel.
+    refreshMeasurements();
+}
+
+bool Rvka5630panel::refreshMeasurements()
+{
+    // The panel is hidden while the main window shows the list instead, and disabled while a
+    // self-test, a firmware update or the scenarios own the session.
     if (!isEnabled() || !isVisible())
-        return;
+        return true;
     Rvka5630Link::Measurements measured;
     const bool ok = Rvka5630Link(session).readMeasurements(measured);
     if (measured.voltage)
@@ -243,6 +253,7 @@ void Rvka5630panel::gettableDataUpdate()
         ui->temperatureLabel->setText(QString::number(*measured.temperature, 'f', 1));
     if (!ok)
         emit disconnectDevice();
+    return ok;
 }
 
 void Rvka5630panel::updateOutputButtons(int stateCode)
@@ -271,6 +282,11 @@ void Rvka5630panel::updateOutputAvailability()
 }
 
 void Rvka5630panel::settableDataUpdate()
+{
+    refreshSettings();
+}
+
+bool Rvka5630panel::refreshSettings()
 {
     Rvka5630Link::Settings read;
     const bool ok = Rvka5630Link(session).readSettings(read);
@@ -301,6 +317,7 @@ void Rvka5630panel::settableDataUpdate()
     }
     if (!ok)
         emit disconnectDevice();
+    return ok;
 }
 
 // --- control --------------------------------------------------------------------------------

@@ -16,6 +16,9 @@ class Rvka5630;
 // owns its VISA session and its debug window, polls the module every pollInterval while it is
 // shown and enabled, and asks to be closed with disconnectDevice() whenever the module fails a
 // command (or its session cannot be opened at all).
+//
+// Built in two steps: the constructor sets up the form; start() brings the panel up on the
+// module once its owner has connected to disconnectDevice().
 class Rvka5630panel : public QWidget
 {
     Q_OBJECT
@@ -24,9 +27,12 @@ public:
     Rvka5630panel(const QString &resourceName, QWidget *parent);
     ~Rvka5630panel() override;
 
-    // True once the panel has asked to be closed, including during its own construction, when
-    // nobody was connected to disconnectDevice() yet.
-    bool disconnectRequested() const { return closeRequested; }
+    // Checks the driver files, opens the session from resourceManager, reads the module's
+    // limits, starts polling, reads the module's state, checks its self-test status and
+    // creates the debug window, in this order. A panel that cannot start shows its own
+    // message, if any, asks to be closed and goes no further; while not shown yet, its polls
+    // send nothing.
+    void start(ViSession resourceManager);
 
 signals:
     void disconnectDevice();
@@ -55,10 +61,16 @@ public slots:
 private:
     bool findDriverFiles();
     void prepareForm();
-    bool openSession();
+    bool openSession(ViSession resourceManager);
     bool readLimits();
     void startPolling();
-    void selfTestStatusCheck();
+    void startDebugPanel();
+    // The work of the read-back and the poll; false once the module failed and the panel has
+    // asked to be closed.
+    bool refreshSettings();
+    bool refreshMeasurements();
+    // False once the panel has asked to be closed or is gone.
+    bool selfTestStatusCheck();
     void runSelfTest();
     void saveSelfTestReport();
 
@@ -79,5 +91,4 @@ private:
     Rvka5630Debug *debugPanel = nullptr;
     bool outputAllowed = false;
     QString driverDir;
-    bool closeRequested = false;
 };

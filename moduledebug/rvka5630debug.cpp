@@ -6,7 +6,6 @@
 #include "delayms.h"
 #include "modulesession.h"
 #include "rangeverification.h"
-#include "rvka5630panel.h"
 #include "scenariofailure.h"
 #include "scenarioselection.h"
 #include "stabilityverification.h"
@@ -135,15 +134,18 @@ const ScenarioMessage scenarioMessages[] = {
 
 } // namespace
 
-Rvka5630Debug::Rvka5630Debug(ModuleSession &panelSession, Rvka5630panel *panel, QWidget *parent)
-    : QWidget(parent), ui(new Ui::Rvka5630Debug), owner(panel), session(&panelSession)
+Rvka5630Debug::Rvka5630Debug(ModuleSession &panelSession, QWidget *parent)
+    : QWidget(parent), ui(new Ui::Rvka5630Debug), session(&panelSession)
 {
     ui->setupUi(this);
+}
+
+void Rvka5630Debug::start()
+{
     settableDataUpdate();
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &Rvka5630Debug::gettableDataUpdate);
     timer->start(pollIntervalMs);
-    constructing = false;
 }
 
 Rvka5630Debug::~Rvka5630Debug()
@@ -152,20 +154,10 @@ Rvka5630Debug::~Rvka5630Debug()
     delete ui;
 }
 
-void Rvka5630Debug::reportFailure()
-{
-    // The module panel connects to the signal only once this window exists; a failure during
-    // construction is therefore announced from the event loop, where it can be heard.
-    if (constructing)
-        QTimer::singleShot(0, this, &Rvka5630Debug::debugDisconnectDevice);
-    else
-        emit debugDisconnectDevice();
-}
-
 void Rvka5630Debug::settableDataUpdate()
 {
     if (session && !readInto(*session, *ui, settableValues))
-        reportFailure();
+        emit debugDisconnectDevice();
 }
 
 void Rvka5630Debug::gettableDataUpdate()
@@ -173,13 +165,13 @@ void Rvka5630Debug::gettableDataUpdate()
     if (!isVisible() || !isEnabled() || !session)
         return;
     if (!readInto(*session, *ui, polledValues))
-        reportFailure();
+        emit debugDisconnectDevice();
 }
 
 void Rvka5630Debug::sendCode(const char *format, int value)
 {
     if (session && !CommandChain(*session).command(format, asCodeField(value)).ok())
-        reportFailure();
+        emit debugDisconnectDevice();
 }
 
 void Rvka5630Debug::on_cbOutRele_clicked(bool checked)
@@ -216,7 +208,7 @@ void Rvka5630Debug::on_pidButton_clicked()
                   asCodeField(thousandths(ui->dsbKi->value())),
                   asCodeField(thousandths(ui->dsbKd->value())));
     if (!chain.ok())
-        reportFailure();
+        emit debugDisconnectDevice();
 }
 
 void Rvka5630Debug::on_addHwCheckButton_clicked()
@@ -236,7 +228,7 @@ void Rvka5630Debug::reportScenario(bool calibration, ScenarioFailure failure)
             QMessageBox::critical(this, tr("Ошибка"), tr(text));
     }
     if (failure == ScenarioFailure::ModuleLinkBroken)
-        reportFailure();
+        emit debugDisconnectDevice();
 }
 
 void Rvka5630Debug::runVerification(
@@ -357,11 +349,11 @@ void Rvka5630Debug::on_cbIac_clicked(bool checked)
 
 void Rvka5630Debug::setPanelsEnabled(bool enabled)
 {
-    if (!enabled && owner)
-        owner->setEnabled(false);
+    if (!enabled)
+        emit scenariosRunning(true);
     setEnabled(enabled);
-    if (enabled && owner)
-        owner->setEnabled(true);
+    if (enabled)
+        emit scenariosRunning(false);
 }
 
 void Rvka5630Debug::on_runScriptsButton_clicked()

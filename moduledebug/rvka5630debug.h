@@ -9,7 +9,6 @@ class QCloseEvent;
 class QLineEdit;
 class ModuleSession;
 class QTimer;
-class Rvka5630panel;
 
 namespace Ui {
 class Rvka5630Debug;
@@ -21,15 +20,24 @@ class Rvka5630Debug;
 // panel's session (never opens or closes one; it asks the session's owner for the handle at
 // every call) and asks to be disconnected through debugDisconnectDevice() when a call fails.
 // Closing the window only hides it.
+//
+// Built in two steps, like the module panel: the constructor sets up the form; start() reads
+// the settable values back and starts the poll, once the owner has connected to the signals.
 class Rvka5630Debug : public QWidget
 {
     Q_OBJECT
 public:
-    Rvka5630Debug(ModuleSession &session, Rvka5630panel *owner, QWidget *parent = nullptr);
+    explicit Rvka5630Debug(ModuleSession &session, QWidget *parent = nullptr);
     ~Rvka5630Debug() override;
+
+    void start();
 
 signals:
     void debugDisconnectDevice();
+    // The scenario runner takes the module session and the bench for the whole run: true
+    // before this window disables itself, false after it is enabled again. The module panel
+    // disables and enables itself on it.
+    void scenariosRunning(bool running);
 
 public slots:
     // Reads the pins and codes that the window sets back into their widgets.
@@ -81,20 +89,17 @@ private:
     // A verification on the module panel's session, while the panel still has one.
     void runVerification(ScenarioFailure (*verification)(ModuleSession &, const QString &),
                          const QString &fName);
-    void reportFailure();
     // The operator's message for a scenario that did not succeed, then, for a module failure,
     // the request to disconnect.
     void reportScenario(bool calibration, ScenarioFailure failure);
     void choosePath(QLineEdit *field);
     void promptForPath(bool checked, QLineEdit *field);
-    // Enables or disables the module panel, then this window; or this window, then the panel.
+    // Announces the run, then disables this window; or enables it, then announces the end.
     void setPanelsEnabled(bool enabled);
 
     Ui::Rvka5630Debug *ui;
-    Rvka5630panel *owner;
     QTimer *timer = nullptr;
     // Owned by the module panel, which schedules this window's deletion when it goes: in the
     // meantime nothing here touches the module.
     QPointer<ModuleSession> session;
-    bool constructing = true;
 };

@@ -61,6 +61,7 @@ private:
     int runAutoCalib(DialogAnswerer &answerer)
     {
         Rvka5630Debug window(session, nullptr);
+        window.start();
         QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
         module->transcript().clear();
         time().clearRequests();
@@ -268,6 +269,7 @@ private slots:
         DialogAnswerer answerer;
         {
             Rvka5630Debug window(session, nullptr);
+            window.start();
             QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
             window.check_vdc(dir.filePath("before.html"));
             window.autoCalib();

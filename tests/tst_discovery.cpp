@@ -2,7 +2,6 @@
 // The main window and instrument discovery against a simulated LAN: which instruments are
 // listed and how, the busy dialog and its cancel, the shared find list of abandoned
 // refreshes, probe sessions that are always closed, and a GUI thread that never blocks.
-#include "defaultresourcemanager.h"
 #include "simlan.h"
 #include "widget.h"
 
@@ -173,6 +172,7 @@ private slots:
     void mainWindowAtStart()
     {
         publishOnly({"127.0.0.2"});
+        ViSession resourceManager = VI_NULL;
         {
             Window w;
             QCOMPARE(w.widget.windowTitle(),
@@ -182,13 +182,16 @@ private slots:
             QVERIFY(!w.widget.findChild<QLabel *>("label")->pixmap(Qt::ReturnByValue).isNull());
             QVERIFY(!w.connect->isEnabled());
             QCOMPARE(w.table->rowCount(), 0);
-            QVERIFY(defaultResourceManager() != VI_NULL);
+            resourceManager = w.widget.resourceManager();
+            QVERIFY(resourceManager != VI_NULL);
             // No discovery until the operator asks for it.
             QTest::qWait(200);
             QCOMPARE(lan.bench().module("127.0.0.2")->transcript().messages().size(), 0);
             QTest::ignoreMessage(QtDebugMsg, "~Widget");
         }
-        QCOMPARE(defaultResourceManager(), ViSession(VI_NULL));
+        // The window closed its resource manager: the handle no longer names an object.
+        ViUInt32 unused = 0;
+        QCOMPARE(viGetAttribute(resourceManager, VI_ATTR_TMO_VALUE, &unused), VI_ERROR_INV_OBJECT);
     }
 
     // Only modules whose first identification token names the model are listed, with the

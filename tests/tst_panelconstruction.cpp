@@ -69,6 +69,7 @@ private slots:
     void init();
     void cleanup();
 
+    void constructionAloneTouchesNothing();
     void driverDirectory_data();
     void driverDirectory();
     void brokenInstallationEndsTheProgram_data();
@@ -113,6 +114,23 @@ void tst_PanelConstruction::cleanup()
 {
     rig->close();
     qputenv("VXIPNPPATH", installedPath);
+}
+
+// The owner connects to the panel between construction and start: until start() nothing is
+// checked, opened or sent.
+void tst_PanelConstruction::constructionAloneTouchesNothing()
+{
+    qunsetenv("VXIPNPPATH");
+    {
+        Rvka5630panel panel(PanelRig::resource(PanelRig::moduleAddress), nullptr);
+        QVERIFY(panel.findChild<QDoubleSpinBox *>("dsbVolt"));
+        QVERIFY(!panel.findChild<QTimer *>("pollTimer"));
+        QVERIFY(!debugWindow());
+        QTest::ignoreMessage(QtDebugMsg, "~Direrure5630");
+    }
+    QVERIFY(exits.isEmpty());
+    QCOMPARE(rig->module->transcript().messages().size(), 0);
+    QCOMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), 0);
 }
 
 void tst_PanelConstruction::driverDirectory_data()
@@ -196,7 +214,7 @@ void tst_PanelConstruction::emptyVxipnppathLooksInTheWorkingDirectory()
     QTest::ignoreMessage(QtDebugMsg, "path:winnt/bin/");
     rig->open(PanelRig::moduleAddress);
     QVERIFY(exits.isEmpty());
-    QVERIFY(!rig->panel->disconnectRequested());
+    QVERIFY(!rig->disconnectRequested());
     rig->close();
 
     // The same empty value where the working directory holds no libraries.
@@ -235,8 +253,8 @@ void tst_PanelConstruction::sessionThatDoesNotOpen()
     QCOMPARE(answers.shown().size(), 1);
     QCOMPARE(answers.shown().first().title, QStringLiteral("Критическая ошибка"));
     QCOMPARE(answers.shown().first().text, QStringLiteral("Не удалось открыть соединение!"));
-    // The request is kept for the main window, which was not listening yet.
-    QVERIFY(panel->disconnectRequested());
+    // The request reaches the owner, which connected to it before the start.
+    QVERIFY(rig->disconnectRequested());
     QVERIFY(exits.isEmpty());
     QVERIFY(!panel->findChild<QTimer *>("pollTimer"));
     QVERIFY(!debugWindow());
@@ -251,7 +269,7 @@ void tst_PanelConstruction::limitsAndFormAfterConstruction()
 {
     QTest::ignoreMessage(QtDebugMsg, ("path:" + installedPath + "winnt/bin/").constData());
     Rvka5630panel *panel = rig->open(PanelRig::moduleAddress);
-    QVERIFY(!panel->disconnectRequested());
+    QVERIFY(!rig->disconnectRequested());
     QCOMPARE(panel->windowTitle(), QStringLiteral("Модуль питания RVKA5630 AXIe-0"));
     QCOMPARE(panel->objectName(), QStringLiteral("Rvka5630"));
 
@@ -320,7 +338,7 @@ void tst_PanelConstruction::failingLimitQuery()
     Rvka5630panel *panel = rig->open(PanelRig::moduleAddress);
 
     QVERIFY(answers.shown().isEmpty()); // no message of its own
-    QVERIFY(panel->disconnectRequested());
+    QVERIFY(rig->disconnectRequested());
     QVERIFY(!panel->findChild<QTimer *>("pollTimer"));
     QVERIFY(!debugWindow());
     // An error replaces the call; a warning comes after it was answered. Nothing follows.
@@ -362,9 +380,9 @@ void tst_PanelConstruction::failingReadBackEndsConstruction()
     rig->model->setSelfTestStatus(1);
     vdvisaInjectStatus("viQueryf", unsigned(failing), VI_ERROR_TMO);
     DialogAnswerer answers;
-    Rvka5630panel *panel = rig->open(PanelRig::moduleAddress);
+    rig->open(PanelRig::moduleAddress);
 
-    QVERIFY(panel->disconnectRequested());
+    QVERIFY(rig->disconnectRequested());
     QVERIFY(answers.shown().isEmpty());
     QVERIFY(!debugWindow());
     const QVector<QByteArray> construction =

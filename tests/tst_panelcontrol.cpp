@@ -305,7 +305,7 @@ void tst_PanelControl::outputRegulationAndProtection()
     panel->gettableDataUpdate();
     QCOMPARE(state->text(), QStringLiteral("OFF"));
     QVERIFY(!clear->isEnabled());
-    QVERIFY(!panel->disconnectRequested());
+    QVERIFY(!rig->disconnectRequested());
 }
 
 void tst_PanelControl::failingCommandEndsTheAction_data()

@@ -2,7 +2,6 @@
 // The main window hosting module panels: connecting from the instrument list, the panel's
 // requests to be closed (repeated, or made while it was being built), and closing the window
 // with a panel shown, which must give the panel's session back before the resource manager.
-#include "defaultresourcemanager.h"
 #include "dialoganswerer.h"
 #include "logcapture.h"
 #include "rvka5630debug.h"
@@ -257,6 +256,7 @@ void tst_PanelHosting::closingTheWindowDisposesOfThePanelFirst()
             debug = found;
     QVERIFY(debug && debug->isVisible());
 
+    const ViSession resourceManager = w->widget.resourceManager();
     LogCapture log;
     QVERIFY(w->widget.close());
     QCOMPARE(w->stack->currentIndex(), 0);
@@ -273,7 +273,9 @@ void tst_PanelHosting::closingTheWindowDisposesOfThePanelFirst()
     const int panelGone = logLines.indexOf("~Direrure5630");
     QVERIFY(panelGone >= 0);
     QVERIFY2(panelGone < logLines.indexOf("~Widget"), qPrintable(logLines.join(" / ")));
-    QCOMPARE(defaultResourceManager(), ViSession(VI_NULL));
+    // The window closed its resource manager: the handle no longer names an object.
+    ViUInt32 unused = 0;
+    QCOMPARE(viGetAttribute(resourceManager, VI_ATTR_TMO_VALUE, &unused), VI_ERROR_INV_OBJECT);
     QTRY_COMPARE(links(first), 0);
 }
 

@@ -250,7 +250,7 @@ void tst_PanelInformation::informationBox()
     QCOMPARE(closed, closeIt);
     QVERIFY(pollTimer()->isActive());
     QCOMPARE(pollTimer()->interval(), 250);
-    QVERIFY(!rig->panel->disconnectRequested());
+    QVERIFY(!rig->disconnectRequested());
 }
 
 void tst_PanelInformation::failingQueryEndsTheAction_data()
@@ -376,7 +376,7 @@ void tst_PanelInformation::metrologyCheck()
     QCOMPARE(pollTimer()->interval(), 250);
     // Polling goes on with the panel as it was.
     QTRY_VERIFY(rig->module->transcript().count("MEAS:VOLT?") > 0);
-    QVERIFY(!rig->panel->disconnectRequested());
+    QVERIFY(!rig->disconnectRequested());
 }
 
 // The debug window keeps polling while the box is open; when the module fails it, the panel is

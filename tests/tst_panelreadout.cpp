@@ -293,7 +293,7 @@ void tst_PanelReadout::triggerSourceReply()
     QCOMPARE(rig->widget<QSpinBox>("sbInOutTrigger")->value(), line);
     // The next query reads its own reply, not the rest of a long one.
     QCOMPARE(rig->widget<QSpinBox>("sbAbortTrigger")->value(), 9);
-    QVERIFY(!panel->disconnectRequested());
+    QVERIFY(!rig->disconnectRequested());
 }
 
 void tst_PanelReadout::outputAndPowerReadBack_data()

@@ -159,7 +159,7 @@ void tst_PanelSelfTest::statusCheck()
 
     QVERIFY(answerer.unexpected().isEmpty());
     QCOMPARE(answerer.shown().size(), answer.isEmpty() ? 0 : 1);
-    QCOMPARE(panel->disconnectRequested(), !failing.isEmpty());
+    QCOMPARE(rig->disconnectRequested(), !failing.isEmpty());
     QCOMPARE(rig->module->transcript().contains("OUTP:PROT:IGNORE\n"), answer == ignore);
     if (!answer.isEmpty()) {
         const DialogAnswerer::Shown box = answerer.shown().first();

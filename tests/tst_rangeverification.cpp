@@ -104,6 +104,7 @@ private:
             });
         {
             Rvka5630Debug window(session, nullptr);
+            window.start();
             QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
             physics->transcript().clear();
             scripted->transcript().clear();

@@ -1,5 +1,5 @@
 // ctest-timeout: 120
-// The module's debug window against a simulated module: what it sends on construction, on
+// The module's debug window against a simulated module: what it sends when started, on
 // every poll and from each setter, how it fails, and the availability check of the bench's
 // serial instruments.
 #include "dialoganswerer.h"
@@ -81,6 +81,7 @@ private:
     std::unique_ptr<Rvka5630Debug> makeWindow()
     {
         auto window = std::make_unique<Rvka5630Debug>(session, nullptr);
+        window->start();
         module->transcript().clear();
         return window;
     }
@@ -114,7 +115,7 @@ private slots:
         viClose(rm);
     }
 
-    void constructionReadsBackAndStaysQuietWhileHidden()
+    void startReadsBackAndStaysQuietWhileHidden()
     {
         send("PIN:OUTRELE 1\n");
         send("CODE:IBALDACONE 40000\n");
@@ -122,6 +123,9 @@ private slots:
         send("CODE:PWMP 1500\n");
         send("CODE:PWMI 20\n");
         Rvka5630Debug window(session, nullptr);
+        // Construction only builds the form; the read-back waits for start().
+        QCOMPARE(module->transcript().messages(), QVector<QByteArray>());
+        window.start();
         QCOMPARE(module->transcript().messages(), readBackQueries);
         QVERIFY(!window.isVisible());
 
@@ -285,7 +289,7 @@ private slots:
         QCOMPARE(module->transcript().messages(), pollQueries.mid(0, sent));
     }
 
-    void failingReadBackIsHeardAfterConstruction()
+    void failingReadBackIsHeardByTheOwner()
     {
         send("PIN:ADGCTR 1\n");
         send("PIN:OUTRELE 1\n");
@@ -294,12 +298,16 @@ private slots:
         vdvisaInjectStatus("viQueryf", 3, VI_ERROR_TMO);
         Rvka5630Debug window(session, nullptr);
         QSignalSpy failures(&window, &Rvka5630Debug::debugDisconnectDevice);
+        window.start();
+        // Heard at once: the owner connected before the start.
+        QCOMPARE(failures.count(), 1);
         QVERIFY(widget<QCheckBox>(&window, "cbAdgCtr")->isChecked());
         QVERIFY(widget<QCheckBox>(&window, "cbOutRele")->isChecked());
         QVERIFY(!widget<QCheckBox>(&window, "cbUlpiStp")->isChecked());
         QCOMPARE(widget<QDoubleSpinBox>(&window, "dsbKp")->value(), 0.0);
         QCOMPARE(module->transcript().messages(), readBackQueries.mid(0, 2));
-        QTRY_COMPARE(failures.count(), 1);
+        QTest::qWait(50);
+        QCOMPARE(failures.count(), 1);
     }
 
     void failingSetterAsksForDisconnection()

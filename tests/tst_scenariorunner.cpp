@@ -112,6 +112,8 @@ struct RunWatch : QObject
     bool panelsDisabled = false; // both, whenever the progress display was up
     bool panelsEnabledMeanwhile = false;
     bool panelsAliveThroughout = true;
+    // Each change of the panels' enabled state, in order: "panel off", "debug on", ...
+    QStringList enabledChanges;
 
     // The values shown once the first scenario had started: the display may show its
     // starting 0 for a moment before.
@@ -133,6 +135,12 @@ struct RunWatch : QObject
 
     bool eventFilter(QObject *object, QEvent *event) override
     {
+        if (event->type() == QEvent::EnabledChange &&
+            (object == host.panel.data() || object == host.debug.data())) {
+            const auto *changed = static_cast<QWidget *>(object);
+            enabledChanges << QLatin1String(changed == host.panel.data() ? "panel " : "debug ") +
+                                  QLatin1String(changed->isEnabled() ? "on" : "off");
+        }
         if (event->type() == QEvent::Show)
             if (auto *progress = qobject_cast<QProgressDialog *>(object))
                 sample(progress);
@@ -428,6 +436,9 @@ private slots:
         QVERIFY(watch.progressParentIsDebug);
         QVERIFY(watch.panelsDisabled);
         QVERIFY(!watch.panelsEnabledMeanwhile);
+        // The module panel goes first and comes back last.
+        QCOMPARE(watch.enabledChanges,
+                 (QStringList{"panel off", "debug off", "debug on", "panel on"}));
         // A second after each scenario and one after the display has closed.
         QCOMPARE(time().requested(TimeFacility::Kind::Pause),
                  QVector<int>(valuesAtMessages.size() + 1, 1000));

@@ -88,6 +88,7 @@ private:
         if (expectMessage)
             answerer.press("OK");
         Rvka5630Debug window(session, nullptr);
+        window.start();
         QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
         module->transcript().clear();
         time().clearRequests();

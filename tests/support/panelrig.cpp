@@ -1,6 +1,5 @@
 #include "panelrig.h"
 
-#include "defaultresourcemanager.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
 #include "simbench.h"
@@ -21,7 +20,6 @@ PanelRig::PanelRig()
     lan.publish({absentAddress});
     if (viOpenDefaultRM(&resourceManager) != VI_SUCCESS)
         resourceManager = VI_NULL;
-    setDefaultResourceManager(resourceManager);
     scriptDefaults();
     host.addWidget(&listPage);
     host.resize(800, 640);
@@ -32,7 +30,6 @@ PanelRig::~PanelRig()
 {
     close();
     host.removeWidget(&listPage);
-    setDefaultResourceManager(VI_NULL);
     if (resourceManager != VI_NULL)
         viClose(resourceManager);
 }
@@ -47,6 +44,10 @@ Rvka5630panel *PanelRig::open(const QString &address, bool current)
     close();
     panel = new Rvka5630panel(resource(address), &host);
     host.addWidget(panel);
+    disconnectRequests = 0;
+    QObject::connect(panel, &Rvka5630panel::disconnectDevice, panel,
+                     [this] { ++disconnectRequests; });
+    panel->start(resourceManager);
     host.setCurrentIndex(current ? 1 : 0);
     return panel;
 }

@@ -14,7 +14,8 @@ class Rvka5630Model;
 // A module panel on the simulated LAN, hosted the way the main window hosts it: page 1 of a
 // shown stacked widget whose page 0 stands for the instrument list. The LAN serves a simulated
 // RVKA5630 module and a scripted instrument that answers every query of the panel with a
-// canned reply, for exact values; the process-wide resource manager is open.
+// canned reply, for exact values; the resource manager that the rig hands to its panels is
+// open.
 class PanelRig
 {
 public:
@@ -29,8 +30,11 @@ public:
 
     bool ready() const { return module && scripted && resourceManager != VI_NULL; }
 
-    // A new panel on the instrument at address, as page 1 (current unless hidden).
+    // A new panel on the instrument at address, started as page 1 (then current unless
+    // hidden), its requests to be closed counted.
     Rvka5630panel *open(const QString &address, bool current = true);
+    // True once the current panel has asked to be closed, while starting or later.
+    bool disconnectRequested() const { return disconnectRequests > 0; }
     // Deletes the panel at once and processes the deferred deletions it posted.
     void close();
     // Back to a fresh module, canned replies and empty transcripts, without faults.
@@ -54,4 +58,5 @@ public:
     QStackedWidget host;
     QWidget listPage;
     Rvka5630panel *panel = nullptr;
+    int disconnectRequests = 0;
 };
