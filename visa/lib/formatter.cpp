@@ -1,6 +1,7 @@
 #include "formatter.h"
 
 #include "clocale.h"
+#include "formatwalk.h"
 
 #include <cctype>
 #include <cstdio>
@@ -9,14 +10,7 @@
 namespace vdvisa {
 
 namespace {
-enum class Length
-{
-    None,
-    Short,
-    Long,
-    LongLong,
-    LongDouble
-};
+using Length = LengthModifier;
 
 struct Conversion
 {
@@ -61,41 +55,18 @@ ViStatus parseConversion(const char *&p, Conversion &c)
             return VI_ERROR_NSUP_FMT;
         }
     }
-    if (p[0] == 'l' && p[1] == 'l') {
-        c.length = Length::LongLong;
-        p += 2;
-    } else if (*p == 'l') {
-        c.length = Length::Long;
-        ++p;
-    } else if (*p == 'h') {
-        c.length = Length::Short;
-        ++p;
-    } else if (*p == 'L') {
-        c.length = Length::LongDouble;
-        ++p;
-    }
+    c.length = readLengthModifier(p);
     c.code = *p;
     if (!c.code)
         return VI_ERROR_INV_FMT;
     ++p;
-    const bool integerLength = c.length != Length::LongDouble;
-    switch (c.code) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
-        return integerLength ? VI_SUCCESS : VI_ERROR_NSUP_FMT;
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'g':
-    case 'G':
-        return (c.length == Length::None || c.length == Length::Long ||
-                c.length == Length::LongDouble)
+    if (isIntegerConversion(c.code))
+        return c.length != Length::Big ? VI_SUCCESS : VI_ERROR_NSUP_FMT;
+    if (isFloatConversion(c.code))
+        return (c.length == Length::None || c.length == Length::Long || c.length == Length::Big)
                    ? VI_SUCCESS
                    : VI_ERROR_NSUP_FMT;
+    switch (c.code) {
     case 'c':
     case 's':
         return c.length == Length::None ? VI_SUCCESS : VI_ERROR_NSUP_FMT;
@@ -108,19 +79,10 @@ ViStatus parseConversion(const char *&p, Conversion &c)
 // The whole format, checked before any argument is taken.
 ViStatus checkFormat(const char *format)
 {
-    for (const char *p = format; *p;) {
-        if (*p++ != '%')
-            continue;
-        if (*p == '%') {
-            ++p;
-            continue;
-        }
+    return forEachConversion(format, [](const char *&p) {
         Conversion c;
-        ViStatus status = parseConversion(p, c);
-        if (status != VI_SUCCESS)
-            return status;
-    }
-    return VI_SUCCESS;
+        return parseConversion(p, c);
+    });
 }
 
 template <typename T> bool appendFormatted(std::string &out, const std::string &piece, T value)
@@ -153,24 +115,18 @@ bool takeStar(PrintArguments &args, std::string &piece)
 bool convert(const Conversion &c, PrintArguments &args, std::string &out)
 {
     std::string piece = "%" + c.flags;
-    if (c.width == -2 ? !takeStar(args, piece) : false)
+    if (c.width == -2 && !takeStar(args, piece))
         return false;
     if (c.width >= 0)
         piece += std::to_string(c.width);
     if (c.precision != -1) {
         piece += '.';
-        if (c.precision == -2 ? !takeStar(args, piece) : false)
+        if (c.precision == -2 && !takeStar(args, piece))
             return false;
         if (c.precision >= 0)
             piece += std::to_string(c.precision);
     }
-    switch (c.code) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X': {
+    if (isIntegerConversion(c.code)) {
         const bool isSigned = c.code == 'd' || c.code == 'i';
         if (c.length == Length::LongLong)
             return appendFormatted(out, piece + "ll" + c.code, args.nextLongLong());
@@ -182,6 +138,7 @@ bool convert(const Conversion &c, PrintArguments &args, std::string &out)
                                    isSigned ? int(short(value)) : int((unsigned short)value));
         return appendFormatted(out, piece + c.code, value);
     }
+    switch (c.code) {
     case 'c':
         return appendFormatted(out, piece + 'c', args.nextInt());
     case 's': {
@@ -189,7 +146,7 @@ bool convert(const Conversion &c, PrintArguments &args, std::string &out)
         return appendFormatted(out, piece + 's', text ? text : "");
     }
     default:
-        if (c.length == Length::LongDouble)
+        if (c.length == Length::Big)
             return appendFormatted(out, piece + 'L' + c.code, args.nextLongDouble());
         return appendFormatted(out, piece + c.code, args.nextDouble());
     }

@@ -1,5 +1,7 @@
 #include "scanner.h"
 
+#include "formatwalk.h"
+
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -13,13 +15,7 @@ namespace {
 // No number we read is longer than this; a longer run of digits cannot fit a variable.
 constexpr size_t maxNumberLength = 512;
 
-enum class Length
-{
-    None,
-    Short,
-    Long,
-    LongLong
-};
+using Length = LengthModifier;
 
 struct Conversion
 {
@@ -86,34 +82,16 @@ ViStatus parseConversion(const char *&p, Conversion &c)
                 return VI_ERROR_NSUP_FMT;
         }
     }
-    if ((p[0] == 'l' && p[1] == 'l') || p[0] == 'L') {
-        c.length = Length::LongLong;
-        p += p[0] == 'L' ? 1 : 2;
-    } else if (*p == 'l') {
-        c.length = Length::Long;
-        ++p;
-    } else if (*p == 'h') {
-        c.length = Length::Short;
-        ++p;
-    }
+    c.length = readLengthModifier(p);
     c.code = *p;
     if (!c.code)
         return VI_ERROR_INV_FMT;
     ++p;
-    switch (c.code) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
+    if (isIntegerConversion(c.code))
         return c.sized ? VI_ERROR_NSUP_FMT : VI_SUCCESS;
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'g':
-    case 'G':
+    if (isFloatConversion(c.code))
         return (c.sized || c.length == Length::Short) ? VI_ERROR_NSUP_FMT : VI_SUCCESS;
+    switch (c.code) {
     case 'c':
     case 's':
     case 't':
@@ -192,7 +170,9 @@ bool storeInteger(const Conversion &c, bool negative, unsigned long long magnitu
     // (a 16-bit register code of 40000 read with %hd is the bit pattern -25536); an unsigned
     // one takes 0 to 2^n - 1. Anything beyond does not fit and is refused, never wrapped.
     const bool isSigned = c.code == 'd' || c.code == 'i';
-    const int bits = c.length == Length::Short ? 16 : c.length == Length::LongLong ? 64 : 32;
+    const int bits = c.length == Length::Short                                   ? 16
+                     : (c.length == Length::LongLong || c.length == Length::Big) ? 64
+                                                                                 : 32;
     const unsigned long long maximum = bits == 64 ? ~0ULL : (1ULL << bits) - 1;
     if (negative) {
         if (!isSigned ? magnitude != 0 : magnitude > (1ULL << (bits - 1)))
@@ -336,14 +316,11 @@ ViStatus scanConversion(const Conversion &c, MessageSource &source, ScanArgument
     auto mismatch = [&] {
         return source.error() != VI_SUCCESS ? source.error() : VI_ERROR_INV_FMT;
     };
-    switch (c.code) {
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X': {
-        const int base = c.code == 'i' ? 0 : c.code == 'o' ? 8 : (c.code == 'x' || c.code == 'X') ? 16 : 10;
+    if (isIntegerConversion(c.code)) {
+        const int base = c.code == 'i'   ? 0
+                         : c.code == 'o' ? 8
+                         : (c.code == 'x' || c.code == 'X') ? 16
+                                                            : 10;
         skipSpace(source);
         bool negative = false;
         unsigned long long magnitude = 0;
@@ -352,15 +329,9 @@ ViStatus scanConversion(const Conversion &c, MessageSource &source, ScanArgument
             return mismatch();
         return VI_SUCCESS;
     }
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'g':
-    case 'G':
+    if (isFloatConversion(c.code))
         return scanFloat(c, source, args) ? VI_SUCCESS : mismatch();
-    default:
-        return scanText(c, source, args);
-    }
+    return scanText(c, source, args);
 }
 } // namespace
 
@@ -368,19 +339,10 @@ ViStatus checkScanFormat(const char *format)
 {
     if (!format)
         return VI_ERROR_USER_BUF;
-    for (const char *p = format; *p;) {
-        if (*p++ != '%')
-            continue;
-        if (*p == '%') {
-            ++p;
-            continue;
-        }
+    return forEachConversion(format, [](const char *&p) {
         Conversion c;
-        ViStatus status = parseConversion(p, c);
-        if (status != VI_SUCCESS)
-            return status;
-    }
-    return VI_SUCCESS;
+        return parseConversion(p, c);
+    });
 }
 
 ViStatus scanMessage(MessageSource &source, const char *format, ScanArguments &args)
