@@ -1,14 +1,15 @@
 #!/bin/sh
 # Installs the Debian 12 packages voltaDesk needs. "demo" installs what building and running
-# the program needs; "test" also the independent VXI-11 clients and the cross compiler that
-# the test suite uses. Run as root, or it prints the command to run.
+# the program needs; "test" also the independent VXI-11 clients, the cross compiler and the
+# clang with libFuzzer and sanitizer runtimes that the test suite uses. Run as root, or it prints the command to run.
 set -e
 purpose=${1:-test}
 
 packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialport5-dev \
-qttools5-dev-tools libtirpc-dev rpcsvc-proto zlib1g-dev iproute2 util-linux xvfb xauth"
+qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth"
 if [ "$purpose" = test ]; then
-    packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686"
+    packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686 clang \
+libclang-rt-14-dev"
 fi
 
 missing=""

@@ -10,36 +10,33 @@
 
 namespace RpcWire {
 
-namespace {
-// Largest record a simulated instrument accepts (a whole firmware image fits easily).
-constexpr u_int32_t maxRecordSize = 64u << 20;
-
-} // namespace
-
 bool RecordReader::next(QByteArray &record)
 {
-    record.clear();
-    int position = 0;
     for (;;) {
-        // Assemble fragments from what has arrived.
+        // Take the whole fragments that have arrived; each byte is copied once.
+        int position = 0;
         while (buffered.size() - position >= 4) {
             u_int32_t mark = 0;
             std::memcpy(&mark, buffered.constData() + position, 4);
             mark = ntohl(mark);
             const u_int32_t length = mark & 0x7fffffffu;
-            if (u_int32_t(record.size()) + length > maxRecordSize)
+            // Marks count too, so that a stream of empty fragments cannot go on for ever.
+            if (assembledWire + 4 + quint64(length) > maxRecordSize)
                 return false;
             if (u_int32_t(buffered.size() - position - 4) < length)
                 break;
-            record.append(buffered.constData() + position + 4, int(length));
+            assembling.append(buffered.constData() + position + 4, int(length));
+            assembledWire += 4 + length;
             position += 4 + int(length);
             if (mark & 0x80000000u) {
                 buffered.remove(0, position);
+                record.swap(assembling);
+                assembling.clear();
+                assembledWire = 0;
                 return true;
             }
         }
-        // Keep the fragments taken so far out of the buffer, re-reading them next time.
-        record.clear();
+        buffered.remove(0, position);
         char chunk[65536];
         ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n < 0 && errno == EINTR)
@@ -47,7 +44,6 @@ bool RecordReader::next(QByteArray &record)
         if (n <= 0)
             return false;
         buffered.append(chunk, int(n));
-        position = 0;
     }
 }
 

@@ -16,7 +16,8 @@ inline xdrproc_t voidProc()
 
 // Reads whole records (all fragments) from a stream socket, buffering what arrives so that
 // a small call costs one system call. next() is false on end of stream, a broken connection
-// (shutdown() on the socket ends a blocked read) or an oversized record.
+// (shutdown() on the socket ends a blocked read) or a record over maxRecordSize (fragment
+// marks included, so that empty fragments count).
 class RecordReader
 {
 public:
@@ -25,8 +26,13 @@ public:
 
 private:
     int fd;
-    QByteArray buffered;
+    QByteArray buffered;   // received, not yet taken into a record
+    QByteArray assembling; // fragments of the record being assembled
+    quint64 assembledWire = 0;
 };
+
+// Largest record a simulated instrument accepts (a whole firmware image fits easily).
+constexpr u_int32_t maxRecordSize = 64u << 20;
 // Sends one record as a single last fragment.
 bool writeRecord(int fd, const QByteArray &body);
 

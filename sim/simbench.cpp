@@ -129,7 +129,9 @@ void SimBench::stop()
 
 QString SimBench::resourceName(const QString &address)
 {
-    return QStringLiteral("TCPIP0::%1::inst0::INSTR").arg(address);
+    // An IPv6 address goes in brackets, or its colons would read as separators.
+    const QString host = address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address;
+    return QStringLiteral("TCPIP0::%1::inst0::INSTR").arg(host);
 }
 
 QString SimBench::resourceList() const

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <system_error>
 
 namespace {
 // VXI-11 error codes and flags.
@@ -23,39 +24,97 @@ constexpr long errorNone = 0;
 constexpr long errorNotAccessible = 3;
 constexpr long errorInvalidLink = 4;
 constexpr long errorNotSupported = 8;
+constexpr long errorOutOfResources = 9;
 constexpr long errorTimeout = 15;
 constexpr long flagEnd = 0x08;
 constexpr long flagTermCharSet = 0x80;
 constexpr long reasonRequestCount = 1;
 constexpr long reasonTermChar = 2;
 constexpr long reasonEnd = 4;
-// The largest write chunk we invite clients to send in one call.
+// The largest write chunk we invite clients to send in one call, and the most a message may
+// hold before its END arrives: a client that keeps writing without END gets an error, not all
+// of our memory.
 constexpr unsigned long maxReceiveSize = 1u << 20;
+// How long the listener stops accepting when the process is out of file descriptors (or
+// memory): the waiting connections stay queued instead of the accept loop spinning.
+constexpr int acceptBackOffMs = 100;
 
-int listenOn(const sockaddr_in &address, int type, unsigned short *port, QString *error)
+// An IPv4 or IPv6 listening address with a port.
+struct ListenAddress
 {
-    int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+
+    bool parse(const QString &text)
+    {
+        const QByteArray host = text.toLatin1();
+        auto *v4 = reinterpret_cast<sockaddr_in *>(&storage);
+        auto *v6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        if (inet_pton(AF_INET, host.constData(), &v4->sin_addr) == 1) {
+            v4->sin_family = AF_INET;
+            length = sizeof *v4;
+            return true;
+        }
+        if (inet_pton(AF_INET6, host.constData(), &v6->sin6_addr) == 1) {
+            v6->sin6_family = AF_INET6;
+            length = sizeof *v6;
+            return true;
+        }
+        return false;
+    }
+    int family() const { return storage.ss_family; }
+    void setPort(unsigned short port)
+    {
+        if (family() == AF_INET6)
+            reinterpret_cast<sockaddr_in6 *>(&storage)->sin6_port = htons(port);
+        else
+            reinterpret_cast<sockaddr_in *>(&storage)->sin_port = htons(port);
+    }
+    unsigned short port() const
+    {
+        return ntohs(family() == AF_INET6
+                         ? reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_port
+                         : reinterpret_cast<const sockaddr_in *>(&storage)->sin_port);
+    }
+    QByteArray host() const
+    {
+        char text[INET6_ADDRSTRLEN] = {};
+        if (family() == AF_INET6)
+            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_addr,
+                      text, sizeof text);
+        else
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(&storage)->sin_addr, text,
+                      sizeof text);
+        return text;
+    }
+};
+
+int listenOn(const ListenAddress &address, int type, unsigned short *port, QString *error)
+{
+    int fd = ::socket(address.family(), type | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (address.family() == AF_INET6)
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
     if (type == SOCK_DGRAM)
         ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address.storage), address.length) != 0 ||
         (type == SOCK_STREAM && ::listen(fd, 64) != 0)) {
         if (error)
             *error = QStringLiteral("cannot listen on %1:%2: %3")
-                         .arg(QString::fromLatin1(inet_ntoa(address.sin_addr)))
-                         .arg(ntohs(address.sin_port))
+                         .arg(QString::fromLatin1(address.host()))
+                         .arg(address.port())
                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
         ::close(fd);
         return -1;
     }
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &length);
+    ListenAddress bound;
+    bound.length = sizeof bound.storage;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&bound.storage), &bound.length);
     if (port)
-        *port = ntohs(bound.sin_port);
+        *port = bound.port();
     return fd;
 }
 
@@ -82,19 +141,18 @@ Vxi11Server::~Vxi11Server()
 
 bool Vxi11Server::start(const QString &address, QString *error, unsigned short corePort)
 {
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    if (inet_pton(AF_INET, address.toLatin1().constData(), &at.sin_addr) != 1) {
+    ListenAddress at;
+    if (!at.parse(address)) {
         if (error)
-            *error = QStringLiteral("not an IPv4 address: %1").arg(address);
+            *error = QStringLiteral("not an IPv4 or IPv6 address: %1").arg(address);
         return false;
     }
     boundAddress = address;
-    at.sin_port = htons(corePort);
+    at.setPort(corePort);
     coreFd = listenOn(at, SOCK_STREAM, &corePortNumber, error);
-    at.sin_port = 0;
+    at.setPort(0);
     abortFd = coreFd < 0 ? -1 : listenOn(at, SOCK_STREAM, &abortPortNumber, error);
-    at.sin_port = htons(PMAPPORT);
+    at.setPort(PMAPPORT);
     mapperTcpFd = abortFd < 0 ? -1 : listenOn(at, SOCK_STREAM, nullptr, error);
     mapperUdpFd = mapperTcpFd < 0 ? -1 : listenOn(at, SOCK_DGRAM, nullptr, error);
     stopFd = ::eventfd(0, EFD_CLOEXEC);
@@ -162,36 +220,54 @@ void Vxi11Server::reapConnections(bool all)
 
 void Vxi11Server::listenLoop()
 {
+    int backOffMs = 0;
     for (;;) {
+        // While backing off, the listening sockets are left out of the poll.
+        const bool accepting = backOffMs == 0;
         pollfd p[5] = {{stopFd, POLLIN, 0},
-                       {coreFd, POLLIN, 0},
-                       {abortFd, POLLIN, 0},
-                       {mapperTcpFd, POLLIN, 0},
+                       {accepting ? coreFd : -1, POLLIN, 0},
+                       {accepting ? abortFd : -1, POLLIN, 0},
+                       {accepting ? mapperTcpFd : -1, POLLIN, 0},
                        {mapperUdpFd, POLLIN, 0}};
-        int rc = ::poll(p, 5, 1000);
+        int rc = ::poll(p, 5, accepting ? 1000 : backOffMs);
         reapConnections(false);
         if (rc < 0 && errno != EINTR)
             return;
         if (p[0].revents & POLLIN)
             return;
+        backOffMs = 0;
         for (int i = 1; i <= 3; ++i) {
             if (!(p[i].revents & POLLIN))
                 continue;
             int fd = ::accept4(p[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0)
+            if (fd < 0) {
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                    backOffMs = acceptBackOffMs;
                 continue;
-            int on = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            auto connection = std::make_unique<Connection>();
-            connection->fd = fd;
-            Connection *raw = connection.get();
-            std::lock_guard<std::mutex> guard(connectionsLock);
-            connections.push_back(std::move(connection));
-            raw->thread = std::thread([this, raw] { serveConnection(raw); });
+            }
+            startConnection(fd);
         }
         if (p[4].revents & POLLIN)
             serveDatagram();
     }
+}
+
+void Vxi11Server::startConnection(int fd)
+{
+    int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    auto connection = std::make_unique<Connection>();
+    connection->fd = fd;
+    Connection *raw = connection.get();
+    std::lock_guard<std::mutex> guard(connectionsLock);
+    try {
+        raw->thread = std::thread([this, raw] { serveConnection(raw); });
+    } catch (const std::system_error &) {
+        // No thread for this client: refuse it; the ones already served go on.
+        ::close(fd);
+        return;
+    }
+    connections.push_back(std::move(connection));
 }
 
 void Vxi11Server::serveConnection(Connection *connection)
@@ -231,16 +307,18 @@ int Vxi11Server::openLinks()
 void Vxi11Server::serveDatagram()
 {
     char buffer[1500];
-    sockaddr_in from{};
+    sockaddr_storage from{};
     socklen_t length = sizeof from;
     ssize_t n = ::recvfrom(mapperUdpFd, buffer, sizeof buffer, 0,
                            reinterpret_cast<sockaddr *>(&from), &length);
     if (n <= 0)
         return;
-    answerMapperDatagram(QByteArray(buffer, int(n)), from);
+    answerMapperDatagram(QByteArray(buffer, int(n)), reinterpret_cast<const sockaddr *>(&from),
+                         length);
 }
 
-void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr_in &from)
+void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr *from,
+                                       socklen_t fromLength)
 {
     XDR args;
     RpcWire::Call call;
@@ -252,8 +330,7 @@ void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr
                                                 : RpcWire::errorReply(call.xid, PROG_UNAVAIL);
     xdr_destroy(&args);
     if (!reply.isEmpty())
-        ::sendto(mapperUdpFd, reply.constData(), size_t(reply.size()), 0,
-                 reinterpret_cast<const sockaddr *>(&from), sizeof from);
+        ::sendto(mapperUdpFd, reply.constData(), size_t(reply.size()), 0, from, fromLength);
 }
 
 Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, QByteArray &reply,
@@ -292,10 +369,10 @@ QByteArray Vxi11Server::universalAddress(unsigned short port, int fd) const
 {
     QByteArray host = boundAddress.toLatin1();
     if (host == "0.0.0.0" && fd >= 0) {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) == 0)
-            host = QByteArray(inet_ntoa(local.sin_addr));
+        ListenAddress local;
+        local.length = sizeof local.storage;
+        if (::getsockname(fd, reinterpret_cast<sockaddr *>(&local.storage), &local.length) == 0)
+            host = local.host();
     }
     return host + '.' + QByteArray::number(port >> 8) + '.' + QByteArray::number(port & 0xff);
 }
@@ -339,9 +416,12 @@ QByteArray Vxi11Server::portmapper(const RpcWire::Call &call, XDR &args, int fd)
 Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QByteArray &reply,
                                        long connectionId)
 {
-    auto knownLink = [this](long lid) {
+    // A link serves only the connection that created it (VXI-11: a link id is valid on its
+    // own channel); another client naming it gets "invalid link identifier".
+    auto knownLink = [this, connectionId](long lid) {
         std::lock_guard<std::mutex> guard(linksLock);
-        return links.count(lid) > 0;
+        auto link = links.find(lid);
+        return link != links.end() && link->second.connectionId == connectionId;
     };
     auto simple = [&](long error) {
         Device_Error result{error};
@@ -385,8 +465,13 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
         {
             std::lock_guard<std::mutex> guard(linksLock);
             auto link = links.find(parms.lid);
-            if (link == links.end()) {
+            if (link == links.end() || link->second.connectionId != connectionId) {
                 result.error = errorInvalidLink;
+            } else if (quint64(link->second.partial.size()) + parms.data.data_len >
+                       maxReceiveSize) {
+                // More than we announced we would take for one message: the message is lost.
+                link->second.partial.clear();
+                result.error = errorOutOfResources;
             } else {
                 link->second.partial.append(parms.data.data_val, int(parms.data.data_len));
                 result.size = parms.data.data_len;
@@ -462,7 +547,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
         {
             std::lock_guard<std::mutex> guard(linksLock);
             auto link = links.find(parms.lid);
-            if (link == links.end())
+            if (link == links.end() || link->second.connectionId != connectionId)
                 return simple(errorInvalidLink);
             link->second.partial.clear();
         }
@@ -502,7 +587,10 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
             return Outcome::Reply;
         }
         std::lock_guard<std::mutex> guard(linksLock);
-        const bool erased = links.erase(lid) > 0;
+        auto link = links.find(lid);
+        const bool erased = link != links.end() && link->second.connectionId == connectionId;
+        if (erased)
+            links.erase(link);
         Device_Error result{erased ? errorNone : errorInvalidLink};
         reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result);
         return Outcome::Reply;

@@ -18,7 +18,7 @@ namespace RpcWire {
 struct Call;
 }
 
-// A VXI-11 instrument server for one SimModule at one IPv4 address: the core channel, the
+// A VXI-11 instrument server for one SimModule at one IPv4 or IPv6 address: the core channel, the
 // abort channel and a portmapper on port 111 (TCP and UDP: version 2 GETPORT, versions 3 and 4
 // GETADDR), so that any VXI-11 client finds and talks to it as to a LAN instrument. Every
 // connection has its own thread, so a slow or faulty link never holds up the others.
@@ -28,8 +28,8 @@ public:
     explicit Vxi11Server(SimModule &module);
     ~Vxi11Server();
 
-    // address: a loopback address such as 127.0.0.2, or 0.0.0.0 to serve every interface
-    // (and answer portmapper broadcasts). corePort 0 picks a free port.
+    // address: a loopback address such as 127.0.0.2 or ::1, or 0.0.0.0 to serve every IPv4
+    // interface (and answer portmapper broadcasts). corePort 0 picks a free port.
     bool start(const QString &address, QString *error = nullptr, unsigned short corePort = 0);
     void stop();
     // Closes every open connection (the instrument went away); listening goes on.
@@ -39,7 +39,7 @@ public:
 
     // Answers a UDP portmapper call that reached this instrument some other way (a broadcast
     // heard by BroadcastPortmapper): from the instrument's own address and port 111.
-    void answerMapperDatagram(const QByteArray &request, const sockaddr_in &from);
+    void answerMapperDatagram(const QByteArray &request, const sockaddr *from, socklen_t fromLength);
 
     unsigned short corePort() const { return corePortNumber; }
     unsigned short abortPort() const { return abortPortNumber; }
@@ -60,6 +60,7 @@ private:
     };
 
     void listenLoop();
+    void startConnection(int fd);
     void serveConnection(Connection *connection);
     void serveDatagram();
     void reapConnections(bool all);

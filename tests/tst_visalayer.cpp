@@ -12,11 +12,14 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtConcurrent>
 #include <QtTest>
 
 #include <clocale>
+#include <limits>
 #include <cstring>
+#include <unistd.h>
 
 class TestVisaLayer : public QObject
 {
@@ -38,6 +41,8 @@ private slots:
         QVERIFY(module);
         lan.addScripted(QStringLiteral("127.0.0.3"), nullptr, "Korvalis,RVKA5630,0043,1.3");
         lan.publish({QStringLiteral("127.0.0.9")});
+        // Not published: the resource search above lists the IPv4 bench only.
+        QVERIFY(lan.addScripted(QStringLiteral("::1"), nullptr, "Korvalis,RVKA5630,0061,1.3"));
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
     }
 
@@ -143,6 +148,159 @@ private slots:
         else
             QCOMPARE(viPrintf(vi, "MEMREAD? 0x%08X,0x%08X\n", 0x080A1000u, 0x1000u), VI_SUCCESS);
         QCOMPARE(module->transcript().messages().value(0), expected);
+    }
+
+    void formattedWriteBufferEndsMessagesAtFormatLineFeeds()
+    {
+        // A line feed that comes from an argument ends nothing: both commands reach the
+        // module as one message, as they would under a vendor VISA.
+        QCOMPARE(viPrintf(vi, "%s", "*RST\n"), VI_SUCCESS);
+        QCOMPARE(module->transcript().messages(), QVector<QByteArray>{});
+        QCOMPARE(viPrintf(vi, "OUTP 1\n"), VI_SUCCESS);
+        QCOMPARE(module->transcript().messages(), QVector<QByteArray>{"*RST\nOUTP 1\n"});
+
+        // Each line feed of a format ends a message; what follows the last one waits.
+        module->transcript().clear();
+        QCOMPARE(viPrintf(vi, "VOLT %d\nCURR %d\n*IDN", 5, 1), VI_SUCCESS);
+        QCOMPARE(module->transcript().messages(),
+                 (QVector<QByteArray>{"VOLT 5\n", "CURR 1\n"}));
+        // viQueryf sends what waits together with its own write format, with END.
+        char reply[256] = {};
+        QCOMPARE(viQueryf(vi, "?", "%255t", reply), VI_SUCCESS);
+        QCOMPARE(module->transcript().messages().value(2), QByteArray("*IDN?"));
+        QCOMPARE(QByteArray(reply), QByteArray("Korvalis,RVKA5630,0042,1.3\n"));
+
+        // viFlush sends with END; viClear discards; VI_FLUSH_ON_ACCESS sends every call.
+        module->transcript().clear();
+        QCOMPARE(viPrintf(vi, "*CLS"), VI_SUCCESS);
+        QCOMPARE(viFlush(vi, VI_WRITE_BUF), VI_SUCCESS);
+        QCOMPARE(viPrintf(vi, "*RST"), VI_SUCCESS);
+        QCOMPARE(viClear(vi), VI_SUCCESS);
+        QCOMPARE(viSetAttribute(vi, VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS), VI_SUCCESS);
+        QCOMPARE(viPrintf(vi, "%s", "OUTP 0"), VI_SUCCESS);
+        QCOMPARE(module->transcript().messages(), (QVector<QByteArray>{"*CLS", "OUTP 0"}));
+    }
+
+    void scannedIntegersMustFit_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qlonglong>("value");
+        const int ok = VI_SUCCESS, bad = VI_ERROR_INV_FMT, nsup = VI_ERROR_NSUP_FMT;
+        QTest::newRow("int max") << QByteArray("%d") << QByteArray("2147483647") << ok << 2147483647LL;
+        QTest::newRow("2^32+1") << QByteArray("%d") << QByteArray("4294967297") << bad << 0LL;
+        QTest::newRow("below int min") << QByteArray("%d") << QByteArray("-2147483649") << bad << 0LL;
+        QTest::newRow("short 70000") << QByteArray("%hd") << QByteArray("70000") << bad << 0LL;
+        QTest::newRow("short min") << QByteArray("%hd") << QByteArray("-32768") << ok << -32768LL;
+        QTest::newRow("int64 min") << QByteArray("%lld") << QByteArray("-9223372036854775808")
+                                   << ok << std::numeric_limits<qlonglong>::min();
+        QTest::newRow("over 64 bits") << QByteArray("%lld") << QByteArray("99999999999999999999")
+                                      << bad << 0LL;
+        QTest::newRow("unsigned -1") << QByteArray("%u") << QByteArray("-1") << bad << 0LL;
+        QTest::newRow("hex pattern") << QByteArray("%x") << QByteArray("ffffffff") << ok << -1LL;
+        QTest::newRow("%i hex") << QByteArray("%i") << QByteArray("0x1F") << ok << 31LL;
+        QTest::newRow("%hhd") << QByteArray("%hhd") << QByteArray("1") << nsup << 0LL;
+        QTest::newRow("%zd") << QByteArray("%zd") << QByteArray("1") << nsup << 0LL;
+        QTest::newRow("%ld then %n") << QByteArray("%ld%n") << QByteArray("1") << nsup << 0LL;
+    }
+    void scannedIntegersMustFit()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, status);
+        QFETCH(qlonglong, value);
+        model->setReply("NUM?", reply + '\n');
+        const qint64 canary = 0x5a5a5a5a5a5a5a5aLL;
+        qint64 slot = canary;
+        QCOMPARE(viQueryf(vi, "NUM?\n", format.constData(), &slot), ViStatus(status));
+        if (status == VI_ERROR_NSUP_FMT)
+            QCOMPARE(module->transcript().messages(), QVector<QByteArray>{});
+        if (status != VI_SUCCESS) {
+            QCOMPARE(slot, canary);
+            return;
+        }
+        qint16 narrow = 0;
+        qint32 wide = 0;
+        std::memcpy(&narrow, &slot, sizeof narrow);
+        std::memcpy(&wide, &slot, sizeof wide);
+        const qlonglong stored = format.contains("ll") ? slot
+                                 : format.contains('h') ? qlonglong(narrow)
+                                                        : qlonglong(wide);
+        QCOMPARE(stored, value);
+    }
+
+    void scanSetsTakeRanges_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("range") << QByteArray("%31[a-z]") << QByteArray("abc123") << QByteArray("abc");
+        QTest::newRow("two ranges") << QByteArray("%31[0-9A-F]") << QByteArray("12AFg") << QByteArray("12AF");
+        QTest::newRow("negated") << QByteArray("%31[^,]") << QByteArray("1.5,2") << QByteArray("1.5");
+        QTest::newRow("bracket first") << QByteArray("%31[]a]") << QByteArray("]a]b") << QByteArray("]a]");
+        QTest::newRow("dash last") << QByteArray("%31[a-]") << QByteArray("a-b") << QByteArray("a-");
+    }
+    void scanSetsTakeRanges()
+    {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, expected);
+        model->setReply("SET?", reply + '\n');
+        char text[32] = {};
+        QCOMPARE(viQueryf(vi, "SET?\n", format.constData(), text), VI_SUCCESS);
+        QCOMPARE(QByteArray(text), expected);
+    }
+
+    void unsupportedWriteFormatsSendNothing_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        for (const char *format : {"VOLT %ls\n", "CODE %hhd\n", "N %zd\n", "N %n\n",
+                                   "BLK %b\n", "P %p\n", "W %99999999d\n"})
+            QTest::newRow(format) << QByteArray(format);
+    }
+    void unsupportedWriteFormatsSendNothing()
+    {
+        QFETCH(QByteArray, format);
+        QCOMPARE(viPrintf(vi, format.constData(), "x"), ViStatus(VI_ERROR_NSUP_FMT));
+        char reply[16];
+        QCOMPARE(viQueryf(vi, format.constData(), "%15s", "x", reply),
+                 ViStatus(VI_ERROR_NSUP_FMT));
+        QCOMPARE(module->transcript().messages(), QVector<QByteArray>{});
+    }
+
+    void resourceNames_data()
+    {
+        QTest::addColumn<QByteArray>("resource");
+        QTest::newRow("unbracketed IPv6") << QByteArray("TCPIP0::fe80::1::INSTR");
+        QTest::newRow("unbracketed IPv6 with device")
+            << QByteArray("TCPIP0::fe80::1::inst0::INSTR");
+        QTest::newRow("control character in device")
+            << QByteArray("TCPIP0::127.0.0.2::inst0\n*RST::INSTR");
+        QTest::newRow("space in device") << QByteArray("TCPIP0::127.0.0.2::inst 0::INSTR");
+        QTest::newRow("IPv4 in brackets") << QByteArray("TCPIP0::[127.0.0.2]::inst0::INSTR");
+        QTest::newRow("unclosed bracket") << QByteArray("TCPIP0::[::1::inst0::INSTR");
+    }
+    void resourceNames()
+    {
+        QFETCH(QByteArray, resource);
+        ViSession session = VI_NULL;
+        QCOMPARE(viOpen(rm, resource.constData(), VI_NULL, 1000, &session),
+                 ViStatus(VI_ERROR_INV_RSRC_NAME));
+    }
+
+    void openOverIpv6()
+    {
+        ViSession session = VI_NULL;
+        QCOMPARE(viOpen(rm, "TCPIP0::[::1]::inst0::INSTR", VI_NULL, 1000, &session), VI_SUCCESS);
+        char text[VI_FIND_BUFLEN] = {};
+        QCOMPARE(viQueryf(session, "*IDN?\n", "%255s", text), VI_SUCCESS);
+        QCOMPARE(QByteArray(text), QByteArray("Korvalis,RVKA5630,0061,1.3"));
+        QCOMPARE(viGetAttribute(session, VI_ATTR_TCPIP_ADDR, text), VI_SUCCESS);
+        QCOMPARE(QByteArray(text), QByteArray("::1"));
+        QCOMPARE(viGetAttribute(session, VI_ATTR_RSRC_NAME, text), VI_SUCCESS);
+        QCOMPARE(QByteArray(text), QByteArray("TCPIP0::[::1]::inst0::INSTR"));
+        viClose(session);
     }
 
     void integerReplies()
@@ -451,6 +609,68 @@ private slots:
         QCOMPARE(viFindRsrc(rm, "tcpip?*instr", &list, &count, desc), VI_SUCCESS);
         QCOMPARE(count, ViUInt32(3));
         viClose(list);
+    }
+
+    void resourceExpressionsInLinearTime_data()
+    {
+        QTest::addColumn<QByteArray>("expression");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("count");
+        const int found = VI_SUCCESS, none = VI_ERROR_RSRC_NFOUND, invalid = VI_ERROR_INV_EXPR;
+        QTest::newRow("list range") << QByteArray("TCPIP0::127.0.0.[2-3]::inst0::INSTR") << found << 2;
+        QTest::newRow("negated list") << QByteArray("TCPIP0::127.0.0.[^2]::?*") << found << 2;
+        QTest::newRow("alternatives") << QByteArray("(GPIB|TCPIP)?*::127.0.0.9::?*") << found << 1;
+        QTest::newRow("catastrophic for backtracking")
+            << QByteArray("(?*)*(?*)*(?*)*X") << none << 0;
+        QTest::newRow("deeply nested") << QByteArray(400, '(') + "TCPIP?*" + QByteArray(400, ')')
+                                       << found << 3;
+        QTest::newRow("longest allowed") << QByteArray("TCPI") + QByteArray("?*").repeated(510)
+                                         << found << 3;
+        QTest::newRow("too long") << QByteArray("TCPIP") + QByteArray("?*").repeated(510)
+                                  << invalid << 0;
+        QTest::newRow("unclosed list") << QByteArray("TCPIP[0") << invalid << 0;
+        QTest::newRow("unbalanced group") << QByteArray("(TCPIP?*") << invalid << 0;
+    }
+    void resourceExpressionsInLinearTime()
+    {
+        QFETCH(QByteArray, expression);
+        QFETCH(int, status);
+        QFETCH(int, count);
+        ViFindList list = VI_NULL;
+        ViUInt32 matches = 0;
+        char desc[VI_FIND_BUFLEN] = {};
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(viFindRsrc(rm, expression.constData(), &list, &matches, desc), ViStatus(status));
+        QVERIFY(elapsed.elapsed() < 1000);
+        QCOMPARE(int(matches), count);
+        if (status == VI_SUCCESS)
+            viClose(list);
+    }
+
+    void configuredEntriesThatAreNotResourcesAreSkipped()
+    {
+        const QByteArray published = qgetenv("VDVISA_RESOURCES");
+        qputenv("VDVISA_RESOURCES", "TCPIP0::127.0.0.2::inst0::INSTR;" + QByteArray(50000, 'a') +
+                                        ";TCPIP0::fe80::1::INSTR;127.0.0.3");
+        QTemporaryFile log;
+        QVERIFY(log.open());
+        const int savedStderr = ::dup(2);
+        ::dup2(log.handle(), 2);
+        ViFindList list = VI_NULL;
+        ViUInt32 count = 0;
+        char desc[VI_FIND_BUFLEN] = {};
+        const ViStatus status = viFindRsrc(rm, "?*", &list, &count, desc);
+        ::dup2(savedStderr, 2);
+        ::close(savedStderr);
+        qputenv("VDVISA_RESOURCES", published);
+        QCOMPARE(status, VI_SUCCESS);
+        QCOMPARE(count, ViUInt32(2));
+        viClose(list);
+        QVERIFY(log.seek(0));
+        const QByteArray warnings = log.readAll();
+        QCOMPARE(warnings.count("configured resource skipped"), 2);
+        QVERIFY(warnings.contains("TCPIP0::fe80::1::INSTR"));
     }
 
     void findListClosedFromAnotherThread()

@@ -35,6 +35,7 @@ VDVISA_API ViStatus _VI_FUNC viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPU
 VDVISA_API ViStatus _VI_FUNC viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt,
                                      ViPUInt32 retCnt);
 VDVISA_API ViStatus _VI_FUNC viClear(ViSession vi);
+VDVISA_API ViStatus _VI_FUNC viFlush(ViSession vi, ViUInt16 mask);
 
 VDVISA_API ViStatus _VI_FUNCC viPrintf(ViSession vi, ViConstString writeFmt, ...);
 VDVISA_API ViStatus _VI_FUNC viVPrintf(ViSession vi, ViConstString writeFmt, va_list params);
@@ -51,6 +52,7 @@ VDVISA_API ViStatus _VI_FUNC viVQueryf(ViSession vi, ViConstString writeFmt,
 #define VI_ATTR_SEND_END_EN (0x3FFF0016UL)
 #define VI_ATTR_TERMCHAR (0x3FFF0018UL)
 #define VI_ATTR_TMO_VALUE (0x3FFF001AUL)
+#define VI_ATTR_WR_BUF_OPER_MODE (0x3FFF002DUL)
 #define VI_ATTR_TERMCHAR_EN (0x3FFF0038UL)
 #define VI_ATTR_INTF_TYPE (0x3FFF0171UL)
 #define VI_ATTR_INTF_NUM (0x3FFF0176UL)
@@ -105,6 +107,12 @@ VDVISA_API ViStatus _VI_FUNC viVQueryf(ViSession vi, ViConstString writeFmt,
 #define VI_NO_LOCK (0)
 #define VI_TMO_IMMEDIATE (0L)
 #define VI_TMO_INFINITE (0xFFFFFFFFUL)
+#define VI_FLUSH_ON_ACCESS (1)
+#define VI_FLUSH_WHEN_FULL (2)
+#define VI_READ_BUF (1)
+#define VI_WRITE_BUF (2)
+#define VI_READ_BUF_DISCARD (4)
+#define VI_WRITE_BUF_DISCARD (8)
 
 #ifdef __cplusplus
 }

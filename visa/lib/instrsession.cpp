@@ -1,8 +1,5 @@
 #include "instrsession.h"
 
-#include "deadline.h"
-#include "formatter.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -11,11 +8,6 @@ namespace vdvisa {
 namespace {
 // How much one device_read asks for while a response is being scanned.
 constexpr size_t responseChunk = 65536;
-// A time-out of "infinite" still ends some day.
-long long ioTimeout(ViUInt32 ms)
-{
-    return ms == VI_TMO_INFINITE ? 24LL * 3600 * 1000 : (long long)ms;
-}
 
 void copyText(void *value, const std::string &text)
 {
@@ -24,11 +16,13 @@ void copyText(void *value, const std::string &text)
 }
 } // namespace
 
+// The response message being scanned, fetched piece by piece under the deadline of the
+// operation that scans it.
 class InstrSession::ResponseSource : public MessageSource
 {
 public:
-    explicit ResponseSource(InstrSession &session)
-        : s(session), deadline(ioTimeout(session.timeoutMs))
+    ResponseSource(InstrSession &session, const Deadline &operationDeadline)
+        : s(session), deadline(operationDeadline)
     {
     }
 
@@ -45,7 +39,7 @@ public:
             fetched = true;
             std::string chunk;
             int reason = 0;
-            s.responseError = s.link.read(responseChunk, ioTimeout(s.timeoutMs), s.termCharEnabled,
+            s.responseError = s.link.read(responseChunk, deadline, s.termCharEnabled,
                                           char(s.termChar), chunk, reason);
             if (s.responseError != VI_SUCCESS)
                 return -1;
@@ -66,16 +60,22 @@ public:
 
 private:
     InstrSession &s;
-    const Deadline deadline;
+    const Deadline &deadline;
     bool fetched = false;
 };
 
 InstrSession::InstrSession(const ResourceName &resource) : name(resource) {}
 
+long long InstrSession::ioTimeout() const
+{
+    // A time-out of "infinite" still ends some day.
+    return timeoutMs == VI_TMO_INFINITE ? 24LL * 3600 * 1000 : (long long)timeoutMs;
+}
+
 ViStatus InstrSession::open(long long openTimeoutMs)
 {
     std::lock_guard<std::mutex> guard(io);
-    return link.open(name.host, name.device, openTimeoutMs);
+    return link.open(name.host, name.device, Deadline(openTimeoutMs));
 }
 
 void InstrSession::close()
@@ -111,14 +111,14 @@ ViStatus InstrSession::read(ViPBuf buffer, ViUInt32 count, ViPUInt32 returned)
     ViUInt32 total = 0;
     // A device that keeps answering with pieces that end nothing must not hold the caller
     // beyond its time-out.
-    const Deadline deadline(ioTimeout(timeoutMs));
+    const Deadline deadline(ioTimeout());
     for (bool first = true;; first = false) {
         if (!first && deadline.expired())
             return VI_ERROR_TMO;
         std::string chunk;
         int reason = 0;
-        ViStatus status = link.read(count - total, ioTimeout(timeoutMs), termCharEnabled,
-                                    char(termChar), chunk, reason);
+        ViStatus status = link.read(count - total, deadline, termCharEnabled, char(termChar),
+                                    chunk, reason);
         if (!chunk.empty()) {
             std::memcpy(buffer + total, chunk.data(), chunk.size());
             total += ViUInt32(chunk.size());
@@ -146,7 +146,7 @@ ViStatus InstrSession::write(ViConstBuf buffer, ViUInt32 count, ViPUInt32 return
     if (closed)
         return VI_ERROR_INV_OBJECT;
     size_t written = 0;
-    ViStatus status = link.write(buffer, count, sendEnd, ioTimeout(timeoutMs), written);
+    ViStatus status = link.write(buffer, count, sendEnd, Deadline(ioTimeout()), written);
     if (returned)
         *returned = ViUInt32(written);
     return status;
@@ -157,24 +157,88 @@ ViStatus InstrSession::clear()
     std::lock_guard<std::mutex> guard(io);
     if (closed)
         return VI_ERROR_INV_OBJECT;
+    // A device clear also empties both formatted I/O buffers.
     discardResponse();
-    return link.clear(ioTimeout(timeoutMs));
+    writeBuffer.clear();
+    return link.clear(Deadline(ioTimeout()));
 }
 
-ViStatus InstrSession::printLocked(const char *format, va_list *args)
+ViStatus InstrSession::flush(ViUInt16 mask)
 {
-    std::string message;
-    ViStatus status = formatMessage(format, args, message);
-    if (status != VI_SUCCESS)
-        return status;
-    // A new command makes any unread rest of an earlier response stale.
-    discardResponse();
-    size_t written = 0;
-    return link.write(reinterpret_cast<const unsigned char *>(message.data()), message.size(),
-                      sendEnd, ioTimeout(timeoutMs), written);
+    const ViUInt16 known = VI_READ_BUF | VI_WRITE_BUF | VI_READ_BUF_DISCARD | VI_WRITE_BUF_DISCARD;
+    if (mask == 0 || (mask & ~known) || ((mask & VI_WRITE_BUF) && (mask & VI_WRITE_BUF_DISCARD)) ||
+        ((mask & VI_READ_BUF) && (mask & VI_READ_BUF_DISCARD)))
+        return VI_ERROR_INV_PARAMETER;
+    std::lock_guard<std::mutex> guard(io);
+    if (closed)
+        return VI_ERROR_INV_OBJECT;
+    const Deadline deadline(ioTimeout());
+    ViStatus status = VI_SUCCESS;
+    if (mask & VI_WRITE_BUF_DISCARD)
+        writeBuffer.clear();
+    if ((mask & VI_WRITE_BUF) && !writeBuffer.empty())
+        status = sendBuffered(writeBuffer, sendEnd, deadline);
+    if (mask & VI_READ_BUF_DISCARD)
+        discardResponse();
+    if ((mask & VI_READ_BUF) && status == VI_SUCCESS) {
+        // Reads the rest of a response already begun up to its END, so that the next scan
+        // starts on a response of its own.
+        if (responsePos < response.size() || !responseComplete) {
+            ResponseSource source(*this, deadline);
+            while (source.peek() >= 0)
+                source.advance();
+            status = source.error();
+        }
+        discardResponse();
+    }
+    return status;
 }
 
-ViStatus InstrSession::scanLocked(const char *format, va_list *args)
+ViStatus InstrSession::sendBuffered(std::string &message, bool end, const Deadline &deadline)
+{
+    size_t written = 0;
+    ViStatus status = link.write(reinterpret_cast<const unsigned char *>(message.data()),
+                                 message.size(), end, deadline, written);
+    message.clear();
+    return status;
+}
+
+// The formatted write buffer follows the VISA formatted I/O rules of VPP-4.3 (The VISA
+// Library, the viPrintf/viQueryf operations and VI_ATTR_WR_BUF_OPER_MODE): the buffer is
+// sent, with END, at each "\n" of the format string itself (a line feed that comes from an
+// argument, as in viPrintf(vi, "%s", "*RST\n"), ends nothing); it is sent without END when
+// it is full; viFlush(VI_WRITE_BUF) sends it with END; viQueryf sends it with END once its
+// write format is done, before reading; with VI_FLUSH_ON_ACCESS every viPrintf ends by
+// sending it with END. viScanf and the raw viRead/viWrite leave it alone; viClear discards it.
+// lastMessage receives what is left to send with END, for a caller that sends it itself.
+ViStatus InstrSession::buffer(const FormattedText &formatted, const Deadline &deadline,
+                              std::string &lastMessage)
+{
+    size_t from = 0;
+    for (size_t end : formatted.messageEnds) {
+        writeBuffer.append(formatted.text, from, end - from);
+        from = end;
+        ViStatus status = sendBuffered(writeBuffer, sendEnd, deadline);
+        if (status != VI_SUCCESS)
+            return status;
+    }
+    writeBuffer.append(formatted.text, from, std::string::npos);
+    while (writeBuffer.size() > writeBufferSize) {
+        std::string full = writeBuffer.substr(0, writeBufferSize);
+        writeBuffer.erase(0, writeBufferSize);
+        ViStatus status = sendBuffered(full, false, deadline);
+        if (status != VI_SUCCESS) {
+            writeBuffer.clear();
+            return status;
+        }
+    }
+    lastMessage.swap(writeBuffer);
+    writeBuffer.clear();
+    return VI_SUCCESS;
+}
+
+ViStatus InstrSession::scanLocked(const char *format, ScanArguments &args,
+                                  const Deadline &deadline)
 {
     if (responsePos >= response.size() && responseComplete) {
         // The previous response is used up: this scan reads the next one.
@@ -183,7 +247,7 @@ ViStatus InstrSession::scanLocked(const char *format, va_list *args)
         responseComplete = false;
         responseError = VI_SUCCESS;
     }
-    ResponseSource source(*this);
+    ResponseSource source(*this, deadline);
     ViStatus status = scanMessage(source, format, args);
     if (status != VI_SUCCESS)
         discardResponse();
@@ -195,7 +259,22 @@ ViStatus InstrSession::print(const char *format, va_list *args)
     std::lock_guard<std::mutex> guard(io);
     if (closed)
         return VI_ERROR_INV_OBJECT;
-    return printLocked(format, args);
+    VaListArguments arguments(args);
+    FormattedText formatted;
+    ViStatus status = formatMessage(format, arguments, formatted);
+    if (status != VI_SUCCESS)
+        return status;
+    // A new command makes any unread rest of an earlier response stale.
+    discardResponse();
+    const Deadline deadline(ioTimeout());
+    std::string rest;
+    status = buffer(formatted, deadline, rest);
+    if (status != VI_SUCCESS)
+        return status;
+    if (flushOnAccess && !rest.empty())
+        return sendBuffered(rest, sendEnd, deadline);
+    writeBuffer.swap(rest);
+    return VI_SUCCESS;
 }
 
 ViStatus InstrSession::scan(const char *format, va_list *args)
@@ -203,7 +282,8 @@ ViStatus InstrSession::scan(const char *format, va_list *args)
     std::lock_guard<std::mutex> guard(io);
     if (closed)
         return VI_ERROR_INV_OBJECT;
-    return scanLocked(format, args);
+    VaListArguments arguments(args);
+    return scanLocked(format, arguments, Deadline(ioTimeout()));
 }
 
 ViStatus InstrSession::query(const char *writeFormat, const char *readFormat, va_list *args)
@@ -211,16 +291,43 @@ ViStatus InstrSession::query(const char *writeFormat, const char *readFormat, va
     std::lock_guard<std::mutex> guard(io);
     if (closed)
         return VI_ERROR_INV_OBJECT;
-    std::string message;
-    ViStatus status = formatMessage(writeFormat, args, message);
+    // Both formats are checked before anything is sent or any argument taken.
+    ViStatus status = checkScanFormat(readFormat);
+    if (status != VI_SUCCESS)
+        return status;
+    VaListArguments arguments(args);
+    FormattedText formatted;
+    status = formatMessage(writeFormat, arguments, formatted);
     if (status != VI_SUCCESS)
         return status;
     discardResponse();
+    const Deadline deadline(ioTimeout());
+    // What the buffer held and the write format produced, cut at the format's line feeds;
+    // the last message goes with END together with the first read of the response.
+    std::string stream = writeBuffer + formatted.text;
+    std::vector<size_t> ends;
+    for (size_t end : formatted.messageEnds)
+        ends.push_back(writeBuffer.size() + end);
+    writeBuffer.clear();
+    if (!stream.empty() && (ends.empty() || ends.back() != stream.size()))
+        ends.push_back(stream.size());
+    size_t from = 0;
+    for (size_t i = 0; i + 1 < ends.size(); ++i) {
+        std::string message = stream.substr(from, ends[i] - from);
+        from = ends[i];
+        status = sendBuffered(message, sendEnd, deadline);
+        if (status != VI_SUCCESS)
+            return status;
+    }
+    const std::string last = stream.substr(from);
     std::string first;
     int reason = 0;
-    status = link.writeThenRead(reinterpret_cast<const unsigned char *>(message.data()),
-                                message.size(), sendEnd, responseChunk, ioTimeout(timeoutMs),
-                                termCharEnabled, char(termChar), first, reason);
+    status = last.empty()
+                 ? link.read(responseChunk, deadline, termCharEnabled, char(termChar), first,
+                             reason)
+                 : link.writeThenRead(reinterpret_cast<const unsigned char *>(last.data()),
+                                      last.size(), sendEnd, responseChunk, deadline,
+                                      termCharEnabled, char(termChar), first, reason);
     if (status != VI_SUCCESS)
         return status;
     // The scan starts on the response that came with the query.
@@ -228,8 +335,8 @@ ViStatus InstrSession::query(const char *writeFormat, const char *readFormat, va
     responsePos = 0;
     responseComplete = (reason & (Vxi11Link::End | Vxi11Link::TermChar)) != 0;
     responseError = VI_SUCCESS;
-    ResponseSource source(*this);
-    status = scanMessage(source, readFormat, args);
+    ResponseSource source(*this, deadline);
+    status = scanMessage(source, readFormat, arguments);
     if (status != VI_SUCCESS)
         discardResponse();
     return status;
@@ -252,6 +359,11 @@ ViStatus InstrSession::setAttribute(ViAttr attribute, ViAttrState value)
         return VI_SUCCESS;
     case VI_ATTR_SEND_END_EN:
         sendEnd = value != VI_FALSE;
+        return VI_SUCCESS;
+    case VI_ATTR_WR_BUF_OPER_MODE:
+        if (value != VI_FLUSH_ON_ACCESS && value != VI_FLUSH_WHEN_FULL)
+            return VI_ERROR_NSUP_ATTR_STATE;
+        flushOnAccess = value == VI_FLUSH_ON_ACCESS;
         return VI_SUCCESS;
     case VI_ATTR_TCPIP_NODELAY:
         noDelay = value != VI_FALSE;
@@ -289,6 +401,9 @@ ViStatus InstrSession::getAttribute(ViAttr attribute, void *value)
         return VI_SUCCESS;
     case VI_ATTR_SEND_END_EN:
         *static_cast<ViBoolean *>(value) = sendEnd ? VI_TRUE : VI_FALSE;
+        return VI_SUCCESS;
+    case VI_ATTR_WR_BUF_OPER_MODE:
+        *static_cast<ViUInt16 *>(value) = flushOnAccess ? VI_FLUSH_ON_ACCESS : VI_FLUSH_WHEN_FULL;
         return VI_SUCCESS;
     case VI_ATTR_TCPIP_NODELAY:
         *static_cast<ViBoolean *>(value) = noDelay ? VI_TRUE : VI_FALSE;

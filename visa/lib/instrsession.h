@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deadline.h"
+#include "formatter.h"
 #include "resourcename.h"
 #include "scanner.h"
 #include "visaobject.h"
@@ -12,9 +14,10 @@
 
 namespace vdvisa {
 
-// A session to one TCPIP INSTR resource: its VXI-11 link, its attributes and the buffer of
-// the response message being scanned. One operation runs at a time; closing from another
-// thread interrupts a call in progress instead of waiting for its time-out.
+// A session to one TCPIP INSTR resource: its VXI-11 link, its attributes, the formatted write
+// buffer and the buffer of the response message being scanned. One operation runs at a time,
+// under one deadline (VI_ATTR_TMO_VALUE from its start) however many calls it takes; closing
+// from another thread interrupts a call in progress instead of waiting for its time-out.
 class InstrSession : public VisaObject
 {
 public:
@@ -26,18 +29,26 @@ public:
     ViStatus read(ViPBuf buffer, ViUInt32 count, ViPUInt32 returned);
     ViStatus write(ViConstBuf buffer, ViUInt32 count, ViPUInt32 returned);
     ViStatus clear();
+    ViStatus flush(ViUInt16 mask);
     ViStatus print(const char *format, va_list *args);
     ViStatus scan(const char *format, va_list *args);
     ViStatus query(const char *writeFormat, const char *readFormat, va_list *args);
+
+    // The size of the formatted write buffer (what viPrintf produced and has not sent yet):
+    // when it fills, its contents go out without END.
+    static constexpr size_t writeBufferSize = 4096;
 
     ViStatus setAttribute(ViAttr attribute, ViAttrState value) override;
     ViStatus getAttribute(ViAttr attribute, void *value) override;
 
 private:
     class ResponseSource;
-    ViStatus printLocked(const char *format, va_list *args);
-    ViStatus scanLocked(const char *format, va_list *args);
+    ViStatus buffer(const FormattedText &formatted, const Deadline &deadline,
+                    std::string &lastMessage);
+    ViStatus sendBuffered(std::string &message, bool end, const Deadline &deadline);
+    ViStatus scanLocked(const char *format, ScanArguments &args, const Deadline &deadline);
     void discardResponse();
+    long long ioTimeout() const;
 
     std::mutex io;
     std::atomic<bool> closed{false};
@@ -50,6 +61,9 @@ private:
     bool sendEnd = true;
     bool noDelay = true;
     bool keepAlive = false;
+    bool flushOnAccess = false;
+
+    std::string writeBuffer;
 
     // The response message being scanned and whether its end has been received.
     std::string response;

@@ -1,5 +1,6 @@
 #include "resourcefinder.h"
 
+#include "debuglog.h"
 #include "resourcename.h"
 #include "vxi11.h"
 
@@ -12,13 +13,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <re2/re2.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -32,13 +34,21 @@ std::string lower(std::string text)
     return text;
 }
 
+// A configured entry that is neither a resource string nor a host name is skipped, and said so.
 void addEntries(const std::string &text, std::vector<std::string> &out)
 {
     std::string token;
     auto flush = [&]() {
         ResourceName name;
-        if (!token.empty() && ResourceName::parseLenient(token, name))
-            out.push_back(ResourceName::parse(token, name) ? token : name.canonical());
+        if (token.empty()) {
+        } else if (ResourceName::parse(token, name)) {
+            out.push_back(token);
+        } else if (ResourceName::parseLenient(token, name)) {
+            out.push_back(name.canonical());
+        } else {
+            debugWarning("configured resource skipped, not a resource string: \"%.64s%s\"",
+                         token.c_str(), token.size() > 64 ? "..." : "");
+        }
         token.clear();
     };
     for (char c : text) {
@@ -48,6 +58,15 @@ void addEntries(const std::string &text, std::vector<std::string> &out)
             token.push_back(c);
     }
     flush();
+}
+
+RE2::Options matcherOptions()
+{
+    RE2::Options options;
+    options.set_case_sensitive(false);
+    options.set_log_errors(false);
+    options.set_encoding(RE2::Options::EncodingLatin1);
+    return options;
 }
 
 std::string configFile()
@@ -63,11 +82,13 @@ std::string configFile()
 bool ResourceFinder::compile(const std::string &expression, std::string &regex)
 {
     regex.clear();
+    if (expression.size() > maxExpressionLength)
+        return false;
     for (size_t i = 0; i < expression.size(); ++i) {
         const char c = expression[i];
         switch (c) {
         case '?':
-            regex += '.';
+            regex += "(?s:.)";
             break;
         case '*':
         case '+':
@@ -77,13 +98,22 @@ bool ResourceFinder::compile(const std::string &expression, std::string &regex)
             regex += c;
             break;
         case '[': {
-            size_t close = expression.find(']', i + 2);
-            if (close == std::string::npos)
+            // [list], [^list]; a "]" right after "[" or "[^" belongs to the list.
+            size_t start = i + 1;
+            if (start < expression.size() && expression[start] == '^')
+                ++start;
+            const size_t close = expression.find(']', start + 1);
+            if (close == std::string::npos || start >= expression.size())
                 return false;
-            std::string set = expression.substr(i + 1, close - i - 1);
             regex += '[';
-            for (char s : set)
-                regex += (s == '\\' || s == '[') ? std::string("\\") + s : std::string(1, s);
+            if (expression[i + 1] == '^')
+                regex += '^';
+            for (size_t k = start; k < close; ++k) {
+                const char s = expression[k];
+                if (s == '\\' || s == '[' || s == ']' || (s == '^' && k == start))
+                    regex += '\\';
+                regex += s;
+            }
             regex += ']';
             i = close;
             break;
@@ -92,21 +122,22 @@ bool ResourceFinder::compile(const std::string &expression, std::string &regex)
             if (i + 1 >= expression.size())
                 return false;
             ++i;
-            regex += '\\';
-            regex += expression[i];
+            regex += RE2::QuoteMeta(std::string(1, expression[i]));
             break;
         default:
-            if (std::strchr(".^$]{}", c))
-                regex += '\\';
-            regex += c;
+            regex += RE2::QuoteMeta(std::string(1, c));
         }
     }
-    try {
-        std::regex check(regex);
-    } catch (const std::regex_error &) {
+    return RE2(regex, matcherOptions()).ok();
+}
+
+bool ResourceFinder::matcher(const std::string &expression, std::unique_ptr<RE2> &out)
+{
+    std::string pattern;
+    if (!compile(expression, pattern))
         return false;
-    }
-    return true;
+    out = std::make_unique<RE2>(pattern, matcherOptions());
+    return out->ok();
 }
 
 std::vector<std::string> ResourceFinder::configured()
@@ -223,10 +254,9 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
 
 bool ResourceFinder::find(const std::string &expression, std::vector<std::string> &matches)
 {
-    std::string pattern;
-    if (!compile(expression, pattern))
+    std::unique_ptr<RE2> pattern;
+    if (!matcher(expression, pattern))
         return false;
-    const std::regex matcher(pattern, std::regex::icase | std::regex::ECMAScript);
 
     std::vector<std::string> candidates = configured();
     const char *enabled = std::getenv("VDVISA_BROADCAST");
@@ -245,7 +275,7 @@ bool ResourceFinder::find(const std::string &expression, std::vector<std::string
             ResourceName::parse(candidate, name) ? lower(name.canonical()) : lower(candidate);
         if (!seen.insert(key).second)
             continue;
-        if (std::regex_match(candidate, matcher))
+        if (RE2::FullMatch(candidate, *pattern))
             matches.push_back(candidate);
     }
     return true;

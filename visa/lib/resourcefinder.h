@@ -1,7 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace re2 {
+class RE2;
+}
 
 namespace vdvisa {
 
@@ -25,7 +30,12 @@ public:
 
     // VISA expression matching (case-insensitive): ? one character, * and + repeat the
     // preceding item, [list] and [^list], (...) grouping and | alternatives, \ escapes.
+    // The expression is translated for RE2, whose automaton matches in time linear in the
+    // text and never recurses, whatever the expression; expressions longer than
+    // maxExpressionLength are refused (VI_ERROR_INV_EXPR).
     static bool compile(const std::string &expression, std::string &regex);
+    static bool matcher(const std::string &expression, std::unique_ptr<re2::RE2> &out);
+    static constexpr size_t maxExpressionLength = 1024;
 
     static std::vector<std::string> configured();
     static std::vector<std::string> broadcast(int waitMs);

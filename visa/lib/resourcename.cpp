@@ -1,5 +1,7 @@
 #include "resourcename.h"
 
+#include "rpcsocket.h"
+
 #include <algorithm>
 #include <cctype>
 #include <vector>
@@ -14,48 +16,84 @@ std::string upper(std::string text)
     return text;
 }
 
-std::vector<std::string> splitColons(const std::string &text)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t at = text.find("::", start);
-        parts.push_back(
-            text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos)
-            return parts;
-        start = at + 2;
-    }
-}
+// Host names are at most 255 characters (RFC 1035); nothing longer is an instrument's.
+constexpr size_t maxHostLength = 255;
 
 bool validHost(const std::string &host)
 {
-    return !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '.' || c == '-' || c == '_';
-    });
+    return !host.empty() && host.size() <= maxHostLength &&
+           std::all_of(host.begin(), host.end(), [](unsigned char c) {
+               return std::isalnum(c) || c == '.' || c == '-' || c == '_';
+           });
+}
+
+// A VXI-11 device name ("inst0", "gpib0,5"): printable, no white space or control characters
+// that would reach the device's parser or a log line.
+bool validDevice(const std::string &device)
+{
+    return !device.empty() && device.size() <= maxHostLength &&
+           std::all_of(device.begin(), device.end(),
+                       [](unsigned char c) { return c > 0x20 && c < 0x7f; });
+}
+
+// "[literal]" at the start of text: an IPv6 address that the "::" separators cannot cut.
+bool takeBracketed(std::string &text, std::string &host)
+{
+    const size_t close = text.find(']');
+    if (text.empty() || text[0] != '[' || close == std::string::npos)
+        return false;
+    host = text.substr(1, close - 1);
+    text.erase(0, close + 1);
+    PeerAddress address;
+    return host.find(':') != std::string::npos && PeerAddress::fromLiteral(host, address) &&
+           address.family() == AF_INET6;
 }
 } // namespace
 
 bool ResourceName::parse(const std::string &text, ResourceName &out)
 {
-    std::vector<std::string> parts = splitColons(text);
-    if (parts.size() < 3 || parts.size() > 4 || upper(parts.back()) != "INSTR")
+    const size_t first = text.find("::");
+    if (first == std::string::npos)
         return false;
-    std::string interface = upper(parts.front());
+    const std::string interface = upper(text.substr(0, first));
     if (interface.compare(0, 5, "TCPIP") != 0)
         return false;
-    std::string boardText = interface.substr(5);
+    const std::string boardText = interface.substr(5);
     if (!std::all_of(boardText.begin(), boardText.end(), ::isdigit) || boardText.size() > 4)
         return false;
     ResourceName name;
     name.board = boardText.empty() ? 0 : std::stoi(boardText);
-    name.host = parts[1];
-    if (parts.size() == 4) {
-        name.device = parts[2];
-        if (name.device.empty())
+
+    std::string rest = text.substr(first + 2);
+    if (!rest.empty() && rest[0] == '[') {
+        if (!takeBracketed(rest, name.host))
+            return false;
+        name.ipv6 = true;
+        if (rest.compare(0, 2, "::") != 0)
+            return false;
+        rest.erase(0, 2);
+    } else {
+        const size_t at = rest.find("::");
+        if (at == std::string::npos)
+            return false;
+        name.host = rest.substr(0, at);
+        rest.erase(0, at + 2);
+        if (!validHost(name.host))
             return false;
     }
-    if (!validHost(name.host))
+    // rest: "INSTR" or "device::INSTR".
+    const size_t at = rest.find("::");
+    if (at != std::string::npos) {
+        name.device = rest.substr(0, at);
+        rest.erase(0, at + 2);
+        if (!validDevice(name.device))
+            return false;
+        // An IPv6 address written without brackets ("fe80::1") reads as host and device.
+        PeerAddress literal;
+        if (!name.ipv6 && PeerAddress::fromLiteral(name.host + "::" + name.device, literal))
+            return false;
+    }
+    if (upper(rest) != "INSTR")
         return false;
     out = name;
     return true;
@@ -74,7 +112,8 @@ bool ResourceName::parseLenient(const std::string &text, ResourceName &out)
 
 std::string ResourceName::canonical() const
 {
-    return "TCPIP" + std::to_string(board) + "::" + host + "::" + device + "::INSTR";
+    const std::string shownHost = ipv6 ? "[" + host + "]" : host;
+    return "TCPIP" + std::to_string(board) + "::" + shownHost + "::" + device + "::INSTR";
 }
 
 } // namespace vdvisa

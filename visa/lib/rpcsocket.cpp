@@ -1,34 +1,74 @@
 #include "rpcsocket.h"
 
-#include "deadline.h"
+#include "rpcreply.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 
 namespace vdvisa {
 
 namespace {
-// Replies larger than this are not VXI-11 replies we asked for.
-constexpr u_int32_t maxRecordSize = 64u << 20;
+// poll() takes an int; a very long deadline is waited out in slices.
+int pollMs(const Deadline &deadline)
+{
+    return int(std::min<long long>(deadline.remainingMs() + 1, INT_MAX));
+}
 } // namespace
 
-timeval toTimeval(long long ms)
+void PeerAddress::setPort(unsigned short port)
 {
-    if (ms < 0)
-        ms = 0;
-    timeval tv;
-    tv.tv_sec = time_t(ms / 1000);
-    tv.tv_usec = suseconds_t((ms % 1000) * 1000);
-    return tv;
+    if (family() == AF_INET6)
+        reinterpret_cast<sockaddr_in6 *>(&storage)->sin6_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in *>(&storage)->sin_port = htons(port);
+}
+
+std::string PeerAddress::text() const
+{
+    char buffer[INET6_ADDRSTRLEN] = {};
+    if (family() == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(&storage)->sin6_addr, buffer,
+                  sizeof buffer);
+    else if (family() == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(&storage)->sin_addr, buffer,
+                  sizeof buffer);
+    return buffer;
+}
+
+bool PeerAddress::fromLiteral(const std::string &host, PeerAddress &out)
+{
+    out = PeerAddress();
+    if (host.find(':') == std::string::npos) {
+        auto *v4 = reinterpret_cast<sockaddr_in *>(&out.storage);
+        if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) != 1)
+            return false;
+        v4->sin_family = AF_INET;
+        out.length = sizeof *v4;
+        return true;
+    }
+    // IPv6, possibly with a zone ("fe80::1%eth0"); numeric only, the name service is never asked.
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
+        return false;
+    std::memcpy(&out.storage, found->ai_addr, found->ai_addrlen);
+    out.length = found->ai_addrlen;
+    freeaddrinfo(found);
+    return true;
 }
 
 RpcSocket::~RpcSocket()
@@ -36,35 +76,19 @@ RpcSocket::~RpcSocket()
     close();
 }
 
-bool RpcSocket::resolve(const std::string &host, unsigned short port, sockaddr_in &out)
-{
-    std::memset(&out, 0, sizeof out);
-    out.sin_family = AF_INET;
-    out.sin_port = htons(port);
-    if (inet_pton(AF_INET, host.c_str(), &out.sin_addr) == 1)
-        return true;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return false;
-    out.sin_addr = reinterpret_cast<sockaddr_in *>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
-}
-
-bool RpcSocket::connect(const sockaddr_in &address, unsigned long rpcProgram,
-                        unsigned long rpcVersion, long long timeoutMs, bool noDelay)
+bool RpcSocket::connect(const PeerAddress &address, unsigned long rpcProgram,
+                        unsigned long rpcVersion, const Deadline &deadline, bool noDelay)
 {
     close();
-    int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int s = ::socket(address.family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (s < 0)
         return false;
-    int rc = ::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    int rc = ::connect(s, reinterpret_cast<const sockaddr *>(&address.storage), address.length);
     if (rc != 0 && errno == EINPROGRESS) {
         pollfd p{s, POLLOUT, 0};
-        rc = ::poll(&p, 1, int(timeoutMs));
+        do
+            rc = ::poll(&p, 1, pollMs(deadline));
+        while (rc < 0 && errno == EINTR && !deadline.expired());
         int error = 0;
         socklen_t length = sizeof error;
         rc = (rc == 1 && getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
@@ -81,18 +105,17 @@ bool RpcSocket::connect(const sockaddr_in &address, unsigned long rpcProgram,
     version = rpcVersion;
     nextXid = u_int32_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
               u_int32_t(::getpid() << 16);
-    received.clear();
+    assembler.reset();
     fd = s;
     return true;
 }
 
-bool RpcSocket::sendRecord(const std::string &body, long long timeoutMs)
+bool RpcSocket::sendRecord(const std::string &body, const Deadline &deadline)
 {
     std::string wire(4, '\0');
     const u_int32_t mark = htonl(0x80000000u | u_int32_t(body.size()));
     std::memcpy(&wire[0], &mark, 4);
     wire += body;
-    Deadline deadline(timeoutMs);
     size_t sent = 0;
     while (sent < wire.size()) {
         ssize_t n = ::send(fd, wire.data() + sent, wire.size() - sent, MSG_NOSIGNAL);
@@ -102,9 +125,9 @@ bool RpcSocket::sendRecord(const std::string &body, long long timeoutMs)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !deadline.expired()) {
             pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, int(deadline.remainingMs())) > 0)
+            if (::poll(&p, 1, pollMs(deadline)) >= 0)
                 continue;
         }
         return false;
@@ -112,44 +135,21 @@ bool RpcSocket::sendRecord(const std::string &body, long long timeoutMs)
     return true;
 }
 
-bool RpcSocket::receiveRecord(std::string &record, long long timeoutMs, clnt_stat &failure)
+bool RpcSocket::receiveRecord(std::string &record, const Deadline &deadline, clnt_stat &failure)
 {
-    Deadline deadline(timeoutMs);
     for (;;) {
-        // Whole record in what has arrived so far?
-        size_t position = 0;
-        std::string assembled;
-        bool complete = false;
-        while (position + 4 <= received.size()) {
-            u_int32_t mark;
-            std::memcpy(&mark, received.data() + position, 4);
-            mark = ntohl(mark);
-            const u_int32_t length = mark & 0x7fffffffu;
-            if (assembled.size() + length > maxRecordSize) {
-                failure = RPC_CANTDECODERES;
-                return false;
-            }
-            if (position + 4 + length > received.size())
-                break;
-            assembled.append(received, position + 4, length);
-            position += 4 + length;
-            if (mark & 0x80000000u) {
-                complete = true;
-                break;
-            }
-        }
-        if (complete) {
-            received.erase(0, position);
-            record.swap(assembled);
+        if (assembler.next(record))
             return true;
+        if (assembler.broken()) {
+            failure = RPC_CANTDECODERES;
+            return false;
         }
-        const long long left = deadline.remainingMs();
-        if (left <= 0) {
+        if (deadline.expired()) {
             failure = RPC_TIMEDOUT;
             return false;
         }
         pollfd p{fd, POLLIN, 0};
-        int rc = ::poll(&p, 1, int(left));
+        int rc = ::poll(&p, 1, pollMs(deadline));
         if (rc < 0 && errno == EINTR)
             continue;
         if (rc < 0) {
@@ -166,15 +166,17 @@ bool RpcSocket::receiveRecord(std::string &record, long long timeoutMs, clnt_sta
             failure = RPC_CANTRECV;
             return false;
         }
-        received.append(buffer, size_t(n));
+        assembler.feed(buffer, size_t(n));
     }
 }
 
 clnt_stat RpcSocket::send(unsigned long procedure, xdrproc_t encodeArgs, void *args,
-                          long long timeoutMs, u_int32_t &xid)
+                          const Deadline &deadline, u_int32_t &xid)
 {
     if (fd.load() < 0)
         return RPC_CANTSEND;
+    if (deadline.expired())
+        return RPC_TIMEDOUT;
     xid = nextXid++;
     rpc_msg request{};
     request.rm_xid = xid;
@@ -193,16 +195,15 @@ clnt_stat RpcSocket::send(unsigned long procedure, xdrproc_t encodeArgs, void *a
     xdr_destroy(&encoder);
     if (!encoded)
         return RPC_CANTENCODEARGS;
-    if (!sendRecord(body, timeoutMs))
+    if (!sendRecord(body, deadline))
         return RPC_CANTSEND;
     outstanding.insert(xid);
     return RPC_SUCCESS;
 }
 
 clnt_stat RpcSocket::receive(u_int32_t xid, xdrproc_t decodeResult, void *result,
-                             long long timeoutMs)
+                             const Deadline &deadline)
 {
-    Deadline deadline(timeoutMs);
     std::string record;
     auto early = earlyReplies.find(xid);
     if (early != earlyReplies.end()) {
@@ -211,16 +212,13 @@ clnt_stat RpcSocket::receive(u_int32_t xid, xdrproc_t decodeResult, void *result
     } else {
         for (;;) {
             clnt_stat failure = RPC_SUCCESS;
-            if (!receiveRecord(record, deadline.remainingMs(), failure)) {
+            if (!receiveRecord(record, deadline, failure)) {
                 // Given up: a late reply to this call will be recognised and dropped.
                 outstanding.erase(xid);
                 return failure;
             }
             u_int32_t replyXid = 0;
-            XDR peek;
-            xdrmem_create(&peek, &record[0], u_int(record.size()), XDR_DECODE);
-            const bool header = xdr_u_int32_t(&peek, &replyXid);
-            xdr_destroy(&peek);
+            const bool header = vdvisa::replyXid(record, replyXid);
             if (header && replyXid == xid)
                 break;
             if (header && outstanding.count(replyXid))
@@ -228,44 +226,17 @@ clnt_stat RpcSocket::receive(u_int32_t xid, xdrproc_t decodeResult, void *result
         }
     }
     outstanding.erase(xid);
-
-    rpc_msg reply{};
-    reply.acpted_rply.ar_verf = _null_auth;
-    reply.acpted_rply.ar_results.where = reinterpret_cast<caddr_t>(result);
-    reply.acpted_rply.ar_results.proc = decodeResult;
-    XDR decoder;
-    xdrmem_create(&decoder, &record[0], u_int(record.size()), XDR_DECODE);
-    const bool decoded = xdr_replymsg(&decoder, &reply);
-    xdr_destroy(&decoder);
-    if (!decoded)
-        return RPC_CANTDECODERES;
-    if (reply.rm_reply.rp_stat != MSG_ACCEPTED)
-        return RPC_AUTHERROR;
-    switch (reply.acpted_rply.ar_stat) {
-    case SUCCESS:
-        return RPC_SUCCESS;
-    case PROG_UNAVAIL:
-        return RPC_PROGUNAVAIL;
-    case PROG_MISMATCH:
-        return RPC_PROGVERSMISMATCH;
-    case PROC_UNAVAIL:
-        return RPC_PROCUNAVAIL;
-    case GARBAGE_ARGS:
-        return RPC_CANTDECODEARGS;
-    default:
-        return RPC_SYSTEMERROR;
-    }
+    return decodeReply(record, decodeResult, result);
 }
 
 clnt_stat RpcSocket::call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
-                          xdrproc_t decodeResult, void *result, long long timeoutMs)
+                          xdrproc_t decodeResult, void *result, const Deadline &deadline)
 {
-    Deadline deadline(timeoutMs);
     u_int32_t xid = 0;
-    clnt_stat status = send(procedure, encodeArgs, args, timeoutMs, xid);
+    clnt_stat status = send(procedure, encodeArgs, args, deadline, xid);
     if (status != RPC_SUCCESS)
         return status;
-    return receive(xid, decodeResult, result, deadline.remainingMs());
+    return receive(xid, decodeResult, result, deadline);
 }
 
 void RpcSocket::interrupt()
@@ -288,7 +259,7 @@ void RpcSocket::close()
     int current = fd.exchange(-1);
     if (current >= 0)
         ::close(current);
-    received.clear();
+    assembler.reset();
     outstanding.clear();
     earlyReplies.clear();
 }

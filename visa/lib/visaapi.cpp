@@ -181,6 +181,12 @@ ViStatus _VI_FUNC viClear(ViSession vi)
                                   [](InstrSession &session) { return session.clear(); });
 }
 
+ViStatus _VI_FUNC viFlush(ViSession vi, ViUInt16 mask)
+{
+    return onObject<InstrSession>("viFlush", vi,
+                                  [&](InstrSession &session) { return session.flush(mask); });
+}
+
 ViStatus _VI_FUNC viVPrintf(ViSession vi, ViConstString writeFmt, va_list params)
 {
     return onObject<InstrSession>("viPrintf", vi, [&](InstrSession &session) {

@@ -1,6 +1,6 @@
 #include "vxi11link.h"
 
-#include "deadline.h"
+#include "hostlookup.h"
 
 #include <arpa/inet.h>
 #include <rpc/pmap_prot.h>
@@ -20,62 +20,66 @@ constexpr long errorInvalidLink = 4;
 constexpr long errorLocked = 11;
 constexpr long errorTimeout = 15;
 
+// A device that gives up at the deadline needs a moment for its answer to travel back.
+constexpr long long replyGraceMs = 100;
+
 // A client id that identifies this process's links on the device.
 long clientId()
 {
     return long(::getpid() & 0x7fffffff);
 }
 
-// The device may hold a call for its own io_timeout; give the answer a moment to travel.
-long long rpcTimeout(long long ioTimeoutMs)
+Deadline replyDeadline(const Deadline &deadline)
 {
-    return ioTimeoutMs + 250;
+    return deadline.extendedBy(replyGraceMs);
 }
 
-// VXI-11 time-outs are unsigned 32-bit milliseconds.
-unsigned long deviceTimeout(long long ms)
+// VXI-11 time-outs are unsigned 32-bit milliseconds: what is left of the operation.
+unsigned long deviceTimeout(const Deadline &deadline)
 {
-    return (unsigned long)std::clamp(ms, 0LL, 0xffffffffLL);
+    return (unsigned long)std::clamp(deadline.remainingMs(), 0LL, 0xffffffffLL);
 }
 } // namespace
 
-bool Vxi11Link::corePort(const sockaddr_in &host, long long timeoutMs, unsigned short &port)
+bool Vxi11Link::corePort(const PeerAddress &host, const Deadline &deadline, unsigned short &port)
 {
-    sockaddr_in mapper = host;
-    mapper.sin_port = htons(PMAPPORT);
-    Deadline deadline(timeoutMs);
+    PeerAddress mapper = host;
+    mapper.setPort(PMAPPORT);
     RpcSocket socket;
-    if (!socket.connect(mapper, PMAPPROG, PMAPVERS, deadline.remainingMs()))
+    if (!socket.connect(mapper, PMAPPROG, PMAPVERS, deadline))
         return false;
     pmap query{};
     query.pm_prog = DEVICE_CORE;
     query.pm_vers = DEVICE_CORE_VERSION;
     query.pm_prot = IPPROTO_TCP;
     u_long answer = 0;
-    clnt_stat status =
-        socket.call(PMAPPROC_GETPORT, xdrproc_t(xdr_pmap), &query, xdrproc_t(xdr_u_long), &answer,
-                    std::max(1LL, deadline.remainingMs()));
+    clnt_stat status = socket.call(PMAPPROC_GETPORT, xdrproc_t(xdr_pmap), &query,
+                                   xdrproc_t(xdr_u_long), &answer, deadline);
     if (status != RPC_SUCCESS || answer == 0 || answer > 0xffff)
         return false;
     port = (unsigned short)answer;
     return true;
 }
 
-ViStatus Vxi11Link::open(const std::string &host, const std::string &device, long long timeoutMs)
+ViStatus Vxi11Link::open(const std::string &host, const std::string &device,
+                         const Deadline &deadline)
 {
-    Deadline deadline(timeoutMs);
-    sockaddr_in peer{};
-    if (!RpcSocket::resolve(host, 0, peer))
+    PeerAddress peer;
+    switch (lookUpHost(host, deadline, peer)) {
+    case LookupResult::Found:
+        break;
+    case LookupResult::NotFound:
         return VI_ERROR_RSRC_NFOUND;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-    address = text;
+    case LookupResult::TimedOut:
+        return VI_ERROR_TMO;
+    }
+    address = peer.text();
 
     unsigned short port = 0;
-    if (!corePort(peer, deadline.remainingMs(), port))
+    if (!corePort(peer, deadline, port))
         return deadline.expired() ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
-    peer.sin_port = htons(port);
-    if (!core.connect(peer, DEVICE_CORE, DEVICE_CORE_VERSION, deadline.remainingMs()))
+    peer.setPort(port);
+    if (!core.connect(peer, DEVICE_CORE, DEVICE_CORE_VERSION, deadline))
         return deadline.expired() ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
 
     Create_LinkParms parms{};
@@ -84,9 +88,8 @@ ViStatus Vxi11Link::open(const std::string &host, const std::string &device, lon
     parms.lock_timeout = 0;
     parms.device = const_cast<char *>(device.c_str());
     Create_LinkResp response{};
-    clnt_stat status =
-        core.call(create_link, xdrproc_t(xdr_Create_LinkParms), &parms,
-                  xdrproc_t(xdr_Create_LinkResp), &response, std::max(1LL, deadline.remainingMs()));
+    clnt_stat status = core.call(create_link, xdrproc_t(xdr_Create_LinkParms), &parms,
+                                 xdrproc_t(xdr_Create_LinkResp), &response, deadline);
     if (status != RPC_SUCCESS) {
         core.close();
         return status == RPC_TIMEDOUT ? VI_ERROR_TMO : VI_ERROR_RSRC_NFOUND;
@@ -137,60 +140,63 @@ ViStatus Vxi11Link::fromDeviceError(long error)
 }
 
 void Vxi11Link::fillWrite(Device_WriteParms &parms, const unsigned char *data, size_t size,
-                          bool last, long long ioTimeoutMs) const
+                          bool last, const Deadline &deadline) const
 {
     parms = Device_WriteParms{};
     parms.lid = linkId;
-    parms.io_timeout = deviceTimeout(ioTimeoutMs);
+    parms.io_timeout = deviceTimeout(deadline);
     parms.lock_timeout = 0;
     parms.flags = last ? flagEnd : 0;
     parms.data.data_len = u_int(size);
     parms.data.data_val = reinterpret_cast<char *>(const_cast<unsigned char *>(data));
 }
 
-void Vxi11Link::fillRead(Device_ReadParms &parms, size_t requestSize, long long ioTimeoutMs,
+void Vxi11Link::fillRead(Device_ReadParms &parms, size_t requestSize, const Deadline &deadline,
                          bool termCharEnabled, char termChar) const
 {
     parms = Device_ReadParms{};
     parms.lid = linkId;
     parms.requestSize = (unsigned long)std::min<size_t>(requestSize, 0x7fffffff);
-    parms.io_timeout = deviceTimeout(ioTimeoutMs);
+    parms.io_timeout = deviceTimeout(deadline);
     parms.lock_timeout = 0;
     parms.flags = termCharEnabled ? flagTermCharSet : 0;
     parms.termChar = termChar;
 }
 
-ViStatus Vxi11Link::takeRead(ViStatus status, Device_ReadResp &response, size_t requestSize,
+ViStatus Vxi11Link::takeRead(ViStatus status, ReadReply &response, size_t requestSize,
                              std::string &data, int &reason)
 {
     data.clear();
     reason = 0;
-    if (status == VI_SUCCESS) {
-        if (response.data.data_val && response.data.data_len > 0)
-            data.assign(response.data.data_val,
-                        std::min<size_t>(response.data.data_len, requestSize));
-        reason = int(response.reason);
-        status = fromDeviceError(response.error);
-    }
-    xdr_free(xdrproc_t(xdr_Device_ReadResp), reinterpret_cast<char *>(&response));
-    return status;
+    if (status != VI_SUCCESS)
+        return status;
+    // More than we asked for is not an answer to our read: nothing of it is passed on.
+    if (response.data.size() > std::min<size_t>(requestSize, 0x7fffffff))
+        return VI_ERROR_IO;
+    data.swap(response.data);
+    reason = int(response.reason);
+    return fromDeviceError(response.error);
 }
 
-ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end, long long ioTimeoutMs,
-                          size_t &written)
+ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end,
+                          const Deadline &deadline, size_t &written)
 {
     written = 0;
     if (!linked || broken)
         return VI_ERROR_CONN_LOST;
     do {
+        // A device that takes a few bytes per call gets no more calls than the time-out allows.
+        if (written > 0 && deadline.expired())
+            return VI_ERROR_TMO;
         size_t chunk = std::min<size_t>(size - written, maxRecvSize);
         bool last = written + chunk == size;
         Device_WriteParms parms;
-        fillWrite(parms, data + written, chunk, last && end, ioTimeoutMs);
+        fillWrite(parms, data + written, chunk, last && end, deadline);
         Device_WriteResp response{};
         ViStatus status =
             fromRpc(core.call(device_write, xdrproc_t(xdr_Device_WriteParms), &parms,
-                              xdrproc_t(xdr_Device_WriteResp), &response, rpcTimeout(ioTimeoutMs)));
+                              xdrproc_t(xdr_Device_WriteResp), &response,
+                              replyDeadline(deadline)));
         if (status != VI_SUCCESS)
             return status;
         if (response.error != 0)
@@ -202,7 +208,7 @@ ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end, long
     return VI_SUCCESS;
 }
 
-ViStatus Vxi11Link::read(size_t requestSize, long long ioTimeoutMs, bool termCharEnabled,
+ViStatus Vxi11Link::read(size_t requestSize, const Deadline &deadline, bool termCharEnabled,
                          char termChar, std::string &data, int &reason)
 {
     data.clear();
@@ -210,17 +216,18 @@ ViStatus Vxi11Link::read(size_t requestSize, long long ioTimeoutMs, bool termCha
     if (!linked || broken)
         return VI_ERROR_CONN_LOST;
     Device_ReadParms parms;
-    fillRead(parms, requestSize, ioTimeoutMs, termCharEnabled, termChar);
-    Device_ReadResp response{};
+    fillRead(parms, requestSize, deadline, termCharEnabled, termChar);
+    ReadReply response;
     ViStatus status =
         fromRpc(core.call(device_read, xdrproc_t(xdr_Device_ReadParms), &parms,
-                          xdrproc_t(xdr_Device_ReadResp), &response, rpcTimeout(ioTimeoutMs)));
+                          xdrproc_t(xdrReadReply), &response, replyDeadline(deadline)));
     return takeRead(status, response, requestSize, data, reason);
 }
 
 ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool end,
-                                  size_t requestSize, long long ioTimeoutMs, bool termCharEnabled,
-                                  char termChar, std::string &response, int &reason)
+                                  size_t requestSize, const Deadline &deadline,
+                                  bool termCharEnabled, char termChar, std::string &response,
+                                  int &reason)
 {
     response.clear();
     reason = 0;
@@ -228,35 +235,35 @@ ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool e
         return VI_ERROR_CONN_LOST;
     if (size > maxRecvSize || size == 0 || !end) {
         size_t written = 0;
-        ViStatus status = write(data, size, end, ioTimeoutMs, written);
+        ViStatus status = write(data, size, end, deadline, written);
         return status != VI_SUCCESS
                    ? status
-                   : read(requestSize, ioTimeoutMs, termCharEnabled, termChar, response, reason);
+                   : read(requestSize, deadline, termCharEnabled, termChar, response, reason);
     }
-    const long long timeout = rpcTimeout(ioTimeoutMs);
+    const Deadline replyBy = replyDeadline(deadline);
     Device_WriteParms writeParms;
-    fillWrite(writeParms, data, size, true, ioTimeoutMs);
+    fillWrite(writeParms, data, size, true, deadline);
     Device_ReadParms readParms;
-    fillRead(readParms, requestSize, ioTimeoutMs, termCharEnabled, termChar);
+    fillRead(readParms, requestSize, deadline, termCharEnabled, termChar);
     u_int32_t writeXid = 0, readXid = 0;
     ViStatus status = fromRpc(
-        core.send(device_write, xdrproc_t(xdr_Device_WriteParms), &writeParms, timeout, writeXid));
+        core.send(device_write, xdrproc_t(xdr_Device_WriteParms), &writeParms, replyBy, writeXid));
     if (status != VI_SUCCESS)
         return status;
     status = fromRpc(
-        core.send(device_read, xdrproc_t(xdr_Device_ReadParms), &readParms, timeout, readXid));
+        core.send(device_read, xdrproc_t(xdr_Device_ReadParms), &readParms, replyBy, readXid));
     if (status != VI_SUCCESS)
         return status;
     Device_WriteResp written{};
     ViStatus writeStatus =
-        fromRpc(core.receive(writeXid, xdrproc_t(xdr_Device_WriteResp), &written, timeout));
+        fromRpc(core.receive(writeXid, xdrproc_t(xdr_Device_WriteResp), &written, replyBy));
     if (writeStatus == VI_SUCCESS && written.error != 0)
         writeStatus = fromDeviceError(written.error);
     else if (writeStatus == VI_SUCCESS && written.size != size)
         writeStatus = VI_ERROR_IO;
-    Device_ReadResp read{};
+    ReadReply read;
     ViStatus readStatus =
-        fromRpc(core.receive(readXid, xdrproc_t(xdr_Device_ReadResp), &read, timeout));
+        fromRpc(core.receive(readXid, xdrproc_t(xdrReadReply), &read, replyBy));
     readStatus = takeRead(readStatus, read, requestSize, response, reason);
     if (writeStatus != VI_SUCCESS) {
         response.clear();
@@ -265,7 +272,7 @@ ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool e
     return readStatus;
 }
 
-ViStatus Vxi11Link::clear(long long ioTimeoutMs)
+ViStatus Vxi11Link::clear(const Deadline &deadline)
 {
     if (!linked || broken)
         return VI_ERROR_CONN_LOST;
@@ -273,11 +280,11 @@ ViStatus Vxi11Link::clear(long long ioTimeoutMs)
     parms.lid = linkId;
     parms.flags = 0;
     parms.lock_timeout = 0;
-    parms.io_timeout = deviceTimeout(ioTimeoutMs);
+    parms.io_timeout = deviceTimeout(deadline);
     Device_Error response{};
     ViStatus status =
         fromRpc(core.call(device_clear, xdrproc_t(xdr_Device_GenericParms), &parms,
-                          xdrproc_t(xdr_Device_Error), &response, rpcTimeout(ioTimeoutMs)));
+                          xdrproc_t(xdr_Device_Error), &response, replyDeadline(deadline)));
     return status != VI_SUCCESS ? status : fromDeviceError(response.error);
 }
 
@@ -288,7 +295,7 @@ void Vxi11Link::close()
         Device_Error response{};
         long lid = linkId;
         core.call(destroy_link, xdrproc_t(xdr_Device_Link), &lid, xdrproc_t(xdr_Device_Error),
-                  &response, 500);
+                  &response, Deadline(500));
     }
     linked = false;
     core.close();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deadline.h"
+#include "rpcreply.h"
 #include "rpcsocket.h"
 #include "visa.h"
 #include "vxi11.h"
@@ -21,19 +23,22 @@ public:
         End = 4
     };
 
-    ViStatus open(const std::string &host, const std::string &device, long long timeoutMs);
+    // Every call below ends by its operation's deadline: the device is given what is left of
+    // it as its io_timeout, and its answer a short grace to travel back.
+    ViStatus open(const std::string &host, const std::string &device, const Deadline &deadline);
     // Sends one chunked message; END goes with the last byte when end is set.
-    ViStatus write(const unsigned char *data, size_t size, bool end, long long ioTimeoutMs,
+    ViStatus write(const unsigned char *data, size_t size, bool end, const Deadline &deadline,
                    size_t &written);
-    // One device_read: up to requestSize bytes; reason tells why the device stopped.
-    ViStatus read(size_t requestSize, long long ioTimeoutMs, bool termCharEnabled, char termChar,
-                  std::string &data, int &reason);
-    ViStatus clear(long long ioTimeoutMs);
+    // One device_read: up to requestSize bytes; reason tells why the device stopped. A reply
+    // with more data than asked for is a protocol error.
+    ViStatus read(size_t requestSize, const Deadline &deadline, bool termCharEnabled,
+                  char termChar, std::string &data, int &reason);
+    ViStatus clear(const Deadline &deadline);
     // A query: the message and the first read of its response go out back to back, so a
     // query costs one network round trip instead of two. A message longer than one write
     // chunk falls back to write, then read.
     ViStatus writeThenRead(const unsigned char *data, size_t size, bool end, size_t requestSize,
-                           long long ioTimeoutMs, bool termCharEnabled, char termChar,
+                           const Deadline &deadline, bool termCharEnabled, char termChar,
                            std::string &response, int &reason);
     void interrupt() { core.interrupt(); }
     void setNoDelay(bool on) { core.setNoDelay(on); }
@@ -42,15 +47,15 @@ public:
     const std::string &peerAddress() const { return address; }
 
     // Asks the portmapper on host for the port of the VXI-11 core channel.
-    static bool corePort(const sockaddr_in &host, long long timeoutMs, unsigned short &port);
+    static bool corePort(const PeerAddress &host, const Deadline &deadline, unsigned short &port);
 
 private:
     void fillWrite(Device_WriteParms &parms, const unsigned char *data, size_t size, bool last,
-                   long long ioTimeoutMs) const;
-    void fillRead(Device_ReadParms &parms, size_t requestSize, long long ioTimeoutMs,
+                   const Deadline &deadline) const;
+    void fillRead(Device_ReadParms &parms, size_t requestSize, const Deadline &deadline,
                   bool termCharEnabled, char termChar) const;
-    ViStatus takeRead(ViStatus status, Device_ReadResp &response, size_t requestSize,
-                      std::string &data, int &reason);
+    static ViStatus takeRead(ViStatus status, ReadReply &response, size_t requestSize,
+                             std::string &data, int &reason);
     ViStatus fromRpc(clnt_stat status);
     static ViStatus fromDeviceError(long error);
 

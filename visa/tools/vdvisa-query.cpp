@@ -44,11 +44,12 @@ int main(int argc, char **argv)
     }
     int result = 0;
     for (int i = 2; i < argc && result == 0; ++i) {
-        const std::string message = std::string(argv[i]) + "\n";
+        // The line feed is the format's own, so each argument goes out as a message with END.
+        const std::string message = argv[i];
         char reply[65536] = {};
-        status = message.size() > 1 && message[message.size() - 2] == '?'
-                     ? viQueryf(vi, "%s", "%65535t", message.c_str(), reply)
-                     : viPrintf(vi, "%s", message.c_str());
+        status = !message.empty() && message.back() == '?'
+                     ? viQueryf(vi, "%s\n", "%65535t", message.c_str(), reply)
+                     : viPrintf(vi, "%s\n", message.c_str());
         if (status < VI_SUCCESS) {
             viStatusDesc(vi, status, text);
             std::fprintf(stderr, "%s: %s\n", argv[i], text);
