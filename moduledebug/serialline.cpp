@@ -1,9 +1,9 @@
 #include "serialline.h"
 
 #include "delayms.h"
+#include "eventwait.h"
 #include "timefacility.h"
 
-#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
 
@@ -36,6 +36,15 @@ SerialReading replyValue(QByteArray reply)
     return {SerialReading::Outcome::Value, value};
 }
 
+// Waits up to realMs for bytes to read, keeping the window alive meanwhile. Bytes that came
+// while an earlier wait processed events count as well: they are in the port's buffer.
+bool waitForData(QSerialPort &port, int realMs)
+{
+    EventWait arrived(realMs);
+    arrived.wakeOn(&port, &QIODevice::readyRead);
+    return arrived.until([&port] { return port.bytesAvailable() > 0; });
+}
+
 // Collects the rest of a reply whose first bytes are in reply: it is complete once a whole gap
 // passes without new bytes, and unfinished if that has not happened by the limit.
 bool collectRest(QSerialPort &port, QByteArray &reply)
@@ -47,7 +56,7 @@ bool collectRest(QSerialPort &port, QByteArray &reply)
         if (left <= 0)
             return false;
         const bool lastWait = left < replyGapMs;
-        if (!port.waitForReadyRead(time.timeout(lastWait ? int(left) : replyGapMs)))
+        if (!waitForData(port, time.timeout(lastWait ? int(left) : replyGapMs)))
             return !lastWait;
         reply += port.readAll();
     }
@@ -89,15 +98,11 @@ SerialWrite serialCommand(QSerialPort &port, const QByteArray &text)
 {
     if (port.write(text) != text.size())
         return SerialWrite::LinkBroken;
-    // A wait may write only part of the buffer; the 1000 ms cover the whole line.
-    const int limit = TimeFacility::instance().timeout(writeTimeoutMs);
-    QElapsedTimer waited;
-    waited.start();
-    while (port.bytesToWrite() > 0) {
-        const qint64 left = limit - waited.elapsed();
-        if (left <= 0 || !port.waitForBytesWritten(int(left)))
-            return SerialWrite::LinkBroken;
-    }
+    // The line may leave in several pieces; the 1000 ms cover the whole of it.
+    EventWait written(TimeFacility::instance().timeout(writeTimeoutMs));
+    written.wakeOn(&port, &QIODevice::bytesWritten);
+    if (!written.until([&port] { return port.bytesToWrite() == 0; }))
+        return SerialWrite::LinkBroken;
     return SerialWrite::Written;
 }
 
@@ -108,8 +113,7 @@ SerialReading serialQuery(QSerialPort &port, const QByteArray &text)
     port.clear(QSerialPort::Input);
     if (serialCommand(port, text) != SerialWrite::Written)
         return {SerialReading::Outcome::LinkBroken, 0.0};
-    TimeFacility &time = TimeFacility::instance();
-    if (!port.waitForReadyRead(time.timeout(firstReplyTimeoutMs)))
+    if (!waitForData(port, TimeFacility::instance().timeout(firstReplyTimeoutMs)))
         return {SerialReading::Outcome::NoReply, 0.0};
     QByteArray reply = port.readAll();
     if (!collectRest(port, reply))

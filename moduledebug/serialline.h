@@ -7,7 +7,8 @@ class QSerialPort;
 
 // The text exchange with the bench's auxiliary instruments (the multimeter and the electronic
 // load) on their serial lines: plain ASCII lines ended by "\n", 115200 baud 8N1 without flow
-// control. Every wait here is a blocking wait of the GUI thread, bounded by its time-out.
+// control. Every wait here runs on the GUI thread, bounded by its time-out, and processes
+// events while it waits, so the window stays alive through a silent meter's 10 s.
 
 // Outcome of writing one line.
 enum class SerialWrite

@@ -36,20 +36,28 @@ void TimeFacility::record(Kind kind, int ms)
 void TimeFacility::pause(int ms)
 {
     record(Kind::Pause, ms);
-    ++pauseDepth;
     const qint64 deadline = elapsedMs() + std::max(ms, 0);
+    QEventLoop loop;
     for (;;) {
         const qint64 left = deadline - elapsedMs();
         if (left <= 0)
             break;
-        const int slice =
-            std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))), maxEventSliceMs);
-        // A local event loop sleeps while idle (no busy waiting) and, unlike a bare
-        // processEvents(), never runs deletions deferred by the code that is waiting here.
-        QEventLoop loop;
-        QTimer::singleShot(std::max(slice, 1), &loop, &QEventLoop::quit);
-        loop.exec();
+        runNested(loop, std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
+                                         maxEventSliceMs));
     }
+}
+
+void TimeFacility::runNested(QEventLoop &loop, int realMs)
+{
+    // A local event loop sleeps while idle (no busy waiting) and, unlike a bare
+    // processEvents(), never runs deletions deferred by the code that is waiting here.
+    QTimer slice;
+    slice.setSingleShot(true);
+    slice.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+    ++pauseDepth;
+    slice.start(std::max(realMs, 1));
+    loop.exec();
     --pauseDepth;
 }
 

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <mutex>
 
+class QEventLoop;
+
 // The single clock behind every wait the program owns: pauses that keep the GUI alive,
 // worker sleeps and the time-outs of blocking serial waits. Production runs at speed-up 1
 // with the durations exactly as requested; tests speed the clock up and read back what was
@@ -31,6 +33,10 @@ public:
     // Waits ms of program time on the GUI thread, processing events in slices of at most
     // 100 ms. Deferred deletions posted by the caller wait until it has returned.
     void pause(int ms);
+    // Runs loop for at most realMs of real time (less if something quits it), counted as a
+    // nested event loop of the program: pause() and every wait that keeps the window alive
+    // process their events here.
+    void runNested(QEventLoop &loop, int realMs);
     // Blocks the calling (worker) thread for ms of program time.
     void sleep(int ms);
     // The real duration a blocking wait of ms program time may take; at least 1 ms.
@@ -38,7 +44,8 @@ public:
     // Real milliseconds that correspond to ms of program time, without recording a request.
     int toReal(int ms) const;
 
-    // True while a pause is processing events somewhere up the stack (a nested event loop).
+    // True while a pause or a wait is processing events somewhere up the stack (a nested
+    // event loop).
     bool pausing() const { return pauseDepth.load() > 0; }
 
     // Monotonic program time since the facility was created: never jumps with the wall clock.

@@ -11,6 +11,7 @@
 #include "simlan.h"
 #include "timefacility.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSerialPort>
 #include <QtTest>
@@ -231,6 +232,52 @@ private slots:
         port.close();
         QCOMPARE(serialCommand(port, "SYST:REM\n"), SerialWrite::LinkBroken);
         QCOMPARE(meter->transcript().count("SYST:REM"), 0);
+    }
+
+    // Every serial wait processes events: a timer of the window keeps ticking through a silent
+    // meter's 10 s, the quiet second that ends a reply and a write that never leaves, and the
+    // wait counts as a nested event loop, so no panel is deleted under it.
+    void serialWaitsKeepTheWindowAlive_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("waitedMs"); // program time the call must take at least
+        QTest::newRow("silent meter") << "mute" << 10000;
+        QTest::newRow("quiet second after the reply") << "" << 1000;
+        QTest::newRow("write that never leaves") << "stalled" << 1000;
+    }
+    void serialWaitsKeepTheWindowAlive()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, waitedMs);
+        // Slow enough that a wait blocking the thread would stand out against the ticks.
+        time().setSpeedup(4.0);
+        meter->setMute(fault == "mute");
+        meter->setStalled(fault == "stalled");
+        QSerialPort port;
+        QVERIFY(openLine(port, meter));
+
+        QElapsedTimer sinceTick;
+        qint64 longestGapMs = 0;
+        int nestedTicks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] {
+            longestGapMs = std::max(longestGapMs, sinceTick.restart());
+            nestedTicks += time().pausing() ? 1 : 0;
+        });
+        tick.start(10);
+        sinceTick.start();
+        const qint64 start = time().elapsedMs();
+        const SerialReading reading = serialQuery(port, "MEAS:VOLT:DC?\n");
+        const qint64 lasted = time().elapsedMs() - start;
+        longestGapMs = std::max(longestGapMs, sinceTick.elapsed());
+        tick.stop();
+
+        QCOMPARE(reading.outcome, fault == "mute"      ? SerialReading::Outcome::NoReply
+                                  : fault == "stalled" ? SerialReading::Outcome::LinkBroken
+                                                       : SerialReading::Outcome::Value);
+        QVERIFY2(lasted >= waitedMs, qPrintable(QString::number(lasted)));
+        QVERIFY2(longestGapMs < 100, qPrintable(QString::number(longestGapMs)));
+        QVERIFY(nestedTicks > 0);
     }
 
     void lateReplyIsNotTakenForTheNextOne()

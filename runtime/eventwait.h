@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QObject>
+
+#include <functional>
+
+// A wait on the GUI thread that keeps the window alive: events are processed until a condition
+// holds or the time is up, as in a pause. Each signal given to wakeOn() makes the wait look at
+// its condition again at once, so the wait ends as soon as what it waits for has happened;
+// without one it looks at least every 100 ms.
+//
+//     EventWait arrived(TimeFacility::instance().timeout(10000));
+//     arrived.wakeOn(&port, &QIODevice::readyRead);
+//     if (!arrived.until([&port] { return port.bytesAvailable() > 0; }))
+//         ...; // nothing within 10 s
+class EventWait
+{
+public:
+    // realMs: real time, as TimeFacility::timeout() gives it for a wait of program time.
+    explicit EventWait(int realMs) : budgetMs(realMs) {}
+
+    template <class Sender, class Signal> void wakeOn(const Sender *sender, Signal signal)
+    {
+        QObject::connect(sender, signal, &loop, &QEventLoop::quit);
+    }
+
+    // True when ready() held before the time was up.
+    bool until(const std::function<bool()> &ready);
+
+private:
+    QEventLoop loop;
+    int budgetMs;
+};
