@@ -1,5 +1,7 @@
 #include "benchports.h"
 
+#include "eventwait.h"
+
 #include <QSerialPortInfo>
 #include <QStringList>
 
@@ -19,12 +21,21 @@ constexpr RecognitionRule rules[] = {
 
 const char *const portsVariable = "VOLTADESK_SERIAL_PORTS";
 
+// Listing the serial ports walks sysfs through udev, a few thousand file operations that take
+// tens of milliseconds, far more on a busy machine.
+QList<QSerialPortInfo> systemPorts()
+{
+    QList<QSerialPortInfo> found;
+    runBesideEventLoop([&found] { found = QSerialPortInfo::availablePorts(); });
+    return found;
+}
+
 } // namespace
 
 QVector<BenchPort> BenchPorts::available()
 {
     QVector<BenchPort> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+    for (const QSerialPortInfo &info : systemPorts())
         ports.append({info.systemLocation(), info.manufacturer(), info.description()});
     ports += described(qEnvironmentVariable(portsVariable));
     return ports;

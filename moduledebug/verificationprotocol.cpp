@@ -1,5 +1,6 @@
 #include "verificationprotocol.h"
 
+#include "eventwait.h"
 #include "reportskeleton.h"
 
 VerificationProtocol::VerificationProtocol(const Layout &protocolLayout) : layout(protocolLayout) {}
@@ -39,7 +40,12 @@ bool VerificationProtocol::write(const QString &identity, const QDate &date)
     if (!file.isOpen())
         return false;
     const QByteArray data = bytes(identity, date);
-    if (file.write(data) != data.size() || !file.commit()) {
+    // The commit flushes the file to disk, which can take a while.
+    bool written = false;
+    runBesideEventLoop([this, &data, &written] {
+        written = file.write(data) == data.size() && file.commit();
+    });
+    if (!written) {
         leaveEmpty();
         return false;
     }

@@ -3,6 +3,8 @@
 #include "timefacility.h"
 
 #include <QElapsedTimer>
+#include <QScopedPointer>
+#include <QThread>
 
 #include <algorithm>
 
@@ -23,4 +25,15 @@ bool EventWait::until(const std::function<bool()> &ready)
             return false;
         TimeFacility::instance().runNested(loop, int(std::min(left, maxSliceMs)));
     }
+}
+
+void runBesideEventLoop(const std::function<void()> &work)
+{
+    QScopedPointer<QThread> worker(QThread::create(work));
+    QEventLoop loop;
+    // Queued to this thread: a worker that ends before exec() still ends the loop.
+    QObject::connect(worker.data(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
 }

@@ -32,3 +32,8 @@ private:
     QEventLoop loop;
     int budgetMs;
 };
+
+// Runs work on a thread of its own while the event loop keeps the window alive, and returns once
+// it is done: for calls that block in the kernel for tens of milliseconds or more (walking
+// sysfs, flushing a file to disk). work must not touch widgets.
+void runBesideEventLoop(const std::function<void()> &work);

@@ -1,5 +1,7 @@
 #include "reportskeleton.h"
 
+#include "eventwait.h"
+
 #include <QLocale>
 #include <QSaveFile>
 #include <QTextCodec>
@@ -63,9 +65,13 @@ bool ReportSkeleton::save(const QString &path, const QDate &date) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray data = bytes(date);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // The commit flushes the file to disk, which can take a while.
+    bool written = false;
+    runBesideEventLoop([&file, &data, &written] {
+        if (file.write(data) == data.size())
+            written = file.commit();
+        else
+            file.cancelWriting();
+    });
+    return written;
 }

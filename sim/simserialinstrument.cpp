@@ -155,6 +155,10 @@ void SimSerialInstrument::handleInput(const QByteArray &bytes)
                 stallLocked(true);
             if (reply.isEmpty() || mute)
                 continue;
+            if (silentReplies > 0 && repliesBeforeSilence-- <= 0) {
+                --silentReplies;
+                continue;
+            }
             if (!replyOverride.isEmpty())
                 reply = replyOverride;
             if (!scriptedReplies.empty()) {
@@ -268,6 +272,13 @@ void SimSerialInstrument::setStallAfter(int lines)
     linesBeforeStall = qMax(0, lines);
 }
 
+void SimSerialInstrument::setSilentReplies(int after, int count)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    repliesBeforeSilence = qMax(0, after);
+    silentReplies = qMax(0, count);
+}
+
 void SimSerialInstrument::setHeldOpen(bool on)
 {
     std::lock_guard<std::mutex> guard(lock);
@@ -314,6 +325,7 @@ void SimSerialInstrument::clearFaults()
     dropPendingReplies();
     setScriptedReplies({});
     setStallAfter(0);
+    setSilentReplies(0, 0);
     setMute(false);
     setReplyDelayMs(0);
     setSplitReply(1, 0);

@@ -25,7 +25,8 @@
 // administrator rights over the terminal, as in the tests' user namespace), a manufacturer
 // string reported in lower case, a fixed reply for every query, chosen replies replaced one by
 // one (garbled, empty or NUL-cut readings) and a line that stops accepting writes after a given
-// number of lines (a cable pulled in the middle of a run).
+// number of lines (a cable pulled in the middle of a run) and a few replies in a row that never
+// come (a meter that goes quiet for some readings).
 class SimSerialInstrument
 {
 public:
@@ -63,6 +64,9 @@ public:
     // The line stops accepting writes (as setStalled) once this many more lines have been
     // received; 0: never.
     void setStallAfter(int lines);
+    // After this many more replies, the next count replies are never sent (a meter that goes
+    // quiet for a few readings, then answers again).
+    void setSilentReplies(int after, int count);
     // Replies, or the rest of them, not yet sent are dropped (a test's dripping reply does not
     // reach into the next test). Part of clearFaults().
     void dropPendingReplies();
@@ -108,6 +112,8 @@ private:
     QByteArray replyOverride;
     std::deque<QByteArray> scriptedReplies;
     int linesBeforeStall = 0;
+    int repliesBeforeSilence = 0;
+    int silentReplies = 0;
     bool dropOutput = false;
     bool stopping = false;
     std::deque<Piece> output; // worker thread only
