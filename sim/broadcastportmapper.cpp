@@ -173,5 +173,6 @@ void BroadcastPortmapper::answer(int fd)
     }
     const QByteArray request(buffer, int(n));
     for (Vxi11Server *server : reached)
-        server->answerMapperDatagram(request, from);
+        server->answerMapperDatagram(request, reinterpret_cast<const sockaddr *>(&from),
+                                     sizeof from);
 }

@@ -313,10 +313,12 @@ void Vxi11Server::serveDatagram()
                            reinterpret_cast<sockaddr *>(&from), &length);
     if (n <= 0)
         return;
-    answerMapperDatagram(QByteArray(buffer, int(n)), from);
+    answerMapperDatagram(QByteArray(buffer, int(n)), reinterpret_cast<const sockaddr *>(&from),
+                         length);
 }
 
-void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr_in &from)
+void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr *from,
+                                       socklen_t fromLength)
 {
     XDR args;
     RpcWire::Call call;
@@ -328,8 +330,7 @@ void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr
                                                 : RpcWire::errorReply(call.xid, PROG_UNAVAIL);
     xdr_destroy(&args);
     if (!reply.isEmpty())
-        ::sendto(mapperUdpFd, reply.constData(), size_t(reply.size()), 0,
-                 reinterpret_cast<const sockaddr *>(&from), sizeof from);
+        ::sendto(mapperUdpFd, reply.constData(), size_t(reply.size()), 0, from, fromLength);
 }
 
 Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, QByteArray &reply,
