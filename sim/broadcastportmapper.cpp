@@ -173,6 +173,5 @@ void BroadcastPortmapper::answer(int fd)
     }
     const QByteArray request(buffer, int(n));
     for (Vxi11Server *server : reached)
-        server->answerMapperDatagram(request, reinterpret_cast<const sockaddr *>(&from),
-                                     sizeof from);
+        server->answerMapperDatagram(request, reinterpret_cast<const sockaddr *>(&from), sizeof from);
 }

@@ -40,8 +40,7 @@ public:
 
     // Answers a UDP portmapper call that reached this instrument some other way (a broadcast
     // heard by BroadcastPortmapper): from the instrument's own address and port 111.
-    void answerMapperDatagram(const QByteArray &request, const sockaddr *from,
-                              socklen_t fromLength);
+    void answerMapperDatagram(const QByteArray &request, const sockaddr *from, socklen_t fromLength);
 
     unsigned short corePort() const { return corePortNumber; }
     unsigned short abortPort() const { return abortPortNumber; }
