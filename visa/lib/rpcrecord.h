@@ -28,8 +28,8 @@ public:
 // (headers) come through one buffer of its own that is allocated once and reused, long runs
 // (the data of a bulk read) go from the socket straight into the caller's memory. A record
 // whose fragments, with their marks (so that empty fragments count too), would exceed the cap
-// breaks the stream when its mark arrives, before any of its data is taken: a peer cannot make
-// us hold or wait for more than the cap, whatever it announces.
+// breaks the stream when its mark arrives, before any of its data is taken: whatever a peer
+// announces, no record of it takes more than the cap.
 class RecordReader
 {
 public:
@@ -61,7 +61,6 @@ public:
     // How many bytes the current record still holds, once its last fragment has begun;
     // otherwise false (more fragments may follow).
     bool restKnown(size_t &rest) const;
-    bool broken() const { return failed; }
     void reset();
 
 private:
