@@ -261,8 +261,9 @@ BlockFigures blockRead(double seconds, const char *query, int bytes, qint64 simu
     const double simulatorStart = processCpuSeconds(simulatorPid);
     qint64 total = 0;
     bool failed = false;
+    // One buffer for every block, as a reader of many blocks keeps it (the ping-pong does too).
+    QByteArray block;
     while (!failed && timer.elapsed() < seconds * 1000) {
-        QByteArray block;
         failed = viPrintf(vi, query, bytes) != VI_SUCCESS ||
                  DefiniteBlock::read(vi, block, quint64(bytes)) != VI_SUCCESS ||
                  block.size() != bytes;

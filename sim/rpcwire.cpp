@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -47,22 +48,45 @@ bool RecordReader::next(QByteArray &record)
     }
 }
 
-bool writeRecord(int fd, const QByteArray &body)
+bool writeRecord(int fd, const Reply &reply)
 {
-    QByteArray wire(4, '\0');
-    const u_int32_t mark = htonl(0x80000000u | u_int32_t(body.size()));
-    std::memcpy(wire.data(), &mark, 4);
-    wire += body;
-    size_t sent = 0;
-    while (sent < size_t(wire.size())) {
-        ssize_t n = ::send(fd, wire.constData() + sent, size_t(wire.size()) - sent, MSG_NOSIGNAL);
+    static const char padding[4] = {};
+    const size_t pad = size_t(-reply.dataSize) & 3u;
+    const u_int32_t mark =
+        htonl(0x80000000u | u_int32_t(reply.encoded.size() + reply.dataSize + int(pad)));
+    iovec pieces[4] = {
+        {const_cast<u_int32_t *>(&mark), 4},
+        {const_cast<char *>(reply.encoded.constData()), size_t(reply.encoded.size())},
+        {const_cast<char *>(reply.data.constData() + reply.dataFrom), size_t(reply.dataSize)},
+        {const_cast<char *>(padding), pad}};
+    iovec *next = pieces;
+    int left = 4;
+    while (left > 0) {
+        msghdr message{};
+        message.msg_iov = next;
+        message.msg_iovlen = size_t(left);
+        ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        sent += size_t(n);
+        // Past what went out: whole pieces, then part of one.
+        size_t sent = size_t(n);
+        for (; left > 0 && sent >= next->iov_len; --left, ++next)
+            sent -= next->iov_len;
+        if (left > 0) {
+            next->iov_base = static_cast<char *>(next->iov_base) + sent;
+            next->iov_len -= sent;
+        }
     }
     return true;
+}
+
+bool writeRecord(int fd, const QByteArray &body)
+{
+    Reply reply;
+    reply.encoded = body;
+    return writeRecord(fd, reply);
 }
 
 bool decodeCall(const QByteArray &message, XDR &xdr, Call &call)
@@ -86,7 +110,7 @@ bool decodeCall(const QByteArray &message, XDR &xdr, Call &call)
 namespace {
 QByteArray encodeReply(rpc_msg &reply, u_long resultSize)
 {
-    QByteArray buffer(int(resultSize + 128), '\0');
+    QByteArray buffer(int(resultSize + 128), Qt::Uninitialized);
     XDR xdr;
     xdrmem_create(&xdr, buffer.data(), u_int(buffer.size()), XDR_ENCODE);
     bool ok = xdr_replymsg(&xdr, &reply);

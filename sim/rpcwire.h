@@ -33,7 +33,19 @@ private:
 
 // Largest record a simulated instrument accepts (a whole firmware image fits easily).
 constexpr u_int32_t maxRecordSize = 64u << 20;
-// Sends one record as a single last fragment.
+
+// A reply as it goes out: the encoded reply, then (for results that end with opaque data,
+// whose length word ends `encoded`) the data sent from where they lie, padded as XDR wants.
+// `data` holds the memory the data are in.
+struct Reply
+{
+    QByteArray encoded;
+    QByteArray data;
+    int dataFrom = 0;
+    int dataSize = 0;
+};
+// Sends one record as a single last fragment, with one system call where the socket takes it.
+bool writeRecord(int fd, const Reply &reply);
 bool writeRecord(int fd, const QByteArray &body);
 
 struct Call

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 SimModule::SimModule(const QString &address, std::unique_ptr<SimDeviceModel> model)
     : host(address), device(std::move(model))
@@ -39,6 +40,7 @@ SimModule::Delivery SimModule::deliver(const QByteArray &message)
     }
     // A new program message makes unread output of the previous one stale.
     output.clear();
+    outputPos = 0;
     if (mute)
         return Delivery::Answer;
     DeviceResponse response = device->execute(message);
@@ -62,14 +64,14 @@ SimModule::ReadResult SimModule::read(int maxBytes, int timeoutMs, bool termChar
     std::unique_lock<std::mutex> guard(lock);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        if (!output.isEmpty() && now() >= outputReadyAt)
+        if (unread() > 0 && now() >= outputReadyAt)
             break;
         if (std::chrono::steady_clock::now() >= deadline) {
             result.timedOut = true;
             return result;
         }
         auto wait = deadline - std::chrono::steady_clock::now();
-        if (!output.isEmpty()) {
+        if (unread() > 0) {
             // Waiting for a delayed response: wake up when it is due.
             auto due = std::chrono::milliseconds(
                 TimeFacility::instance().toReal(int(std::max<qint64>(1, outputReadyAt - now()))));
@@ -77,19 +79,27 @@ SimModule::ReadResult SimModule::read(int maxBytes, int timeoutMs, bool termChar
         }
         outputReady.wait_for(guard, wait);
     }
-    int take = std::min(maxBytes, int(output.size()));
+    int take = std::min(maxBytes, unread());
     if (readPieceLimit >= 0)
         take = std::min(take, readPieceLimit);
     if (termCharEnabled) {
-        int at = output.indexOf(termChar);
-        if (at >= 0 && at < take) {
-            take = at + 1;
+        const char *from = output.constData() + outputPos;
+        const void *at = std::memchr(from, termChar, size_t(take));
+        if (at) {
+            take = int(static_cast<const char *>(at) - from) + 1;
             result.termChar = true;
         }
     }
-    result.data = output.left(take);
-    output.remove(0, take);
-    result.end = output.isEmpty() && sendEnd;
+    result.message = output;
+    result.from = outputPos;
+    result.size = take;
+    outputPos += take;
+    if (unread() == 0) {
+        // Used up: the piece holds the last reference to the message.
+        output.clear();
+        outputPos = 0;
+    }
+    result.end = unread() == 0 && sendEnd;
     if (readPieceLimit >= 0)
         result.termChar = false;
     if (result.end)
@@ -102,6 +112,7 @@ void SimModule::clear()
     {
         std::lock_guard<std::mutex> guard(lock);
         output.clear();
+        outputPos = 0;
     }
     device->deviceClear();
 }
@@ -110,8 +121,10 @@ void SimModule::setMute(bool on)
 {
     std::lock_guard<std::mutex> guard(lock);
     mute = on;
-    if (on)
+    if (on) {
         output.clear();
+        outputPos = 0;
+    }
 }
 
 void SimModule::setRefuseLinks(bool on)

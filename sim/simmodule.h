@@ -35,10 +35,14 @@ public:
         Break
     };
 
+    // The bytes a read takes: a piece of the response message, which shares its memory (the
+    // response of a bulk query is never copied on its way out).
     struct ReadResult
     {
-        QByteArray data;
-        bool end = false;      // the last byte of the response message is in data
+        QByteArray message;
+        int from = 0;
+        int size = 0;
+        bool end = false;      // the last byte of the response message is in the piece
         bool termChar = false; // stopped at the termination character
         bool timedOut = false;
     };
@@ -79,6 +83,7 @@ private:
     };
 
     qint64 now() const;
+    int unread() const { return int(output.size()) - outputPos; }
 
     QString host;
     std::unique_ptr<SimDeviceModel> device;
@@ -86,7 +91,8 @@ private:
 
     mutable std::mutex lock;
     std::condition_variable outputReady;
-    QByteArray output;
+    QByteArray output; // the response message; its bytes before outputPos have been read
+    int outputPos = 0;
     qint64 outputReadyAt = 0;
     qint64 unreachableUntil = 0;
     bool mute = false;

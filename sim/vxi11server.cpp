@@ -125,6 +125,13 @@ void closeFd(int &fd)
     fd = -1;
 }
 
+// A device_read reply up to its data's length word; the data follow it on the wire.
+bool_t xdrReadRespHead(XDR *xdrs, Device_ReadResp *result)
+{
+    return xdr_Device_ErrorCode(xdrs, &result->error) && xdr_long(xdrs, &result->reason) &&
+           xdr_u_int(xdrs, &result->data.data_len);
+}
+
 template <typename T> bool decodeArgs(XDR &args, xdrproc_t decode, T &value)
 {
     std::memset(&value, 0, sizeof value);
@@ -276,7 +283,7 @@ void Vxi11Server::serveConnection(Connection *connection)
     QByteArray request;
     RpcWire::RecordReader reader(connection->fd);
     while (reader.next(request)) {
-        QByteArray reply;
+        RpcWire::Reply reply;
         Outcome outcome = dispatch(request, connection->fd, reply, connectionId);
         if (outcome == Outcome::Close)
             break;
@@ -333,7 +340,7 @@ void Vxi11Server::answerMapperDatagram(const QByteArray &request, const sockaddr
         ::sendto(mapperUdpFd, reply.constData(), size_t(reply.size()), 0, from, fromLength);
 }
 
-Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, QByteArray &reply,
+Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, RpcWire::Reply &reply,
                                            long connectionId)
 {
     XDR args;
@@ -344,22 +351,22 @@ Vxi11Server::Outcome Vxi11Server::dispatch(const QByteArray &request, int fd, QB
     }
     Outcome outcome = Outcome::Reply;
     if (call.program == PMAPPROG) {
-        reply = portmapper(call, args, fd);
+        reply.encoded = portmapper(call, args, fd);
     } else if (call.program == DEVICE_CORE) {
-        outcome =
-            call.version == DEVICE_CORE_VERSION
-                ? core(call, args, reply, connectionId)
-                : (reply = RpcWire::errorReply(call.xid, PROG_MISMATCH, 1, 1), Outcome::Reply);
+        outcome = call.version == DEVICE_CORE_VERSION
+                      ? core(call, args, reply, connectionId)
+                      : (reply.encoded = RpcWire::errorReply(call.xid, PROG_MISMATCH, 1, 1),
+                         Outcome::Reply);
     } else if (call.program == DEVICE_ASYNC && call.procedure == 1) {
         Device_Link lid = 0;
         Device_Error result{errorNone};
-        reply = xdr_Device_Link(&args, &lid)
-                    ? RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result)
-                    : RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+        reply.encoded = xdr_Device_Link(&args, &lid)
+                            ? RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result)
+                            : RpcWire::errorReply(call.xid, GARBAGE_ARGS);
     } else if (call.program == DEVICE_ASYNC && call.procedure == 0) {
-        reply = RpcWire::acceptedReply(call.xid, RpcWire::voidProc(), nullptr);
+        reply.encoded = RpcWire::acceptedReply(call.xid, RpcWire::voidProc(), nullptr);
     } else {
-        reply = RpcWire::errorReply(call.xid, PROG_UNAVAIL);
+        reply.encoded = RpcWire::errorReply(call.xid, PROG_UNAVAIL);
     }
     xdr_destroy(&args);
     return outcome;
@@ -413,7 +420,7 @@ QByteArray Vxi11Server::portmapper(const RpcWire::Call &call, XDR &args, int fd)
     return RpcWire::errorReply(call.xid, PROC_UNAVAIL);
 }
 
-Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QByteArray &reply,
+Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, RpcWire::Reply &reply,
                                        long connectionId)
 {
     // A link serves only the connection that created it (VXI-11: a link id is valid on its
@@ -425,7 +432,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     };
     auto simple = [&](long error) {
         Device_Error result{error};
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result);
+        reply.encoded = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result);
         return Outcome::Reply;
     };
     auto generic = [&](Device_GenericParms &parms) {
@@ -436,7 +443,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     case create_link: {
         Create_LinkParms parms;
         if (!decodeArgs(args, xdrproc_t(xdr_Create_LinkParms), parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         xdr_free(xdrproc_t(xdr_Create_LinkParms), reinterpret_cast<char *>(&parms));
@@ -450,13 +457,13 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
             result.abortPort = abortPortNumber;
             result.maxRecvSize = maxReceiveSize;
         }
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Create_LinkResp), &result);
+        reply.encoded = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Create_LinkResp), &result);
         return Outcome::Reply;
     }
     case device_write: {
         Device_WriteParms parms;
         if (!decodeArgs(args, xdrproc_t(xdr_Device_WriteParms), parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         Device_WriteResp result{};
@@ -496,17 +503,16 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
                 break;
             }
         }
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_WriteResp), &result);
+        reply.encoded = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_WriteResp), &result);
         return outcome;
     }
     case device_read: {
         Device_ReadParms parms;
         if (!decodeArgs(args, xdrproc_t(xdr_Device_ReadParms), parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         Device_ReadResp result{};
-        QByteArray data;
         if (!knownLink(parms.lid)) {
             result.error = errorInvalidLink;
         } else {
@@ -514,34 +520,37 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
             const int timeout = int(std::min<unsigned long>(parms.io_timeout, 3600u * 1000));
             SimModule::ReadResult read =
                 module.read(request, timeout, parms.flags & flagTermCharSet, parms.termChar);
-            data = read.data;
             if (read.timedOut) {
                 result.error = errorTimeout;
             } else {
                 result.reason = (read.end ? reasonEnd : 0) | (read.termChar ? reasonTermChar : 0) |
-                                (data.size() == request ? reasonRequestCount : 0);
+                                (read.size == request ? reasonRequestCount : 0);
+                // The data go out from the response itself, behind the encoded head.
+                result.data.data_len = u_int(read.size);
+                reply.data = read.message;
+                reply.dataFrom = read.from;
+                reply.dataSize = read.size;
             }
         }
-        result.data.data_len = u_int(data.size());
-        result.data.data_val = data.data();
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_ReadResp), &result);
+        reply.encoded = RpcWire::acceptedReply(call.xid, xdrproc_t(xdrReadRespHead), &result);
         return Outcome::Reply;
     }
     case device_readstb: {
         Device_GenericParms parms;
         if (!generic(parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         Device_ReadStbResp result{};
         result.error = knownLink(parms.lid) ? errorNone : errorInvalidLink;
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_ReadStbResp), &result);
+        reply.encoded =
+            RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_ReadStbResp), &result);
         return Outcome::Reply;
     }
     case device_clear: {
         Device_GenericParms parms;
         if (!generic(parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         {
@@ -559,7 +568,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     case device_local: {
         Device_GenericParms parms;
         if (!generic(parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         return simple(knownLink(parms.lid) ? errorNone : errorInvalidLink);
@@ -567,7 +576,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     case device_lock: {
         Device_LockParms parms;
         if (!decodeArgs(args, xdrproc_t(xdr_Device_LockParms), parms)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         return simple(knownLink(parms.lid) ? errorNone : errorInvalidLink);
@@ -575,7 +584,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     case device_unlock: {
         Device_Link lid = 0;
         if (!xdr_Device_Link(&args, &lid)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         return simple(knownLink(lid) ? errorNone : errorInvalidLink);
@@ -583,7 +592,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     case destroy_link: {
         Device_Link lid = 0;
         if (!xdr_Device_Link(&args, &lid)) {
-            reply = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
+            reply.encoded = RpcWire::errorReply(call.xid, GARBAGE_ARGS);
             return Outcome::Reply;
         }
         std::lock_guard<std::mutex> guard(linksLock);
@@ -592,7 +601,7 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
         if (erased)
             links.erase(link);
         Device_Error result{erased ? errorNone : errorInvalidLink};
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result);
+        reply.encoded = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_Error), &result);
         return Outcome::Reply;
     }
     case device_enable_srq:
@@ -602,11 +611,11 @@ Vxi11Server::Outcome Vxi11Server::core(const RpcWire::Call &call, XDR &args, QBy
     case device_docmd: {
         Device_DocmdResp result{};
         result.error = errorNotSupported;
-        reply = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_DocmdResp), &result);
+        reply.encoded = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_DocmdResp), &result);
         return Outcome::Reply;
     }
     default:
-        reply = RpcWire::errorReply(call.xid, PROC_UNAVAIL);
+        reply.encoded = RpcWire::errorReply(call.xid, PROC_UNAVAIL);
         return Outcome::Reply;
     }
 }

@@ -16,6 +16,7 @@
 class SimModule;
 namespace RpcWire {
 struct Call;
+struct Reply;
 }
 
 // A VXI-11 instrument server for one SimModule at one IPv4 or IPv6 address: the core channel, the
@@ -64,8 +65,8 @@ private:
     void serveConnection(Connection *connection);
     void serveDatagram();
     void reapConnections(bool all);
-    Outcome dispatch(const QByteArray &request, int fd, QByteArray &reply, long connectionId);
-    Outcome core(const RpcWire::Call &call, XDR &args, QByteArray &reply, long connectionId);
+    Outcome dispatch(const QByteArray &request, int fd, RpcWire::Reply &reply, long connectionId);
+    Outcome core(const RpcWire::Call &call, XDR &args, RpcWire::Reply &reply, long connectionId);
     QByteArray portmapper(const RpcWire::Call &call, XDR &args, int fd);
     QByteArray universalAddress(unsigned short port, int fd) const;
 

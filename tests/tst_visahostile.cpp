@@ -195,6 +195,46 @@ private slots:
         QCOMPARE(QByteArray(reply, sizeof reply), QByteArray(sizeof reply, '#'));
         viClose(vi);
     }
+
+    // Replies that keep to the protocol in unusual ways arrive whole, into the caller's buffer
+    // or the scanned response, and leave the link in step for the next operation.
+    void repliesInPiecesOrOutOfTurnArriveWhole_data()
+    {
+        QTest::addColumn<Behaviour>("behaviour");
+        QTest::addColumn<QByteArray>("operation");
+        QTest::newRow("read in fragments and pieces")
+            << Behaviour::FragmentedBulk << QByteArray("viRead");
+        QTest::newRow("query in fragments and pieces")
+            << Behaviour::FragmentedBulk << QByteArray("viQueryf");
+        QTest::newRow("query answered out of turn")
+            << Behaviour::OutOfTurn << QByteArray("viQueryf");
+    }
+    void repliesInPiecesOrOutOfTurnArriveWhole()
+    {
+        QFETCH(Behaviour, behaviour);
+        QFETCH(QByteArray, operation);
+        server.setBehaviour(Behaviour::Silent);
+        ViSession vi = VI_NULL;
+        QCOMPARE(viOpen(rm, address, VI_NULL, 2000, &vi), VI_SUCCESS);
+        viSetAttribute(vi, VI_ATTR_TMO_VALUE, timeoutMs);
+        server.setBehaviour(behaviour);
+        for (int size : {300000, 70001}) {
+            if (operation == "viRead") {
+                QByteArray data(size + 8, '#');
+                ViUInt32 count = 0;
+                QCOMPARE(viRead(vi, reinterpret_cast<ViPBuf>(data.data()), ViUInt32(size), &count),
+                         VI_SUCCESS);
+                QCOMPARE(int(count), size);
+                QVERIFY(data.left(size) == HostileServer::bulkData(size));
+                QCOMPARE(data.mid(size), QByteArray(8, '#'));
+            } else {
+                char reply[256] = {};
+                QCOMPARE(viQueryf(vi, "*IDN?\n", "%255t", reply), VI_SUCCESS);
+                QCOMPARE(QByteArray(reply), HostileServer::bulkData(255));
+            }
+        }
+        viClose(vi);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestVisaHostile)

@@ -438,6 +438,36 @@ private slots:
         QCOMPARE(termChar, ViBoolean(VI_TRUE));
     }
 
+    // Blocks of every size arrive whole, whatever their reply record takes on the way: header
+    // and data in one receive, data straight into the caller's buffer, many receives. A buffer
+    // the caller reads blocks into again is used again, and the link stays in step.
+    void bulkBlocksArriveWhole_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("in one receive") << 400;
+        QTest::newRow("beyond the reply head") << 4099;
+        QTest::newRow("straight to the caller") << 100003;
+        QTest::newRow("larger than the socket buffers") << (6 << 20) + 1;
+    }
+    void bulkBlocksArriveWhole()
+    {
+        QFETCH(int, size);
+        QByteArray data(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            data[i] = char(i * 131 + (i >> 9));
+        model->setReply("DATA?", DefiniteBlock::header(quint64(size)) + data);
+        viSetAttribute(vi, VI_ATTR_TMO_VALUE, 10000);
+        QByteArray block(size + 100, '?');
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(viPrintf(vi, "DATA?\n"), VI_SUCCESS);
+            QCOMPARE(DefiniteBlock::read(vi, block, quint64(size)), VI_SUCCESS);
+            QVERIFY(block == data);
+        }
+        char reply[256] = {};
+        QCOMPARE(viQueryf(vi, "*IDN?\n", "%255s", reply), VI_SUCCESS);
+        QCOMPARE(QByteArray(reply), QByteArray("Korvalis,RVKA5630,0042,1.3"));
+    }
+
     void readInPiecesKeepsTheRest()
     {
         model->setReply("DATA?", "#15hello");

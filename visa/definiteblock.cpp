@@ -40,7 +40,6 @@ ViStatus DefiniteBlock::read(ViSession session, QByteArray &data, quint64 maxLen
 
 ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 maxLength)
 {
-    data.clear();
     TermCharScope binary(session);
     char start[2] = {};
     ViUInt32 count = 0;
@@ -59,9 +58,13 @@ ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 ma
         return VI_ERROR_IO;
     if (length > maxLength)
         return VI_ERROR_INV_LENGTH;
-    data.fill('\0', int(length));
+    // The data go straight into data, which the read fills: no zeros first. A buffer of the
+    // caller's with room enough is used again; a smaller or shared one is dropped, not copied.
+    if (length == 0 || !data.isDetached() || quint64(data.capacity()) < length)
+        data.clear();
     if (length == 0)
         return status;
+    data.resize(int(length));
     status = viRead(session, reinterpret_cast<ViPBuf>(data.data()), ViUInt32(length), &count);
     if (status < VI_SUCCESS)
         return status;

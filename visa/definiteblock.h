@@ -22,7 +22,8 @@ public:
     // negative status ends the read with it; a malformed header (no "#", d not 1 to 9, a
     // non-digit in the length), an announced length above maxLength or fewer bytes than
     // announced end it with VI_ERROR_IO, VI_ERROR_INV_LENGTH or VI_ERROR_IO respectively.
-    // The termination character is off during the read and on afterwards.
+    // The termination character is off during the read and on afterwards. The memory data
+    // already holds is used again when the block fits in it; on failure data is empty.
     static ViStatus read(ViSession session, QByteArray &data, quint64 maxLength);
 
 private:

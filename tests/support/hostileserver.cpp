@@ -51,7 +51,29 @@ QByteArray withMark(const QByteArray &body, bool last = true, quint32 announced 
     const quint32 mark = htonl((last ? 0x80000000u : 0) | (announced ? announced : quint32(body.size())));
     return QByteArray(reinterpret_cast<const char *>(&mark), 4) + body;
 }
+
+// The record in fragments of 1000, 0 and 40000 bytes, over and over.
+QByteArray fragmented(const QByteArray &body)
+{
+    static const int sizes[] = {1000, 0, 40000};
+    QByteArray wire;
+    int at = 0;
+    for (int i = 0; at < body.size(); ++i) {
+        const int size = sizes[i % 3];
+        wire += withMark(body.mid(at, size), at + size >= body.size());
+        at += size;
+    }
+    return wire;
+}
 } // namespace
+
+QByteArray HostileServer::bulkData(int size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char(32 + (i * 7 + i / 251) % 95);
+    return data;
+}
 
 HostileServer::HostileServer(Behaviour behaviour) : mode(behaviour) {}
 
@@ -131,9 +153,10 @@ void HostileServer::serve(int fd, bool portmapper)
 {
     RpcWire::RecordReader reader(fd);
     QByteArray request;
+    QByteArray held;
     while (!stopping && reader.next(request)) {
         if (!portmapper) {
-            answerCore(fd, request);
+            answerCore(fd, request, held);
             continue;
         }
         if (mode == Behaviour::SilentPortmapper)
@@ -149,7 +172,7 @@ void HostileServer::serve(int fd, bool portmapper)
     }
 }
 
-void HostileServer::answerCore(int fd, const QByteArray &request)
+void HostileServer::answerCore(int fd, const QByteArray &request, QByteArray &held)
 {
     XDR args;
     RpcWire::Call call;
@@ -185,11 +208,16 @@ void HostileServer::answerCore(int fd, const QByteArray &request)
         Device_ReadParms parms{};
         xdr_Device_ReadParms(&args, &parms);
         Device_ReadResp result{};
-        // One byte without END, or (oversized) twice what was asked for with END.
-        readData = mode == Behaviour::OversizedRead
-                       ? std::string(std::min<unsigned long>(parms.requestSize, 1u << 16) * 2 + 2, 'x')
-                       : std::string(1, 'x');
-        result.reason = mode == Behaviour::OversizedRead ? 4 : 0;
+        // One byte without END, (oversized) twice what was asked for with END, or (bulk)
+        // what was asked for with END.
+        const bool bulk = mode == Behaviour::FragmentedBulk || mode == Behaviour::OutOfTurn;
+        readData =
+            mode == Behaviour::OversizedRead
+                ? std::string(std::min<unsigned long>(parms.requestSize, 1u << 16) * 2 + 2, 'x')
+            : bulk
+                ? bulkData(int(std::min<unsigned long>(parms.requestSize, 1u << 20))).toStdString()
+                : std::string(1, 'x');
+        result.reason = mode == Behaviour::OversizedRead || bulk ? 4 : 0;
         result.data.data_len = u_int(readData.size());
         result.data.data_val = &readData[0];
         proper = RpcWire::acceptedReply(call.xid, xdrproc_t(xdr_Device_ReadResp), &result);
@@ -206,8 +234,16 @@ void HostileServer::answerCore(int fd, const QByteArray &request)
     }
     }
     xdr_destroy(&args);
+    if (mode == Behaviour::OutOfTurn && call.procedure == device_write) {
+        held = withMark(proper);
+        return;
+    }
     if (!proper.isEmpty())
         misbehave(fd, call.xid, proper);
+    if (!held.isEmpty() && call.procedure == device_read) {
+        sendRaw(fd, held);
+        held.clear();
+    }
 }
 
 void HostileServer::misbehave(int fd, u_int32_t xid, const QByteArray &properReply)
@@ -255,6 +291,13 @@ void HostileServer::misbehave(int fd, u_int32_t xid, const QByteArray &properRep
         if (pause(30))
             sendRaw(fd, withMark(properReply));
         return;
+    case Behaviour::FragmentedBulk: {
+        const QByteArray wire = fragmented(properReply);
+        for (int at = 0; at < wire.size(); at += 1499)
+            if (!sendRaw(fd, wire.mid(at, 1499)))
+                return;
+        return;
+    }
     default:
         sendRaw(fd, withMark(properReply));
     }

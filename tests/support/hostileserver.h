@@ -29,6 +29,9 @@ public:
         LatePieces,      // answers each device_read after 400 ms with one byte and no END
         OversizedRead,   // answers device_read with more data than was asked for
         HugeOpaque,      // answers device_read announcing far more data than the record holds
+        FragmentedBulk,  // answers device_read in full (bulkData) in fragments of 1000, 0 and
+                         // 40000 bytes, sent in pieces of 1499 bytes
+        OutOfTurn,       // answers a query's device_read (bulkData) before its device_write
         SilentLink,      // the portmapper answers, create_link does not
         SilentPortmapper // accepts portmapper connections and answers nothing
     };
@@ -38,11 +41,15 @@ public:
     // Listens at address (port 111 and a free core port); false (with a test warning) if not.
     bool start(const QString &address);
     void setBehaviour(Behaviour behaviour) { mode = behaviour; }
+    // What FragmentedBulk and OutOfTurn send for a read of size bytes (up to 1 MiB): printable
+    // bytes that do not repeat in any short period.
+    static QByteArray bulkData(int size);
 
 private:
     void acceptLoop();
     void serve(int fd, bool portmapper);
-    void answerCore(int fd, const QByteArray &request);
+    // held: a reply kept back to be sent after the next one (OutOfTurn).
+    void answerCore(int fd, const QByteArray &request, QByteArray &held);
     void misbehave(int fd, u_int32_t xid, const QByteArray &properReply);
     bool sendRaw(int fd, const QByteArray &bytes);
     bool pause(int ms);

@@ -28,7 +28,7 @@ public:
 
     int peek() override
     {
-        while (s.responsePos >= s.response.size()) {
+        while (s.responsePos >= s.responseSize) {
             if (s.responseComplete || s.responseError != VI_SUCCESS)
                 return -1;
             // Pieces that never end the response must not hold the scan beyond its time-out.
@@ -37,15 +37,16 @@ public:
                 return -1;
             }
             fetched = true;
-            std::string chunk;
+            // The piece before is used up: the next one takes its place.
+            s.responsePos = s.responseSize = 0;
             int reason = 0;
-            s.responseError = s.link.read(responseChunk, deadline, s.termCharEnabled,
-                                          char(s.termChar), chunk, reason);
-            if (s.responseError != VI_SUCCESS)
+            s.responseError =
+                s.link.read(responseChunk, deadline, s.termCharEnabled, char(s.termChar),
+                            s.responseBuffer(), s.responseSize, reason);
+            if (s.responseError != VI_SUCCESS) {
+                s.responseSize = 0;
                 return -1;
-            s.response.erase(0, s.responsePos);
-            s.responsePos = 0;
-            s.response += chunk;
+            }
             if (reason & (Vxi11Link::End | Vxi11Link::TermChar))
                 s.responseComplete = true;
         }
@@ -53,7 +54,7 @@ public:
     }
     void advance() override
     {
-        if (s.responsePos < s.response.size())
+        if (s.responsePos < s.responseSize)
             ++s.responsePos;
     }
     ViStatus error() const override { return s.responseError; }
@@ -91,9 +92,16 @@ void InstrSession::close()
     link.close();
 }
 
+char *InstrSession::responseBuffer()
+{
+    if (!response)
+        response.reset(new char[responseChunk]);
+    return response.get();
+}
+
 void InstrSession::discardResponse()
 {
-    response.clear();
+    responseSize = 0;
     responsePos = 0;
     responseComplete = true;
     responseError = VI_SUCCESS;
@@ -115,14 +123,11 @@ ViStatus InstrSession::read(ViPBuf buffer, ViUInt32 count, ViPUInt32 returned)
     for (bool first = true;; first = false) {
         if (!first && deadline.expired())
             return VI_ERROR_TMO;
-        std::string chunk;
+        size_t received = 0;
         int reason = 0;
         ViStatus status = link.read(count - total, deadline, termCharEnabled, char(termChar),
-                                    chunk, reason);
-        if (!chunk.empty()) {
-            std::memcpy(buffer + total, chunk.data(), chunk.size());
-            total += ViUInt32(chunk.size());
-        }
+                                    reinterpret_cast<char *>(buffer) + total, received, reason);
+        total += ViUInt32(received);
         if (returned)
             *returned = total;
         if (status != VI_SUCCESS)
@@ -183,7 +188,7 @@ ViStatus InstrSession::flush(ViUInt16 mask)
     if ((mask & VI_READ_BUF) && status == VI_SUCCESS) {
         // Reads the rest of a response already begun up to its END, so that the next scan
         // starts on a response of its own.
-        if (responsePos < response.size() || !responseComplete) {
+        if (responsePos < responseSize || !responseComplete) {
             ResponseSource source(*this, deadline);
             while (source.peek() >= 0)
                 source.advance();
@@ -240,9 +245,9 @@ ViStatus InstrSession::buffer(const FormattedText &formatted, const Deadline &de
 ViStatus InstrSession::scanLocked(const char *format, ScanArguments &args,
                                   const Deadline &deadline)
 {
-    if (responsePos >= response.size() && responseComplete) {
+    if (responsePos >= responseSize && responseComplete) {
         // The previous response is used up: this scan reads the next one.
-        response.clear();
+        responseSize = 0;
         responsePos = 0;
         responseComplete = false;
         responseError = VI_SUCCESS;
@@ -319,19 +324,20 @@ ViStatus InstrSession::query(const char *writeFormat, const char *readFormat, va
         if (status != VI_SUCCESS)
             return status;
     }
-    const std::string last = stream.substr(from);
-    std::string first;
+    // The scan starts on the response that comes with the query.
+    const char *last = stream.data() + from;
+    const size_t lastSize = stream.size() - from;
     int reason = 0;
-    status = last.empty()
-                 ? link.read(responseChunk, deadline, termCharEnabled, char(termChar), first,
-                             reason)
-                 : link.writeThenRead(reinterpret_cast<const unsigned char *>(last.data()),
-                                      last.size(), sendEnd, responseChunk, deadline,
-                                      termCharEnabled, char(termChar), first, reason);
-    if (status != VI_SUCCESS)
+    status = lastSize == 0
+                 ? link.read(responseChunk, deadline, termCharEnabled, char(termChar),
+                             responseBuffer(), responseSize, reason)
+                 : link.writeThenRead(reinterpret_cast<const unsigned char *>(last), lastSize,
+                                      sendEnd, responseChunk, deadline, termCharEnabled,
+                                      char(termChar), responseBuffer(), responseSize, reason);
+    if (status != VI_SUCCESS) {
+        discardResponse();
         return status;
-    // The scan starts on the response that came with the query.
-    response = first;
+    }
     responsePos = 0;
     responseComplete = (reason & (Vxi11Link::End | Vxi11Link::TermChar)) != 0;
     responseError = VI_SUCCESS;

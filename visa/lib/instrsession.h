@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -48,6 +49,7 @@ private:
     ViStatus sendBuffered(std::string &message, bool end, const Deadline &deadline);
     ViStatus scanLocked(const char *format, ScanArguments &args, const Deadline &deadline);
     void discardResponse();
+    char *responseBuffer();
     long long ioTimeout() const;
 
     std::mutex io;
@@ -65,8 +67,10 @@ private:
 
     std::string writeBuffer;
 
-    // The response message being scanned and whether its end has been received.
-    std::string response;
+    // The piece of the response message being scanned ([responsePos, responseSize) of one
+    // buffer that lives as long as the session) and whether its end has been received.
+    std::unique_ptr<char[]> response;
+    size_t responseSize = 0;
     size_t responsePos = 0;
     bool responseComplete = true;
     ViStatus responseError = VI_SUCCESS;

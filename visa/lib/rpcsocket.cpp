@@ -105,20 +105,19 @@ bool RpcSocket::connect(const PeerAddress &address, unsigned long rpcProgram,
     version = rpcVersion;
     nextXid = u_int32_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
               u_int32_t(::getpid() << 16);
-    assembler.reset();
+    replies.reset();
     fd = s;
     return true;
 }
 
-bool RpcSocket::sendRecord(const std::string &body, const Deadline &deadline)
+bool RpcSocket::sendQueued(const Deadline &deadline)
 {
-    std::string wire(4, '\0');
-    const u_int32_t mark = htonl(0x80000000u | u_int32_t(body.size()));
-    std::memcpy(&wire[0], &mark, 4);
-    wire += body;
+    const char *wire = sendBuffer.get();
+    const size_t size = queued;
+    queued = 0;
     size_t sent = 0;
-    while (sent < wire.size()) {
-        ssize_t n = ::send(fd, wire.data() + sent, wire.size() - sent, MSG_NOSIGNAL);
+    while (sent < size) {
+        ssize_t n = ::send(fd, wire + sent, size - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += size_t(n);
             continue;
@@ -135,48 +134,44 @@ bool RpcSocket::sendRecord(const std::string &body, const Deadline &deadline)
     return true;
 }
 
-bool RpcSocket::receiveRecord(std::string &record, const Deadline &deadline, clnt_stat &failure)
+RpcSocket::Source::Result RpcSocket::Source::receive(char *into, size_t size,
+                                                     const Deadline &deadline, size_t &received)
 {
+    received = 0;
     for (;;) {
-        if (assembler.next(record))
-            return true;
-        if (assembler.broken()) {
-            failure = RPC_CANTDECODERES;
-            return false;
+        // A reply is awaited with poll; the rest of a long one is usually there already.
+        if (!maybeMore) {
+            if (deadline.expired())
+                return Result::TimedOut;
+            pollfd p{fd.load(), POLLIN, 0};
+            const int rc = ::poll(&p, 1, pollMs(deadline));
+            if (rc < 0 && errno != EINTR)
+                return Result::Closed;
+            if (rc <= 0)
+                continue;
         }
-        if (deadline.expired()) {
-            failure = RPC_TIMEDOUT;
-            return false;
+        const ssize_t n = ::recv(fd.load(), into, size, 0);
+        if (n > 0) {
+            received = size_t(n);
+            maybeMore = received == size;
+            return Result::Data;
         }
-        pollfd p{fd, POLLIN, 0};
-        int rc = ::poll(&p, 1, pollMs(deadline));
-        if (rc < 0 && errno == EINTR)
+        maybeMore = false;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
-        if (rc < 0) {
-            failure = RPC_CANTRECV;
-            return false;
-        }
-        if (rc == 0)
-            continue;
-        char buffer[65536];
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0) {
-            failure = RPC_CANTRECV;
-            return false;
-        }
-        assembler.feed(buffer, size_t(n));
+        return Result::Closed;
     }
 }
 
 clnt_stat RpcSocket::send(unsigned long procedure, xdrproc_t encodeArgs, void *args,
-                          const Deadline &deadline, u_int32_t &xid)
+                          const Deadline &deadline, u_int32_t &xid, bool more)
 {
     if (fd.load() < 0)
         return RPC_CANTSEND;
-    if (deadline.expired())
+    if (deadline.expired()) {
+        queued = 0;
         return RPC_TIMEDOUT;
+    }
     xid = nextXid++;
     rpc_msg request{};
     request.rm_xid = xid;
@@ -187,46 +182,51 @@ clnt_stat RpcSocket::send(unsigned long procedure, xdrproc_t encodeArgs, void *a
     request.rm_call.cb_proc = procedure;
     request.rm_call.cb_cred = _null_auth;
     request.rm_call.cb_verf = _null_auth;
-    std::string body(size_t(xdr_sizeof(encodeArgs, args)) + 64, '\0');
-    XDR encoder;
-    xdrmem_create(&encoder, &body[0], u_int(body.size()), XDR_ENCODE);
-    const bool encoded = xdr_callmsg(&encoder, &request) && encodeArgs(&encoder, args);
-    body.resize(xdr_getpos(&encoder));
-    xdr_destroy(&encoder);
-    if (!encoded)
+    // The call header with null credentials takes 40 bytes; room for it and the arguments,
+    // behind the calls already queued.
+    const size_t callBytes = size_t(xdr_sizeof(encodeArgs, args)) + 64;
+    // A record mark holds 31 bits of length.
+    if (callBytes > 0x7fffffffu) {
+        queued = 0;
         return RPC_CANTENCODEARGS;
-    if (!sendRecord(body, deadline))
-        return RPC_CANTSEND;
-    outstanding.insert(xid);
-    return RPC_SUCCESS;
+    }
+    const size_t needed = queued + 4 + callBytes;
+    if (needed > sendCapacity) {
+        std::unique_ptr<char[]> larger(new char[needed]);
+        if (queued > 0)
+            std::memcpy(larger.get(), sendBuffer.get(), queued);
+        sendBuffer.swap(larger);
+        sendCapacity = needed;
+    }
+    char *record = sendBuffer.get() + queued;
+    XDR encoder;
+    xdrmem_create(&encoder, record + 4, u_int(callBytes), XDR_ENCODE);
+    const bool encoded = xdr_callmsg(&encoder, &request) && encodeArgs(&encoder, args);
+    const u_int32_t size = xdr_getpos(&encoder);
+    xdr_destroy(&encoder);
+    if (!encoded) {
+        queued = 0;
+        return RPC_CANTENCODEARGS;
+    }
+    const u_int32_t mark = htonl(0x80000000u | size);
+    std::memcpy(record, &mark, 4);
+    queued += 4 + size;
+    replies.expect(xid);
+    if (more)
+        return RPC_SUCCESS;
+    return sendQueued(deadline) ? RPC_SUCCESS : RPC_CANTSEND;
 }
 
 clnt_stat RpcSocket::receive(u_int32_t xid, xdrproc_t decodeResult, void *result,
                              const Deadline &deadline)
 {
-    std::string record;
-    auto early = earlyReplies.find(xid);
-    if (early != earlyReplies.end()) {
-        record.swap(early->second);
-        earlyReplies.erase(early);
-    } else {
-        for (;;) {
-            clnt_stat failure = RPC_SUCCESS;
-            if (!receiveRecord(record, deadline, failure)) {
-                // Given up: a late reply to this call will be recognised and dropped.
-                outstanding.erase(xid);
-                return failure;
-            }
-            u_int32_t replyXid = 0;
-            const bool header = vdvisa::replyXid(record, replyXid);
-            if (header && replyXid == xid)
-                break;
-            if (header && outstanding.count(replyXid))
-                earlyReplies[replyXid].swap(record);
-        }
-    }
-    outstanding.erase(xid);
-    return decodeReply(record, decodeResult, result);
+    return replies.receive(source, xid, decodeResult, result, deadline);
+}
+
+clnt_stat RpcSocket::receiveRead(u_int32_t xid, ReadReply &reply, char *into, size_t capacity,
+                                 const Deadline &deadline)
+{
+    return replies.receiveRead(source, xid, reply, into, capacity, deadline);
 }
 
 clnt_stat RpcSocket::call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
@@ -259,9 +259,8 @@ void RpcSocket::close()
     int current = fd.exchange(-1);
     if (current >= 0)
         ::close(current);
-    assembler.reset();
-    outstanding.clear();
-    earlyReplies.clear();
+    replies.reset();
+    queued = 0;
 }
 
 } // namespace vdvisa

@@ -2,13 +2,13 @@
 
 #include "deadline.h"
 #include "rpcrecord.h"
+#include "rpcreply.h"
 
 #include <rpc/rpc.h>
 #include <sys/socket.h>
 
 #include <atomic>
-#include <map>
-#include <set>
+#include <memory>
 #include <string>
 
 namespace vdvisa {
@@ -47,11 +47,16 @@ public:
     clnt_stat call(unsigned long procedure, xdrproc_t encodeArgs, void *args,
                    xdrproc_t decodeResult, void *result, const Deadline &deadline);
     // The two halves of a call, so that a second call can be sent before the first reply
-    // has come back (the server answers the calls of one connection in order).
+    // has come back (the server answers the calls of one connection in order). With more
+    // set, the call waits for the next one and both go out in one piece.
     clnt_stat send(unsigned long procedure, xdrproc_t encodeArgs, void *args,
-                   const Deadline &deadline, u_int32_t &xid);
+                   const Deadline &deadline, u_int32_t &xid, bool more = false);
     clnt_stat receive(u_int32_t xid, xdrproc_t decodeResult, void *result,
                       const Deadline &deadline);
+    // The reply to a device_read: its data land in `into` (room for capacity bytes) straight
+    // from the socket; see ReplyReader::receiveRead.
+    clnt_stat receiveRead(u_int32_t xid, ReadReply &reply, char *into, size_t capacity,
+                          const Deadline &deadline);
     // Breaks a call in progress on another thread (the socket stops delivering data).
     void interrupt();
     void setNoDelay(bool on);
@@ -62,18 +67,31 @@ public:
     static constexpr size_t maxRecordSize = 64u << 20;
 
 private:
-    bool sendRecord(const std::string &body, const Deadline &deadline);
-    // The next whole record from the stream; false on time-out (failure RPC_TIMEDOUT) or a
-    // broken stream.
-    bool receiveRecord(std::string &record, const Deadline &deadline, clnt_stat &failure);
+    // The connected socket as the replies' byte source: every wait ends at the deadline.
+    class Source : public ByteSource
+    {
+    public:
+        explicit Source(const std::atomic<int> &socket) : fd(socket) {}
+        Result receive(char *into, size_t size, const Deadline &deadline,
+                       size_t &received) override;
+
+    private:
+        const std::atomic<int> &fd;
+        bool maybeMore = false; // the last receive filled all the room it had
+    };
+
+    bool sendQueued(const Deadline &deadline);
 
     std::atomic<int> fd{-1};
     unsigned long program = 0;
     unsigned long version = 0;
     u_int32_t nextXid = 0;
-    RecordAssembler assembler{maxRecordSize};
-    std::set<u_int32_t> outstanding;               // calls sent whose reply is still wanted
-    std::map<u_int32_t, std::string> earlyReplies; // replies that came before their turn
+    Source source{fd};
+    ReplyReader replies{maxRecordSize};
+    // The calls being sent, each behind its record mark; the memory is kept for later calls.
+    std::unique_ptr<char[]> sendBuffer;
+    size_t sendCapacity = 0;
+    size_t queued = 0;
 };
 
 } // namespace vdvisa

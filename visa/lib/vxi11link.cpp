@@ -163,19 +163,28 @@ void Vxi11Link::fillRead(Device_ReadParms &parms, size_t requestSize, const Dead
     parms.termChar = termChar;
 }
 
-ViStatus Vxi11Link::takeRead(ViStatus status, ReadReply &response, size_t requestSize,
-                             std::string &data, int &reason)
+ViStatus Vxi11Link::takeRead(ViStatus status, const ReadReply &response, size_t requestSize,
+                             size_t &received, int &reason)
 {
-    data.clear();
+    received = 0;
     reason = 0;
     if (status != VI_SUCCESS)
         return status;
     // More than we asked for is not an answer to our read: nothing of it is passed on.
-    if (response.data.size() > std::min<size_t>(requestSize, 0x7fffffff))
+    if (response.length > std::min<size_t>(requestSize, 0x7fffffff))
         return VI_ERROR_IO;
-    data.swap(response.data);
+    received = response.length;
     reason = int(response.reason);
     return fromDeviceError(response.error);
+}
+
+ViStatus Vxi11Link::receiveRead(u_int32_t xid, size_t requestSize, const Deadline &replyBy,
+                                char *into, size_t &received, int &reason)
+{
+    ReadReply response;
+    const ViStatus status = fromRpc(
+        core.receiveRead(xid, response, into, std::min<size_t>(requestSize, 0x7fffffff), replyBy));
+    return takeRead(status, response, requestSize, received, reason);
 }
 
 ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end,
@@ -209,27 +218,28 @@ ViStatus Vxi11Link::write(const unsigned char *data, size_t size, bool end,
 }
 
 ViStatus Vxi11Link::read(size_t requestSize, const Deadline &deadline, bool termCharEnabled,
-                         char termChar, std::string &data, int &reason)
+                         char termChar, char *into, size_t &received, int &reason)
 {
-    data.clear();
+    received = 0;
     reason = 0;
     if (!linked || broken)
         return VI_ERROR_CONN_LOST;
+    const Deadline replyBy = replyDeadline(deadline);
     Device_ReadParms parms;
     fillRead(parms, requestSize, deadline, termCharEnabled, termChar);
-    ReadReply response;
-    ViStatus status =
-        fromRpc(core.call(device_read, xdrproc_t(xdr_Device_ReadParms), &parms,
-                          xdrproc_t(xdrReadReply), &response, replyDeadline(deadline)));
-    return takeRead(status, response, requestSize, data, reason);
+    u_int32_t xid = 0;
+    const ViStatus status =
+        fromRpc(core.send(device_read, xdrproc_t(xdr_Device_ReadParms), &parms, replyBy, xid));
+    return status != VI_SUCCESS ? status
+                                : receiveRead(xid, requestSize, replyBy, into, received, reason);
 }
 
 ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool end,
                                   size_t requestSize, const Deadline &deadline,
-                                  bool termCharEnabled, char termChar, std::string &response,
+                                  bool termCharEnabled, char termChar, char *into, size_t &received,
                                   int &reason)
 {
-    response.clear();
+    received = 0;
     reason = 0;
     if (!linked || broken)
         return VI_ERROR_CONN_LOST;
@@ -238,7 +248,7 @@ ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool e
         ViStatus status = write(data, size, end, deadline, written);
         return status != VI_SUCCESS
                    ? status
-                   : read(requestSize, deadline, termCharEnabled, termChar, response, reason);
+                   : read(requestSize, deadline, termCharEnabled, termChar, into, received, reason);
     }
     const Deadline replyBy = replyDeadline(deadline);
     Device_WriteParms writeParms;
@@ -246,8 +256,8 @@ ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool e
     Device_ReadParms readParms;
     fillRead(readParms, requestSize, deadline, termCharEnabled, termChar);
     u_int32_t writeXid = 0, readXid = 0;
-    ViStatus status = fromRpc(
-        core.send(device_write, xdrproc_t(xdr_Device_WriteParms), &writeParms, replyBy, writeXid));
+    ViStatus status = fromRpc(core.send(device_write, xdrproc_t(xdr_Device_WriteParms), &writeParms,
+                                        replyBy, writeXid, true));
     if (status != VI_SUCCESS)
         return status;
     status = fromRpc(
@@ -261,12 +271,9 @@ ViStatus Vxi11Link::writeThenRead(const unsigned char *data, size_t size, bool e
         writeStatus = fromDeviceError(written.error);
     else if (writeStatus == VI_SUCCESS && written.size != size)
         writeStatus = VI_ERROR_IO;
-    ReadReply read;
-    ViStatus readStatus =
-        fromRpc(core.receive(readXid, xdrproc_t(xdrReadReply), &read, replyBy));
-    readStatus = takeRead(readStatus, read, requestSize, response, reason);
+    const ViStatus readStatus = receiveRead(readXid, requestSize, replyBy, into, received, reason);
     if (writeStatus != VI_SUCCESS) {
-        response.clear();
+        received = 0;
         return writeStatus;
     }
     return readStatus;

@@ -29,17 +29,18 @@ public:
     // Sends one chunked message; END goes with the last byte when end is set.
     ViStatus write(const unsigned char *data, size_t size, bool end, const Deadline &deadline,
                    size_t &written);
-    // One device_read: up to requestSize bytes; reason tells why the device stopped. A reply
-    // with more data than asked for is a protocol error.
-    ViStatus read(size_t requestSize, const Deadline &deadline, bool termCharEnabled,
-                  char termChar, std::string &data, int &reason);
+    // One device_read of up to requestSize bytes, which land in `into` (room for requestSize
+    // bytes) straight from the socket; reason tells why the device stopped. A reply with more
+    // data than asked for is a protocol error, and none of it is passed on.
+    ViStatus read(size_t requestSize, const Deadline &deadline, bool termCharEnabled, char termChar,
+                  char *into, size_t &received, int &reason);
     ViStatus clear(const Deadline &deadline);
     // A query: the message and the first read of its response go out back to back, so a
     // query costs one network round trip instead of two. A message longer than one write
     // chunk falls back to write, then read.
     ViStatus writeThenRead(const unsigned char *data, size_t size, bool end, size_t requestSize,
                            const Deadline &deadline, bool termCharEnabled, char termChar,
-                           std::string &response, int &reason);
+                           char *into, size_t &received, int &reason);
     void interrupt() { core.interrupt(); }
     void setNoDelay(bool on) { core.setNoDelay(on); }
     void close();
@@ -54,8 +55,10 @@ private:
                    const Deadline &deadline) const;
     void fillRead(Device_ReadParms &parms, size_t requestSize, const Deadline &deadline,
                   bool termCharEnabled, char termChar) const;
-    static ViStatus takeRead(ViStatus status, ReadReply &response, size_t requestSize,
-                             std::string &data, int &reason);
+    static ViStatus takeRead(ViStatus status, const ReadReply &response, size_t requestSize,
+                             size_t &received, int &reason);
+    ViStatus receiveRead(u_int32_t xid, size_t requestSize, const Deadline &replyBy, char *into,
+                         size_t &received, int &reason);
     ViStatus fromRpc(clnt_stat status);
     static ViStatus fromDeviceError(long error);
 
