@@ -7,6 +7,7 @@
 # reproducing input in <build-dir>/crashes.
 set -e
 cd "$(dirname "$0")/.."
+. scripts/compiler-cache.sh
 seconds=${1:-60}
 dir=${2:-build-fuzz}
 root=$PWD

@@ -6,7 +6,8 @@ set -e
 purpose=${1:-test}
 
 packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialport5-dev \
-qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth"
+qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth \
+ccache"
 if [ "$purpose" = test ]; then
     packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686 clang \
 libclang-rt-14-dev"
