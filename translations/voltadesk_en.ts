@@ -138,6 +138,54 @@ Continue?</translation>
         <source>Запись прошивки завершена с ошибкой! Содержимое файла и памяти отличается!</source>
         <translation>Firmware writing ended with an error! The file and the memory contents differ!</translation>
     </message>
+    <message>
+        <source>Ошибка ввода/вывода!</source>
+        <translation>Input/output error!</translation>
+    </message>
+    <message>
+        <source>Ошибка записи в промежуточное РПЗУ.</source>
+        <translation>Error writing the intermediate flash memory.</translation>
+    </message>
+    <message>
+        <source>Запись в промежуточное РПЗУ %1 байт по смещению %2...</source>
+        <translation>Writing %1 bytes to the intermediate flash memory at offset %2...</translation>
+    </message>
+    <message>
+        <source>Чтение данных РПЗУ...</source>
+        <translation>Reading the flash memory...</translation>
+    </message>
+    <message>
+        <source>Сравнение данных РПЗУ...</source>
+        <translation>Comparing the flash memory...</translation>
+    </message>
+    <message>
+        <source>Файл и прошивка инструмента совпадают.</source>
+        <translation>The file and the instrument firmware match.</translation>
+    </message>
+    <message>
+        <source>Записанный файл и содержимое памяти отличается!</source>
+        <translation>The written file and the memory contents differ!</translation>
+    </message>
+    <message>
+        <source>Очередь ошибок инструмента не очищается.</source>
+        <translation>The instrument error queue does not clear.</translation>
+    </message>
+    <message>
+        <source>Стирание промежуточного РПЗУ.</source>
+        <translation>Erasing the intermediate flash memory.</translation>
+    </message>
+    <message>
+        <source>Перезапись прошивки из промежуточного РПЗУ по месту...</source>
+        <translation>Rewriting the firmware in place from the intermediate flash memory...</translation>
+    </message>
+    <message>
+        <source>Внимание! 
+После перезаписи прошивки инструмент перезагружается, 
+поэтому сеанс связи с ним должен быть закрыт и открыт повторно!</source>
+        <translation>Warning! 
+After the firmware is rewritten the instrument restarts, 
+so the session with it must be closed and opened again!</translation>
+    </message>
 </context>
 <context>
     <name>FwRewriter</name>
