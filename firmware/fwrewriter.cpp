@@ -338,7 +338,8 @@ bool FwRewriter::rewrite()
         for (quint32 offset = 0; offset < n; offset += blockSize)
             if (writeTempBlock(offset, blockSize) != VI_SUCCESS)
                 return false;
-        note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Перезапись прошивки из промежуточного РПЗУ по месту..."));
+        note(QT_TRANSLATE_NOOP("FirmwareUpdate",
+                               "Перезапись прошивки из промежуточного РПЗУ по месту..."));
         // The module restarts on this command and may drop the link before answering.
         viPrintf(vi(), "FLASH:TEMP:FIRMWARE %d\n", int(n));
     } else if (rewriteDirect(n) != VI_SUCCESS) {

@@ -35,9 +35,10 @@ ReportSkeleton SelfTestReport::report(const QString &identity, const QString &re
     QStringList header;
     for (const char *cell : headerCells)
         header << QString::fromUtf8(cell);
-    ReportSkeleton report(QString::fromUtf8("<thead>Результат самотестирования источника питания <b>") +
-                              ReportSkeleton::escaped(identity) + QStringLiteral("</b></thead>"),
-                          header);
+    ReportSkeleton report(
+        QString::fromUtf8("<thead>Результат самотестирования источника питания <b>") +
+            ReportSkeleton::escaped(identity) + QStringLiteral("</b></thead>"),
+        header);
     for (const QStringList &row : rows(records))
         report.addRow(row);
     return report;

