@@ -1,4 +1,4 @@
-// ctest-timeout: 180
+// ctest-timeout: 240
 // ctest-labels: package;nosanitize
 // The Debian package as a lab machine gets it: unpacked into a private root (never installed
 // into the system), its desktop entry and metainfo pass their validators, and the program
