@@ -1,3 +1,4 @@
+#include "language.h"
 #include "librarypaths.h"
 #include "widget.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     // must be in place before.
     LibraryPaths::apply();
     QApplication application(argc, argv);
+    Language::install(application);
     Widget w;
     w.show();
     return application.exec();

@@ -24,8 +24,11 @@ constexpr ViUInt32 blockWriteTimeoutMs = 2000;
 constexpr int eraseWaitMs = 3000;
 constexpr int restartWaitMs = 5000;
 
-constexpr char ioError[] = "Ошибка ввода/вывода!";
-constexpr char blockWriteError[] = "Ошибка записи в промежуточное РПЗУ.";
+// The update's progress dialog shows the latest note and translates it in its own context;
+// a note with numbers in it is translated here, before they go in.
+constexpr char ioError[] = QT_TRANSLATE_NOOP("FirmwareUpdate", "Ошибка ввода/вывода!");
+constexpr char blockWriteError[] =
+    QT_TRANSLATE_NOOP("FirmwareUpdate", "Ошибка записи в промежуточное РПЗУ.");
 
 // The module programs a block at about 16 KiB per second, plus 100 ms of its own per block.
 int blockProgrammingMs(quint32 length)
@@ -176,11 +179,11 @@ ViStatus FwRewriter::sendBlockCommand(const QByteArray &header, const QByteArray
 ViStatus FwRewriter::writeTempBlock(quint32 offset, quint32 length)
 {
     const QByteArray block = imageSpan(offset, length);
-    char message[256];
-    std::snprintf(message, sizeof message,
-                  "Запись в промежуточное РПЗУ %lu байт по смещению %08X...",
-                  static_cast<unsigned long>(length), offset);
-    note(message);
+    note(QCoreApplication::translate("FirmwareUpdate",
+                                     "Запись в промежуточное РПЗУ %1 байт по смещению %2...")
+             .arg(length)
+             .arg(QString::number(offset, 16).toUpper().rightJustified(8, QLatin1Char('0')))
+             .toUtf8());
 
     const ViStatus written =
         sendBlockCommand(BlockCommandHeader::intermediateBlock(offset, length), block);
@@ -282,13 +285,13 @@ bool FwRewriter::compareWithFlash()
         note(error.toUtf8());
         return false;
     }
-    note("Чтение данных РПЗУ...");
-    note("Сравнение данных РПЗУ...");
+    note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Чтение данных РПЗУ..."));
+    note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Сравнение данных РПЗУ..."));
     if (compareMemory(image.constData(), mainFlashBase, size)) {
-        note("Файл и прошивка инструмента совпадают.");
+        note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Файл и прошивка инструмента совпадают."));
         return true;
     }
-    note("Записанный файл и содержимое памяти отличается!");
+    note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Записанный файл и содержимое памяти отличается!"));
     return false;
 }
 
@@ -304,7 +307,7 @@ bool FwRewriter::emptyErrorQueue()
         if (ErrorQuery::isNoError(reply))
             return true;
     }
-    note("Очередь ошибок инструмента не очищается.");
+    note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Очередь ошибок инструмента не очищается."));
     return false;
 }
 
@@ -318,7 +321,7 @@ bool FwRewriter::rewrite()
         note(ioError);
         return false;
     }
-    note("Стирание промежуточного РПЗУ.");
+    note(QT_TRANSLATE_NOOP("FirmwareUpdate", "Стирание промежуточного РПЗУ."));
     if (!emptyErrorQueue())
         return false;
     const quint32 n = roundedSize();
@@ -335,14 +338,16 @@ bool FwRewriter::rewrite()
         for (quint32 offset = 0; offset < n; offset += blockSize)
             if (writeTempBlock(offset, blockSize) != VI_SUCCESS)
                 return false;
-        note("Перезапись прошивки из промежуточного РПЗУ по месту...");
+        note(QT_TRANSLATE_NOOP("FirmwareUpdate",
+                               "Перезапись прошивки из промежуточного РПЗУ по месту..."));
         // The module restarts on this command and may drop the link before answering.
         viPrintf(vi(), "FLASH:TEMP:FIRMWARE %d\n", int(n));
     } else if (rewriteDirect(n) != VI_SUCCESS) {
         return false;
     }
     TimeFacility::instance().sleep(restartWaitMs);
-    note("Внимание! \nПосле перезаписи прошивки инструмент перезагружается, \nпоэтому сеанс "
-         "связи с ним должен быть закрыт и открыт повторно!");
+    note(QT_TRANSLATE_NOOP("FirmwareUpdate",
+                           "Внимание! \nПосле перезаписи прошивки инструмент перезагружается, "
+                           "\nпоэтому сеанс связи с ним должен быть закрыт и открыт повторно!"));
     return true;
 }

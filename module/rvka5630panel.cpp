@@ -45,7 +45,7 @@ void Rvka5630panel::start(ViSession resourceManager)
 {
     if (!findDriverFiles())
         return;
-    setWindowTitle(panelTitle);
+    setWindowTitle(tr(panelTitle.toUtf8().constData()));
     prepareForm();
     if (!openSession(resourceManager) || !readLimits())
         return;

@@ -5,17 +5,17 @@
 #include "storedresultblock.h"
 
 namespace {
+// The report is a metrology document: its texts stay Russian whatever the operator's language.
 const char *const headerCells[] = {
     "<td>#</td>",
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Допустимый<br>диапазон<br>напряжения<br>(B)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Измеренное<br>напряжение<br>(B)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Допустимый<br>диапазон<br>тока<br>(A)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Измеренный<br>ток<br>(A)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Допустимый<br>диапазон<br>кода<br>(Vdrop)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Измеренное<br>значение<br>кода<br>(Vdrop)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport",
-                      "<td>Измеренное<br>состояние<br>выхода<br>(Требуемое:<br>CV)</td>"),
-    QT_TRANSLATE_NOOP("SelfTestReport", "<td>Результат<br>измерения<br>точки</td>"),
+    "<td>Допустимый<br>диапазон<br>напряжения<br>(B)</td>",
+    "<td>Измеренное<br>напряжение<br>(B)</td>",
+    "<td>Допустимый<br>диапазон<br>тока<br>(A)</td>",
+    "<td>Измеренный<br>ток<br>(A)</td>",
+    "<td>Допустимый<br>диапазон<br>кода<br>(Vdrop)</td>",
+    "<td>Измеренное<br>значение<br>кода<br>(Vdrop)</td>",
+    "<td>Измеренное<br>состояние<br>выхода<br>(Требуемое:<br>CV)</td>",
+    "<td>Результат<br>измерения<br>точки</td>",
 };
 } // namespace
 
@@ -34,10 +34,11 @@ ReportSkeleton SelfTestReport::report(const QString &identity, const QString &re
 {
     QStringList header;
     for (const char *cell : headerCells)
-        header << tr(cell);
-    ReportSkeleton report(tr("<thead>Результат самотестирования источника питания <b>") +
-                              ReportSkeleton::escaped(identity) + QStringLiteral("</b></thead>"),
-                          header);
+        header << QString::fromUtf8(cell);
+    ReportSkeleton report(
+        QString::fromUtf8("<thead>Результат самотестирования источника питания <b>") +
+            ReportSkeleton::escaped(identity) + QStringLiteral("</b></thead>"),
+        header);
     for (const QStringList &row : rows(records))
         report.addRow(row);
     return report;

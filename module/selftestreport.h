@@ -2,20 +2,17 @@
 
 #include "reportskeleton.h"
 
-#include <QCoreApplication>
 #include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 // The HTML report of the module's stored self-test results: one row per result record, under
-// a title with the module's identity.
+// a title with the module's identity. Its texts stay Russian in either operator language.
 class ModuleSession;
 
 class SelfTestReport
 {
-    Q_DECLARE_TR_FUNCTIONS(SelfTestReport)
-
 public:
     // Reads the stored results and the identity from the module and writes the report to
     // path. Any failure ends it quietly: false, and nothing is written.

@@ -2,6 +2,8 @@
 """Draws the header logo: a blue rounded square with a white lightning bolt.
 
 Run once from the repository root: scripts/make-logo.py resources/lgo_rus_blue.png
+The desktop icon is the same drawing at 128 x 128 pixels:
+scripts/make-logo.py packaging/voltadesk.png 128
 Only the standard library is used; edges are smoothed by 4 x 4 supersampling.
 """
 import struct
@@ -43,13 +45,13 @@ def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
-def pixel(px, py):
+def pixel(px, py, scale):
     cover = 0
     rgb = [0.0, 0.0, 0.0]
     for sy in range(SUB):
         for sx in range(SUB):
-            x = px + (sx + 0.5) / SUB
-            y = py + (sy + 0.5) / SUB
+            x = (px + (sx + 0.5) / SUB) * scale
+            y = (py + (sy + 0.5) / SUB) * scale
             if not in_rounded_square(x, y):
                 continue
             cover += 1
@@ -78,9 +80,10 @@ def png(width, height, rows):
 
 def main():
     target = sys.argv[1] if len(sys.argv) > 1 else "resources/lgo_rus_blue.png"
-    rows = [[pixel(x, y) for x in range(SIZE)] for y in range(SIZE)]
+    size = int(sys.argv[2]) if len(sys.argv) > 2 else SIZE
+    rows = [[pixel(x, y, SIZE / size) for x in range(size)] for y in range(size)]
     with open(target, "wb") as out:
-        out.write(png(SIZE, SIZE, rows))
+        out.write(png(size, size, rows))
 
 
 if __name__ == "__main__":

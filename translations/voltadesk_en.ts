@@ -1,0 +1,810 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ru_RU">
+<context>
+    <name>CalibrationFlow</name>
+    <message>
+        <source>Калибровка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Калибровка точки напряжения</source>
+        <translation>Voltage point calibration</translation>
+    </message>
+    <message>
+        <source>Введите значение напряжения.</source>
+        <translation>Enter the voltage value.</translation>
+    </message>
+    <message>
+        <source>Калибровка точки тока</source>
+        <translation>Current point calibration</translation>
+    </message>
+    <message>
+        <source>Введите значение тока.</source>
+        <translation>Enter the current value.</translation>
+    </message>
+    <message>
+        <source>Установить калибровочную точку для напряжения/тока.</source>
+        <translation>Set a calibration point for voltage or current.</translation>
+    </message>
+    <message>
+        <source>Напряжение</source>
+        <translation>Voltage</translation>
+    </message>
+    <message>
+        <source>Ток</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Внимание!
+Неправильная калибровка может сломать инструмент.
+Продолжить?</source>
+        <translation>Warning!
+A wrong calibration can break the instrument.
+Continue?</translation>
+    </message>
+    <message>
+        <source>Да</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Установить калибровочную точку или сбросить калибровку?</source>
+        <translation>Set a calibration point or clear the calibration?</translation>
+    </message>
+    <message>
+        <source>Установить</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>Сбросить</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Сохранить калибровку?</source>
+        <translation>Save the calibration?</translation>
+    </message>
+</context>
+<context>
+    <name>FirmwareUpdate</name>
+    <message>
+        <source>Обновление встроенного ПО</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source>Выберите двоичный файл с новым ПО для записи</source>
+        <translation>Choose the binary file with the new firmware to write</translation>
+    </message>
+    <message>
+        <source>(*.bin)</source>
+        <translation>(*.bin)</translation>
+    </message>
+    <message>
+        <source>Да</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Выбранный файл не является прошивкой STM32F4. Продолжить?</source>
+        <translation>The chosen file is not STM32F4 firmware. Continue?</translation>
+    </message>
+    <message>
+        <source>Выбранный файл уже записан. Желаете перезаписать?</source>
+        <translation>The chosen file is already written. Write it again?</translation>
+    </message>
+    <message>
+        <source>Запись прошивки в инструмент...</source>
+        <translation>Writing the firmware to the instrument...</translation>
+    </message>
+    <message>
+        <source>Недостаточно памяти для записи прошивки.</source>
+        <translation>Not enough memory to write the firmware.</translation>
+    </message>
+    <message>
+        <source>Подготовка данных.</source>
+        <translation>Preparing the data.</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Запись прошивки завершена с ошибкой! Не удалось записать прошивку!</source>
+        <translation>Firmware writing ended with an error! The firmware could not be written!</translation>
+    </message>
+    <message>
+        <source>Инструмент после перезаписи прошивки не отзывается! Связь после перезапуска не восстановлена, прошивка с файлом не сверена.</source>
+        <translation>The instrument does not respond after the firmware was written! The link was not restored after the restart; the firmware was not compared with the file.</translation>
+    </message>
+    <message>
+        <source>Обновление завершено</source>
+        <translation>Update complete</translation>
+    </message>
+    <message>
+        <source>Запись прошивки завершена успешно.</source>
+        <translation>The firmware was written successfully.</translation>
+    </message>
+    <message>
+        <source>Запись прошивки завершена с ошибкой! Содержимое файла и памяти отличается!</source>
+        <translation>Firmware writing ended with an error! The file and the memory contents differ!</translation>
+    </message>
+    <message>
+        <source>Ошибка ввода/вывода!</source>
+        <translation>Input/output error!</translation>
+    </message>
+    <message>
+        <source>Ошибка записи в промежуточное РПЗУ.</source>
+        <translation>Error writing the intermediate flash memory.</translation>
+    </message>
+    <message>
+        <source>Запись в промежуточное РПЗУ %1 байт по смещению %2...</source>
+        <translation>Writing %1 bytes to the intermediate flash memory at offset %2...</translation>
+    </message>
+    <message>
+        <source>Чтение данных РПЗУ...</source>
+        <translation>Reading the flash memory...</translation>
+    </message>
+    <message>
+        <source>Сравнение данных РПЗУ...</source>
+        <translation>Comparing the flash memory...</translation>
+    </message>
+    <message>
+        <source>Файл и прошивка инструмента совпадают.</source>
+        <translation>The file and the instrument firmware match.</translation>
+    </message>
+    <message>
+        <source>Записанный файл и содержимое памяти отличается!</source>
+        <translation>The written file and the memory contents differ!</translation>
+    </message>
+    <message>
+        <source>Очередь ошибок инструмента не очищается.</source>
+        <translation>The instrument error queue does not clear.</translation>
+    </message>
+    <message>
+        <source>Стирание промежуточного РПЗУ.</source>
+        <translation>Erasing the intermediate flash memory.</translation>
+    </message>
+    <message>
+        <source>Перезапись прошивки из промежуточного РПЗУ по месту...</source>
+        <translation>Rewriting the firmware in place from the intermediate flash memory...</translation>
+    </message>
+    <message>
+        <source>Внимание! 
+После перезаписи прошивки инструмент перезагружается, 
+поэтому сеанс связи с ним должен быть закрыт и открыт повторно!</source>
+        <translation>Warning! 
+After the firmware is rewritten the instrument restarts, 
+so the session with it must be closed and opened again!</translation>
+    </message>
+</context>
+<context>
+    <name>FwRewriter</name>
+    <message>
+        <source>Не удалось открыть файл прошивки.</source>
+        <translation>Could not open the firmware file.</translation>
+    </message>
+    <message>
+        <source>Файл прошивки пуст.</source>
+        <translation>The firmware file is empty.</translation>
+    </message>
+    <message>
+        <source>Файл слишком велик (%1 байт): основное РПЗУ инструмента вмещает не более %2 байт.</source>
+        <translation>The file is too large (%1 bytes): the instrument&apos;s main flash memory holds at most %2 bytes.</translation>
+    </message>
+    <message>
+        <source>Файл слишком велик (%1 байт): его нельзя загрузить в память.</source>
+        <translation>The file is too large (%1 bytes): it cannot be loaded into memory.</translation>
+    </message>
+    <message>
+        <source>Не удалось прочитать файл прошивки.</source>
+        <translation>Could not read the firmware file.</translation>
+    </message>
+</context>
+<context>
+    <name>MathLibraryChecksum</name>
+    <message>
+        <source>Контрольная сумма файла: %1
+Требуемая контрольная сумма: %2
+</source>
+        <translation>File checksum: %1
+Required checksum: %2
+</translation>
+    </message>
+</context>
+<context>
+    <name>ModuleInformation</name>
+    <message>
+        <source>&lt;table border=&quot;0&quot; cellpadding=&quot;5&quot; style = &quot;font-family:courier new;font-size:16px;&quot;&gt;&lt;caption&gt;Подробная информация о модуле питания&lt;/caption&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Производитель&lt;/th&gt;    &lt;td align=&quot;left&quot;&gt;Korvalis ltd.&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Модель&lt;/th&gt;           &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Серийный номер&lt;/th&gt;   &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;PLACEID&lt;/th&gt;          &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;ADDRID (слот)&lt;/th&gt;    &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;SWITCHID&lt;/th&gt;         &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Версия устройства&lt;/th&gt;&lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Версия прошивки&lt;/th&gt;  &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;</source>
+        <translation>&lt;table border=&quot;0&quot; cellpadding=&quot;5&quot; style = &quot;font-family:courier new;font-size:16px;&quot;&gt;&lt;caption&gt;Power module details&lt;/caption&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Manufacturer&lt;/th&gt;    &lt;td align=&quot;left&quot;&gt;Korvalis ltd.&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Model&lt;/th&gt;           &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Serial number&lt;/th&gt;   &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;PLACEID&lt;/th&gt;          &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;ADDRID (slot)&lt;/th&gt;    &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;SWITCHID&lt;/th&gt;         &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Hardware version&lt;/th&gt;&lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;tr&gt;&lt;th align=&quot;left&quot;&gt;Firmware version&lt;/th&gt;  &lt;td align=&quot;left&quot;&gt;%s&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>ModuleInformationDialog</name>
+    <message>
+        <source>Подробнее...</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <source>Метрология</source>
+        <translation>Metrology</translation>
+    </message>
+    <message>
+        <source>Критическая ошибка</source>
+        <translation>Critical error</translation>
+    </message>
+    <message>
+        <source>Файл rvka5630_math.dll не найден.</source>
+        <translation>File rvka5630_math.dll not found.</translation>
+    </message>
+    <message>
+        <source>Контрольная сумма файла и требуемая контрольная сумма совпадают!</source>
+        <translation>The file checksum matches the required checksum!</translation>
+    </message>
+    <message>
+        <source>Контрольная сумма файла и требуемая контрольная сумма не совпадают!</source>
+        <translation>The file checksum does not match the required checksum!</translation>
+    </message>
+</context>
+<context>
+    <name>Rvka5630</name>
+    <message>
+        <source>Панель DIRERURe</source>
+        <translation>DIRERURe panel</translation>
+    </message>
+    <message>
+        <source>Конфигурация модуля питания</source>
+        <translation>Power module configuration</translation>
+    </message>
+    <message>
+        <source>Установка</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Напряжение, В</source>
+        <translation>Voltage, V</translation>
+    </message>
+    <message>
+        <source>Ограничение тока, А</source>
+        <translation>Current limit, A</translation>
+    </message>
+    <message>
+        <source>Уровень OVP, В</source>
+        <translation>OVP level, V</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Ограничение&lt;br/&gt;мощности, Вт&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Power&lt;br/&gt;limit, W&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>360</source>
+        <translation>360</translation>
+    </message>
+    <message>
+        <source>500</source>
+        <translation>500</translation>
+    </message>
+    <message>
+        <source>Установить параметры</source>
+        <translation>Apply settings</translation>
+    </message>
+    <message>
+        <source>Измерение</source>
+        <translation>Measurement</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>Ток, А</source>
+        <translation>Current, A</translation>
+    </message>
+    <message>
+        <source>Мощность, Вт</source>
+        <translation>Power, W</translation>
+    </message>
+    <message>
+        <source>Температура</source>
+        <translation>Temperature</translation>
+    </message>
+    <message>
+        <source>--.--  </source>
+        <translation>--.--  </translation>
+    </message>
+    <message>
+        <source>℃</source>
+        <translation>℃</translation>
+    </message>
+    <message>
+        <source>Управление выходом</source>
+        <translation>Output control</translation>
+    </message>
+    <message>
+        <source>Выход</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>OFF</source>
+        <translation>OFF</translation>
+    </message>
+    <message>
+        <source>Вкл</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Сброс ошибок</source>
+        <translation>Clear faults</translation>
+    </message>
+    <message>
+        <source>Конфигурация триггерных линий</source>
+        <translation>Trigger line configuration</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Роль&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Role&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Master</source>
+        <translation>Master</translation>
+    </message>
+    <message>
+        <source>Slave</source>
+        <translation>Slave</translation>
+    </message>
+    <message>
+        <source>Линии</source>
+        <translation>Lines</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Output&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Output&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Abort&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Abort&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Сконфигурировать триггеры</source>
+        <translation>Configure triggers</translation>
+    </message>
+    <message>
+        <source>Управление</source>
+        <translation>Control</translation>
+    </message>
+    <message>
+        <source>Самоконтроль</source>
+        <translation>Self-test</translation>
+    </message>
+    <message>
+        <source>Калибровка</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>Подробнее...</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <source>Обновление
+встроенного ПО</source>
+        <translation>Firmware
+update</translation>
+    </message>
+    <message>
+        <source>Сброс</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>debug</source>
+        <translation>debug</translation>
+    </message>
+    <message>
+        <source>Отключиться</source>
+        <translation>Disconnect</translation>
+    </message>
+</context>
+<context>
+    <name>Rvka5630Debug</name>
+    <message>
+        <source>Отладочная панель DIRERURe</source>
+        <translation>DIRERURe debug panel</translation>
+    </message>
+    <message>
+        <source>значения</source>
+        <translation>values</translation>
+    </message>
+    <message>
+        <source>Vdrop:</source>
+        <translation>Vdrop:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>Ibal:</source>
+        <translation>Ibal:</translation>
+    </message>
+    <message>
+        <source>IbalDac1:</source>
+        <translation>IbalDac1:</translation>
+    </message>
+    <message>
+        <source>Установить</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>Метка самоконтроля</source>
+        <translation>Self-test mark</translation>
+    </message>
+    <message>
+        <source>334</source>
+        <translation>334</translation>
+    </message>
+    <message>
+        <source>Vns:</source>
+        <translation>Vns:</translation>
+    </message>
+    <message>
+        <source>PWM MAX</source>
+        <translation>PWM MAX</translation>
+    </message>
+    <message>
+        <source>Kp</source>
+        <translation>Kp</translation>
+    </message>
+    <message>
+        <source>Ki</source>
+        <translation>Ki</translation>
+    </message>
+    <message>
+        <source>Kd</source>
+        <translation>Kd</translation>
+    </message>
+    <message>
+        <source>сигналы</source>
+        <translation>signals</translation>
+    </message>
+    <message>
+        <source>CV CTR</source>
+        <translation>CV CTR</translation>
+    </message>
+    <message>
+        <source>CC CTR</source>
+        <translation>CC CTR</translation>
+    </message>
+    <message>
+        <source>OVV OUT</source>
+        <translation>OVV OUT</translation>
+    </message>
+    <message>
+        <source>TTF OVC</source>
+        <translation>TTF OVC</translation>
+    </message>
+    <message>
+        <source>OCP</source>
+        <translation>OCP</translation>
+    </message>
+    <message>
+        <source>OUT RELE</source>
+        <translation>OUT RELE</translation>
+    </message>
+    <message>
+        <source>ADG CTR</source>
+        <translation>ADG CTR</translation>
+    </message>
+    <message>
+        <source>ULPI STP</source>
+        <translation>ULPI STP</translation>
+    </message>
+    <message>
+        <source>Автоматизированные сценарии</source>
+        <translation>Automated scenarios</translation>
+    </message>
+    <message>
+        <source>Проверка доступности доп. оборудования</source>
+        <translation>Check the auxiliary equipment</translation>
+    </message>
+    <message>
+        <source>Автокалибровка</source>
+        <translation>Automatic calibration</translation>
+    </message>
+    <message>
+        <source>Поверка воспроизведения/измерения напряжения</source>
+        <translation>Verification of voltage output and measurement</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Поверка нестабильности выходного напряжения</source>
+        <translation>Verification of output voltage instability</translation>
+    </message>
+    <message>
+        <source>Поверка уровня пульсаций выходного напряжения</source>
+        <translation>Verification of output voltage ripple</translation>
+    </message>
+    <message>
+        <source>Поверка воспроизведения/измерения выходного тока</source>
+        <translation>Verification of output current and measurement</translation>
+    </message>
+    <message>
+        <source>Поверка нестабильности выходного тока</source>
+        <translation>Verification of output current instability</translation>
+    </message>
+    <message>
+        <source>Поверка уровня пульсаций выходного тока</source>
+        <translation>Verification of output current ripple</translation>
+    </message>
+    <message>
+        <source>Пуск</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Поверка: не удалось открыть файл для записи!</source>
+        <translation>Verification: could not open the file for writing!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: ошибка инициализации мультиметра!</source>
+        <translation>Automatic calibration: the multimeter failed to initialise!</translation>
+    </message>
+    <message>
+        <source>Поверка: ошибка инициализации мультиметра!</source>
+        <translation>Verification: the multimeter failed to initialise!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: связь с мультиметром разорвана!</source>
+        <translation>Automatic calibration: the link to the multimeter is lost!</translation>
+    </message>
+    <message>
+        <source>Поверка: связь с мультиметром разорвана!</source>
+        <translation>Verification: the link to the multimeter is lost!</translation>
+    </message>
+    <message>
+        <source>Поверка: ошибка инициализации нагрузки электронной!</source>
+        <translation>Verification: the electronic load failed to initialise!</translation>
+    </message>
+    <message>
+        <source>Поверка: связь с нагрузкой электронной разорвана!</source>
+        <translation>Verification: the link to the electronic load is lost!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: не удалось обнаружить доп. оборудование!</source>
+        <translation>Automatic calibration: the auxiliary equipment was not found!</translation>
+    </message>
+    <message>
+        <source>Поверка: не удалось обнаружить доп. оборудование!</source>
+        <translation>Verification: the auxiliary equipment was not found!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: связь с устройством разорвана!</source>
+        <translation>Automatic calibration: the link to the module is lost!</translation>
+    </message>
+    <message>
+        <source>Поверка: связь с устройством разорвана!</source>
+        <translation>Verification: the link to the module is lost!</translation>
+    </message>
+    <message>
+        <source>Мультиметр найден.
+</source>
+        <translation>Multimeter found.
+</translation>
+    </message>
+    <message>
+        <source>Мультиметр не найден!
+</source>
+        <translation>Multimeter not found!
+</translation>
+    </message>
+    <message>
+        <source>Нагрузка электронная найдена.</source>
+        <translation>Electronic load found.</translation>
+    </message>
+    <message>
+        <source>Нагрузка электронная не найдена!</source>
+        <translation>Electronic load not found!</translation>
+    </message>
+    <message>
+        <source>Проверка доступности дополнительного оборудования</source>
+        <translation>Auxiliary equipment check</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Сохранить отчет</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>HTML страница (*.html)</source>
+        <translation>HTML page (*.html)</translation>
+    </message>
+    <message>
+        <source>Поля заполнены неверно!</source>
+        <translation>The fields are filled in wrongly!</translation>
+    </message>
+    <message>
+        <source>Ожидание выполнения программы...</source>
+        <translation>Waiting for the procedure to finish...</translation>
+    </message>
+</context>
+<context>
+    <name>Rvka5630panel</name>
+    <message>
+        <source>Модуль питания RVKA5630 AXIe-0</source>
+        <translation>RVKA5630 AXIe-0 power module</translation>
+    </message>
+    <message>
+        <source>Критическая ошибка</source>
+        <translation>Critical error</translation>
+    </message>
+    <message>
+        <source>Не удалось обнаружить VXIPNPPATH в переменных среды</source>
+        <translation>VXIPNPPATH was not found in the environment</translation>
+    </message>
+    <message>
+        <source>Файл rvka5630_32.dll не найден.</source>
+        <translation>File rvka5630_32.dll not found.</translation>
+    </message>
+    <message>
+        <source>Файл rvka5630_math.dll не найден.</source>
+        <translation>File rvka5630_math.dll not found.</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть соединение!</source>
+        <translation>Could not open the connection!</translation>
+    </message>
+    <message>
+        <source>Выкл</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Вкл</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Включен выход!</source>
+        <translation>The output is on!</translation>
+    </message>
+    <message>
+        <source>Недопустимая комбинация!</source>
+        <translation>Invalid combination!</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Сохранить отчет</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>HTML страница (*.html)</source>
+        <translation>HTML page (*.html)</translation>
+    </message>
+</context>
+<context>
+    <name>SelfTestDialogs</name>
+    <message>
+        <source>Самоконтроль</source>
+        <translation>Self-test</translation>
+    </message>
+    <message>
+        <source>Самотестирование не было пройдено.
+Управление выходом заблокировано.</source>
+        <translation>The self-test was not passed.
+Output control is locked.</translation>
+    </message>
+    <message>
+        <source>Для нормальной работы модуля питания следует игнорировать результат самотестирования, исправить проблему и пройти самотестирование заново.</source>
+        <translation>For normal operation of the power module, ignore the self-test result, fix the problem and run the self-test again.</translation>
+    </message>
+    <message>
+        <source>Продолжить</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>Игнорировать</source>
+        <translation>Ignore</translation>
+    </message>
+    <message>
+        <source>Выполнить самоконтроль или сохранить результат?</source>
+        <translation>Run the self-test or save the result?</translation>
+    </message>
+    <message>
+        <source>Сохранить результат</source>
+        <translation>Save result</translation>
+    </message>
+    <message>
+        <source>Выполнить</source>
+        <translation>Run</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Самотестирование успешно пройдено!</source>
+        <translation>Self-test passed!</translation>
+    </message>
+    <message>
+        <source>Самотестирование не пройдено!</source>
+        <translation>Self-test failed!</translation>
+    </message>
+</context>
+<context>
+    <name>SelfTestProgress</name>
+    <message>
+        <source>Самоконтроль</source>
+        <translation>Self-test</translation>
+    </message>
+    <message>
+        <source>Ожидание завершения самотестирования...</source>
+        <translation>Waiting for the self-test to finish...</translation>
+    </message>
+</context>
+<context>
+    <name>Widget</name>
+    <message>
+        <source>Панель управления источниками питания</source>
+        <translation>Power supply control panel</translation>
+    </message>
+    <message>
+        <source>Korvalis</source>
+        <translation>Korvalis</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>IDN</source>
+        <translation>IDN</translation>
+    </message>
+    <message>
+        <source>Дополнительная информация</source>
+        <translation>Additional information</translation>
+    </message>
+    <message>
+        <source>Подключиться</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>Обновить</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>Панель управления модулями питания RVKA5630</source>
+        <translation>RVKA5630 power module control panel</translation>
+    </message>
+    <message>
+        <source>Критическая ошибка</source>
+        <translation>Critical error</translation>
+    </message>
+    <message>
+        <source>Не удалось создать общую структуру VISA!
+Продолжение работы невозможно.</source>
+        <translation>Could not create the VISA resource manager!
+The program cannot continue.</translation>
+    </message>
+    <message>
+        <source>Поиск инструментов...</source>
+        <translation>Searching for instruments...</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+</TS>
