@@ -249,8 +249,9 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(int, waitedMs);
-        // Slow enough that a wait blocking the thread would stand out against the ticks.
-        time().setSpeedup(4.0);
+        // Slow enough that a wait blocking the thread (500 ms at the least) stands out against
+        // the ticks, even when a loaded machine delays a tick now and then.
+        time().setSpeedup(2.0);
         meter->setMute(fault == "mute");
         meter->setStalled(fault == "stalled");
         QSerialPort port;
@@ -276,7 +277,7 @@ private slots:
                                   : fault == "stalled" ? SerialReading::Outcome::LinkBroken
                                                        : SerialReading::Outcome::Value);
         QVERIFY2(lasted >= waitedMs, qPrintable(QString::number(lasted)));
-        QVERIFY2(longestGapMs < 100, qPrintable(QString::number(longestGapMs)));
+        QVERIFY2(longestGapMs < 250, qPrintable(QString::number(longestGapMs)));
         QVERIFY(nestedTicks > 0);
     }
 
