@@ -7,6 +7,7 @@
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
+#include "settlingpause.h"
 #include "simlan.h"
 #include "timefacility.h"
 
@@ -180,9 +181,9 @@ private slots:
         QCOMPARE(ProtocolFile::read(fromRunner), ProtocolFile::read(fromWindow));
     }
 
-    // At full speed, SIGTERM during the first point's settling pause ends the procedure
-    // within a second: output and load input off, the instruments back in local control, the
-    // protocol empty, exit status 2.
+    // At full speed, SIGTERM in the first point's settling pause ends the procedure within a
+    // second: output and load input off, the instruments back in local control, the protocol
+    // empty, the rest of the selection skipped, exit status 2.
     void sigtermStopsSafely()
     {
         time().setSpeedup(1.0);
@@ -190,16 +191,9 @@ private slots:
         load->transcript().clear();
         meter->transcript().clear();
         const QString path = dir.filePath("stopped.html");
-        QElapsedTimer sinceSignal;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, this, [&] {
-            if (!sinceSignal.isValid() && module->transcript().contains("OUTP 1\n")) {
-                sinceSignal.start();
-                std::raise(SIGTERM);
-            }
-        });
-        watch.start(20);
+        SettlingPause settling(module, [] { std::raise(SIGTERM); });
         const Invocation run = invoke({resource, "--idc", path, "--iac", path + "2"});
+        const QElapsedTimer &sinceSignal = settling.acted();
         QVERIFY(sinceSignal.isValid());
         QVERIFY2(sinceSignal.elapsed() < 1000, qPrintable(QString::number(sinceSignal.elapsed())));
         QCOMPARE(run.status, 2);

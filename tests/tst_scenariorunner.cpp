@@ -10,6 +10,7 @@
 #include "rvka5630panel.h"
 #include "scenarioselection.h"
 #include "scenariosummary.h"
+#include "settlingpause.h"
 #include "simlan.h"
 #include "timefacility.h"
 #include "widget.h"
@@ -593,9 +594,10 @@ private slots:
         QTRY_VERIFY(!host.debug);
     }
 
-    // At full speed, "Стоп" during the first point of the current range procedure ends it
-    // within a second with the output and the load input off and its protocol empty; the
-    // ripple procedure after it is skipped, and the summary tells of the stop without a box.
+    // At full speed, "Стоп" in the first point's settling pause of the current range
+    // procedure ends it within a second with the output and the load input off and its
+    // protocol empty; the ripple procedure after it is skipped, and the summary tells of the
+    // stop without a box.
     void stopEndsTheProcedure()
     {
         Host host;
@@ -608,19 +610,17 @@ private slots:
                     {QString(), QString(), QString(), stopped, QString(), skipped});
         module->transcript().clear();
         load->transcript().clear();
-        QElapsedTimer sinceStop;
+        const auto progress = [&host] { return host.debug->findChild<QProgressDialog *>(); };
+        SettlingPause settling(module, [&] {
+            QTest::mouseClick(progress()->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        // The stopped procedure's end shows as the display's second step.
         qint64 stoppedWithin = -1;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            auto *progress = host.debug->findChild<QProgressDialog *>();
-            if (!progress)
-                return;
-            if (!sinceStop.isValid() && module->transcript().contains("OUTP 1\n")) {
-                sinceStop.start();
-                QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
-            } else if (sinceStop.isValid() && stoppedWithin < 0 && progress->value() == 2) {
-                stoppedWithin = sinceStop.elapsed();
-            }
+            if (settling.acted().isValid() && stoppedWithin < 0 && progress() &&
+                progress()->value() == 2)
+                stoppedWithin = settling.acted().elapsed();
         });
         watch.start(10);
         DialogAnswerer answerer;
