@@ -194,7 +194,7 @@ ScenarioFailure ScenarioRunner::runOne(const ScenarioChoice &choice)
     startedAt = TimeFacility::instance().elapsedMs();
     current = ScenarioProgress();
     current.scenario = choice.scenario;
-    report(false);
+    report(true);
     return perform(session, choice);
 }
 

@@ -37,7 +37,7 @@ struct ScenarioProgress
     int points = 0;
     qint64 elapsedMs = 0;
     qint64 remainingMs = 0;
-    bool pointStarted = false; // this report opens a new point
+    bool pointStarted = false; // this report opens the scenario or a new point
 };
 
 // How one scenario of a run ended.
