@@ -138,10 +138,8 @@ private slots:
         QFETCH(QStringList, results);
         QFETCH(QString, message);
         const QString path = dir.filePath(QTest::currentDataTag() + QStringLiteral(".html"));
-        for (QString &argument : arguments)
-            argument = argument.arg(path);
-        for (QString &line : results)
-            line = line.arg(path);
+        for (QStringList *texts : {&arguments, &results})
+            texts->replaceInStrings(QStringLiteral("%1"), path);
         if (!instruments)
             qputenv("VOLTADESK_SERIAL_PORTS", "");
         const Invocation run = invoke(QStringList{resource} + arguments);
@@ -200,10 +198,10 @@ private slots:
         QCOMPARE(run.outLines(),
                  QStringList{"idc\tостановлена\tПоверка: остановлена оператором.\t"});
         QVERIFY(run.err.endsWith("Поверка: остановлена оператором.\nvoltadesk-run: остановлено\n"));
+        QTRY_COMPARE(meter->transcript().messages().last(), QByteArray("SYST:LOC\n"));
+        QTRY_COMPARE(load->transcript().messages().last(), QByteArray("SYST:LOCK OFF\n"));
         QCOMPARE(module->transcript().startingWith("OUTP").last(), QByteArray("OUTP 0\n"));
         QCOMPARE(load->transcript().startingWith("INP").last(), QByteArray("INP 0\n"));
-        QCOMPARE(meter->transcript().messages().last(), QByteArray("SYST:LOC\n"));
-        QCOMPARE(load->transcript().messages().last(), QByteArray("SYST:LOCK OFF\n"));
         QVERIFY(!model->outputOn() && !load->model().inputOn());
         QVERIFY(QFileInfo(path).exists() && QFileInfo(path).size() == 0);
         QVERIFY(!QFileInfo::exists(path + "2"));

@@ -628,9 +628,9 @@ private slots:
         QVERIFY(answerer.shown().isEmpty());
         QVERIFY(stoppedWithin >= 0);
         QVERIFY2(stoppedWithin < 1000, qPrintable(QString::number(stoppedWithin)));
+        QTRY_COMPARE(load->transcript().messages().last(), QByteArray("SYST:LOCK OFF\n"));
         QCOMPARE(module->transcript().startingWith("OUTP").last(), QByteArray("OUTP 0\n"));
         QCOMPARE(load->transcript().startingWith("INP").last(), QByteArray("INP 0\n"));
-        QCOMPARE(load->transcript().messages().last(), QByteArray("SYST:LOCK OFF\n"));
         QCOMPARE(ProtocolFile::read(stopped), QByteArray());
         QVERIFY(!QFile::exists(skipped));
         QCOMPARE(summaryRows(host),
