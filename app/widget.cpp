@@ -41,9 +41,9 @@ Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
     ui->devicesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     makerName = QStringLiteral("Korvalis");
     versionSuffix = QStringLiteral(" v1.01");
-    modelFilter = QStringLiteral("RVKA5630");
-    placeQuery = QStringLiteral("CONF:PLACEID?;ADDRID?;SWITCHID?");
-    placeFormat = QStringLiteral("PLACEID: %s; ADDRID: %s; SWITCHID: %s");
+    modelFilter = InstrumentProbe::moduleModel();
+    placeQuery = InstrumentProbe::placementQuery();
+    placeFormat = InstrumentProbe::placementFormat();
     setWindowTitle(tr("Панель управления модулями питания RVKA5630") + versionSuffix);
 
     if (viOpenDefaultRM(&defaultRM) != VI_SUCCESS) {

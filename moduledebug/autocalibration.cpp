@@ -4,6 +4,8 @@
 #include "scenariobench.h"
 #include "serialline.h"
 
+#include <iterator>
+
 namespace {
 
 // Output voltages, V; the lowest point sits at 0.08 V, below the first verification point.
@@ -48,8 +50,10 @@ ScenarioFailure AutoCalibration::run(ModuleSession &session)
     ScenarioBench bench(session);
     if (bench.openInstruments(MultimeterConfiguration::dcVoltage(), false)) {
         prepare(bench);
-        for (double point : points) {
-            calibrate(bench, point);
+        const int n = int(std::size(points));
+        for (int k = 1; k <= n; ++k) {
+            bench.pointStarted(k, n);
+            calibrate(bench, points[k - 1]);
             if (!bench.ok())
                 break;
         }

@@ -5,6 +5,8 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 struct RecognitionRule
@@ -30,6 +32,14 @@ QList<QSerialPortInfo> systemPorts()
     return found;
 }
 
+// The pinned ports, by instrument; set before a run, on the thread that runs the scenarios.
+QString pinned[2];
+
+QString &pinnedPort(BenchInstrument instrument)
+{
+    return pinned[instrument == BenchInstrument::Multimeter ? 0 : 1];
+}
+
 } // namespace
 
 QVector<BenchPort> BenchPorts::available()
@@ -38,6 +48,13 @@ QVector<BenchPort> BenchPorts::available()
     for (const QSerialPortInfo &info : systemPorts())
         ports.append({info.systemLocation(), info.manufacturer(), info.description()});
     ports += described(qEnvironmentVariable(portsVariable));
+    for (const QString &location : pinned) {
+        const bool listed = std::any_of(ports.begin(), ports.end(), [&](const BenchPort &port) {
+            return port.location == location;
+        });
+        if (!location.isEmpty() && !listed)
+            ports.append({location, QString(), QString()});
+    }
     return ports;
 }
 
@@ -56,9 +73,16 @@ QVector<BenchPort> BenchPorts::described(const QString &entries)
 
 bool BenchPorts::recognises(BenchInstrument instrument, const BenchPort &port)
 {
+    if (!pinnedPort(instrument).isEmpty())
+        return port.location == pinnedPort(instrument);
     for (const RecognitionRule &rule : rules)
         if (rule.instrument == instrument)
             return port.manufacturer.contains(QLatin1String(rule.manufacturer)) &&
                    port.description.contains(QLatin1String(rule.description));
     return false;
+}
+
+void BenchPorts::pin(BenchInstrument instrument, const QString &location)
+{
+    pinnedPort(instrument) = location;
 }

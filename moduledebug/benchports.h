@@ -33,4 +33,9 @@ public:
     static QVector<BenchPort> available();
     static QVector<BenchPort> described(const QString &entries);
     static bool recognises(BenchInstrument instrument, const BenchPort &port);
+
+    // Names the port of an instrument outright, whatever its USB strings: that port alone is
+    // the instrument's, and it is searched even where the enumeration does not list it. An
+    // empty location restores the search by the rules.
+    static void pin(BenchInstrument instrument, const QString &location);
 };

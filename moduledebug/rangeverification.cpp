@@ -5,6 +5,8 @@
 #include "toleranceband.h"
 #include "verificationframe.h"
 
+#include <iterator>
+
 namespace {
 
 constexpr int settlingPauseMs = 5000;
@@ -95,7 +97,10 @@ void measureVoltage(ScenarioBench &bench, RangeResults &results)
     bench.command("*RST\n");
     bench.command("VOLT %lf\n", vdc::points[0]);
     bench.command("OUTP 1\n");
-    for (double setPoint : vdc::points) {
+    const int n = int(std::size(vdc::points));
+    for (int k = 1; k <= n; ++k) {
+        const double setPoint = vdc::points[k - 1];
+        bench.pointStarted(k, n);
         bench.command("VOLT %lf\n", setPoint);
         bench.pause(settlingPauseMs);
         ReadingMean meter;
@@ -120,7 +125,10 @@ void measureCurrent(ScenarioBench &bench, RangeResults &results)
     bench.loadCommand("INP 1\n", loadPauseMs);
     bench.command("OUTP 1\n");
     // The output stays on across all points; the first point's settings go out once more.
-    for (const idc::VerificationPoint &point : idc::points) {
+    const int n = int(std::size(idc::points));
+    for (int k = 1; k <= n; ++k) {
+        const idc::VerificationPoint &point = idc::points[k - 1];
+        bench.pointStarted(k, n);
         idc::apply(bench, point);
         bench.pause(settlingPauseMs);
         ReadingMean meter;

@@ -1,14 +1,12 @@
 #include "rvka5630debug.h"
 
-#include "autocalibration.h"
 #include "benchinstruments.h"
 #include "commandchain.h"
 #include "delayms.h"
 #include "modulesession.h"
-#include "rangeverification.h"
 #include "scenariofailure.h"
-#include "scenarioselection.h"
-#include "stabilityverification.h"
+#include "scenariorunner.h"
+#include "scenariosummary.h"
 #include "ui_rvka5630debug.h"
 
 #include <QCloseEvent>
@@ -23,7 +21,7 @@
 namespace {
 
 constexpr int pollIntervalMs = 250;
-// The instruments and the module get a second between scenarios, and after the last one.
+// The instruments and the module get a second after the last scenario.
 constexpr int betweenScenariosMs = 1000;
 // The module keeps the regulator gains as integers in thousandths.
 constexpr double gainScale = 1000.0;
@@ -101,36 +99,6 @@ int thousandths(double gain)
 {
     return int(std::lround(gain * gainScale));
 }
-
-// The operator's words for each way a scenario can end early: the calibration's and the
-// verifications' own.
-struct ScenarioMessage
-{
-    ScenarioFailure failure;
-    const char *calibration;
-    const char *verification;
-};
-
-const ScenarioMessage scenarioMessages[] = {
-    {ScenarioFailure::ReportFile, nullptr,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: не удалось открыть файл для записи!")},
-    {ScenarioFailure::MultimeterCannotOpen,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: ошибка инициализации мультиметра!"),
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: ошибка инициализации мультиметра!")},
-    {ScenarioFailure::MultimeterLinkBroken,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: связь с мультиметром разорвана!"),
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с мультиметром разорвана!")},
-    {ScenarioFailure::LoadCannotOpen, nullptr,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: ошибка инициализации нагрузки электронной!")},
-    {ScenarioFailure::LoadLinkBroken, nullptr,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с нагрузкой электронной разорвана!")},
-    {ScenarioFailure::InstrumentsMissing,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: не удалось обнаружить доп. оборудование!"),
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: не удалось обнаружить доп. оборудование!")},
-    {ScenarioFailure::ModuleLinkBroken,
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Автокалибровка: связь с устройством разорвана!"),
-     QT_TRANSLATE_NOOP("Rvka5630Debug", "Поверка: связь с устройством разорвана!")},
-};
 
 } // namespace
 
@@ -220,58 +188,55 @@ void Rvka5630Debug::on_addHwCheckButton_clicked()
     QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"), report);
 }
 
-void Rvka5630Debug::reportScenario(bool calibration, ScenarioFailure failure)
+void Rvka5630Debug::reportScenario(Scenario scenario, ScenarioFailure failure)
 {
-    for (const ScenarioMessage &message : scenarioMessages) {
-        const char *text = calibration ? message.calibration : message.verification;
-        if (message.failure == failure && text)
-            QMessageBox::critical(this, tr("Ошибка"), tr(text));
-    }
+    // A stop is the operator's own doing: the summary tells of it, no error box.
+    const QString message = ScenarioRunner::message(scenario, failure);
+    if (!message.isEmpty() && failure != ScenarioFailure::Stopped)
+        QMessageBox::critical(this, tr("Ошибка"), message);
     if (failure == ScenarioFailure::ModuleLinkBroken)
         emit debugDisconnectDevice();
 }
 
-void Rvka5630Debug::runVerification(
-    ScenarioFailure (*verification)(ModuleSession &, const QString &), const QString &fName)
+void Rvka5630Debug::runScenario(Scenario scenario, const QString &fName)
 {
     if (session)
-        reportScenario(false, verification(*session, fName));
+        reportScenario(scenario, ScenarioRunner::perform(*session, {scenario, fName}));
 }
 
 void Rvka5630Debug::autoCalib()
 {
-    if (session)
-        reportScenario(true, AutoCalibration::run(*session));
+    runScenario(Scenario::AutoCalibration, QString());
 }
 
 void Rvka5630Debug::check_vdc(const QString &fName)
 {
-    runVerification(RangeVerification::checkVdc, fName);
+    runScenario(Scenario::Vdc, fName);
 }
 
 void Rvka5630Debug::check_vdcCurr(const QString &fName)
 {
-    runVerification(StabilityVerification::checkVdcCurr, fName);
+    runScenario(Scenario::VdcCurr, fName);
 }
 
 void Rvka5630Debug::check_vacCurr(const QString &fName)
 {
-    runVerification(StabilityVerification::checkVacCurr, fName);
+    runScenario(Scenario::VacCurr, fName);
 }
 
 void Rvka5630Debug::check_idc(const QString &fName)
 {
-    runVerification(RangeVerification::checkIdc, fName);
+    runScenario(Scenario::Idc, fName);
 }
 
 void Rvka5630Debug::check_idcN(const QString &fName)
 {
-    runVerification(StabilityVerification::checkIdcN, fName);
+    runScenario(Scenario::IdcN, fName);
 }
 
 void Rvka5630Debug::check_iac(const QString &fName)
 {
-    runVerification(StabilityVerification::checkIac, fName);
+    runScenario(Scenario::Iac, fName);
 }
 
 // The field takes whatever the dialog returns: cancelling empties it.
@@ -358,70 +323,70 @@ void Rvka5630Debug::setPanelsEnabled(bool enabled)
 
 void Rvka5630Debug::on_runScriptsButton_clicked()
 {
-    using Verification = void (Rvka5630Debug::*)(const QString &);
-    struct Scenario
+    struct Box
     {
         QCheckBox *box;
         QLineEdit *path; // none for the calibration
-        Verification verify;
+        Scenario scenario;
     };
-    // The fixed running order.
-    const Scenario scenarios[] = {
-        {ui->cbAutoCalib, nullptr, nullptr},
-        {ui->cbVdc, ui->leVdc, &Rvka5630Debug::check_vdc},
-        {ui->cbVdcCurr, ui->leVdcCurr, &Rvka5630Debug::check_vdcCurr},
-        {ui->cbVacCurr, ui->leVacCurr, &Rvka5630Debug::check_vacCurr},
-        {ui->cbIdc, ui->leIdc, &Rvka5630Debug::check_idc},
-        {ui->cbIdcN, ui->leIdcN, &Rvka5630Debug::check_idcN},
-        {ui->cbIac, ui->leIac, &Rvka5630Debug::check_iac},
+    const Box boxes[] = {
+        {ui->cbAutoCalib, nullptr, Scenario::AutoCalibration},
+        {ui->cbVdc, ui->leVdc, Scenario::Vdc},
+        {ui->cbVdcCurr, ui->leVdcCurr, Scenario::VdcCurr},
+        {ui->cbVacCurr, ui->leVacCurr, Scenario::VacCurr},
+        {ui->cbIdc, ui->leIdc, Scenario::Idc},
+        {ui->cbIdcN, ui->leIdcN, Scenario::IdcN},
+        {ui->cbIac, ui->leIac, Scenario::Iac},
     };
-
     // The selection as it stands now; the widgets are locked from here to the end.
-    struct Chosen
-    {
-        Verification verify; // none: the calibration
-        QString fName;
-    };
-    QVector<Chosen> chosen;
-    ScenarioSelection selection;
-    for (const Scenario &scenario : scenarios) {
-        const bool ticked = scenario.box->isChecked();
-        if (scenario.path)
-            selection.add(ticked, scenario.path->text());
-        if (ticked)
-            chosen.append({scenario.verify, scenario.path ? scenario.path->text() : QString()});
-    }
-    if (!selection.valid()) {
+    QVector<ScenarioChoice> chosen;
+    for (const Box &box : boxes)
+        if (box.box->isChecked())
+            chosen.append({box.scenario, box.path ? box.path->text() : QString()});
+    if (!ScenarioRunner::valid(chosen)) {
         QMessageBox::critical(this, tr("Ошибка"), tr("Поля заполнены неверно!"));
         return;
     }
+    if (!session)
+        return;
 
     // Disabled, the panels' polls leave the shared session to the scenarios. A scenario that
     // loses the module makes the main window take the panels down, but their deletion waits
     // until this slot has returned to the main event loop.
+    for (ScenarioSummary *earlier : findChildren<ScenarioSummary *>())
+        earlier->close();
     setPanelsEnabled(false);
-    QProgressDialog progress(tr("Ожидание выполнения программы..."), QString(), 0,
+    ScenarioRunner runner(*session);
+    QProgressDialog progress(tr("Ожидание выполнения программы..."), tr("Стоп"), 0,
                              2 * chosen.size(), this);
     progress.setWindowModality(Qt::WindowModal);
     // The last value stays shown through the final pause, and an empty run shows 0 of 0.
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setValue(0);
+    // The display stays up while the stopped scenario winds down; the dialog joins the two by
+    // name, so only a disconnect by name parts them.
+    disconnect(&progress, SIGNAL(canceled()), &progress, SLOT(cancel()));
+    connect(&progress, &QProgressDialog::canceled, &runner, &ScenarioRunner::requestStop);
+    connect(&runner, &ScenarioRunner::scenarioStarted, &progress,
+            [&progress](int k) { progress.setValue(2 * k - 1); });
+    connect(&runner, &ScenarioRunner::progressed, &progress,
+            [&progress](const ScenarioProgress &now) {
+                progress.setLabelText(tr("Ожидание выполнения программы...") + QLatin1Char('\n') +
+                                      ScenarioRunner::progressText(now));
+            });
+    connect(&runner, &ScenarioRunner::scenarioEnded, this,
+            [this, &progress](int k, int, const ScenarioOutcome &outcome) {
+                reportScenario(outcome.scenario, outcome.failure);
+                progress.setValue(2 * k);
+            });
     progress.show();
-    int k = 0;
-    for (const Chosen &scenario : qAsConst(chosen)) {
-        ++k;
-        progress.setValue(2 * k - 1);
-        if (scenario.verify)
-            (this->*scenario.verify)(scenario.fName);
-        else
-            autoCalib();
-        progress.setValue(2 * k);
-        delayMs(betweenScenariosMs);
-    }
+    const QVector<ScenarioOutcome> outcomes = runner.run(chosen);
     progress.close();
     delayMs(betweenScenariosMs);
     setPanelsEnabled(true);
+    if (!outcomes.isEmpty())
+        (new ScenarioSummary(outcomes, this))->show();
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+enum class Scenario;
 enum class ScenarioFailure;
 class QCheckBox;
 class QCloseEvent;
@@ -78,7 +79,8 @@ private slots:
     void on_cbIdc_clicked(bool checked);
     void on_cbIdcN_clicked(bool checked);
     void on_cbIac_clicked(bool checked);
-    // Runs the ticked scenarios in their fixed order with both panels disabled.
+    // Runs the ticked scenarios in their fixed order with both panels disabled, showing the
+    // running scenario's progress with a button that stops it, then a summary of the run.
     void on_runScriptsButton_clicked();
 
 protected:
@@ -86,12 +88,11 @@ protected:
 
 private:
     void sendCode(const char *format, int value);
-    // A verification on the module panel's session, while the panel still has one.
-    void runVerification(ScenarioFailure (*verification)(ModuleSession &, const QString &),
-                         const QString &fName);
+    // A scenario on the module panel's session, while the panel still has one.
+    void runScenario(Scenario scenario, const QString &fName);
     // The operator's message for a scenario that did not succeed, then, for a module failure,
     // the request to disconnect.
-    void reportScenario(bool calibration, ScenarioFailure failure);
+    void reportScenario(Scenario scenario, ScenarioFailure failure);
     void choosePath(QLineEdit *field);
     void promptForPath(bool checked, QLineEdit *field);
     // Announces the run, then disables this window; or enables it, then announces the end.

@@ -1,8 +1,9 @@
 #include "scenariobench.h"
 
 #include "commandchain.h"
-#include "delayms.h"
 #include "modulesession.h"
+#include "scenariomonitor.h"
+#include "timefacility.h"
 
 #include <QtGlobal>
 
@@ -13,6 +14,8 @@ namespace {
 constexpr int moduleCommandPauseMs = 100;
 // "%s" reads at most 255 characters of the identity into its 256-byte buffer.
 constexpr int identityBufferSize = 256;
+// What a rehearsal reads from the multimeter: any value will do, as long as there is one.
+constexpr double rehearsedReading = 1.0;
 
 const char *const outputOn = "OUTP 1\n";
 // A reset leaves the module's output off too.
@@ -42,7 +45,11 @@ ScenarioFailure asFailure(BenchInstruments::Outcome outcome)
 
 } // namespace
 
-ScenarioBench::ScenarioBench(ModuleSession &moduleSession) : session(moduleSession) {}
+ScenarioBench::ScenarioBench(ModuleSession &moduleSession)
+    : session(moduleSession), observer(ScenarioMonitor::active()),
+      rehearsal(observer && observer->rehearsing())
+{
+}
 
 ScenarioBench::~ScenarioBench()
 {
@@ -54,6 +61,8 @@ bool ScenarioBench::openInstruments(const MultimeterConfiguration &configuration
     if (!ok())
         return false;
     measuringQuery = configuration.query;
+    if (rehearsal)
+        return true;
     fail(asFailure(instruments.search(configuration, useLoad)));
     return ok();
 }
@@ -62,10 +71,12 @@ void ScenarioBench::command(const char *format)
 {
     if (!ok())
         return;
-    const bool written = CommandChain(session).command(format).ok();
-    sent(format, written);
-    if (!written)
-        fail(ScenarioFailure::ModuleLinkBroken);
+    if (!rehearsal) {
+        const bool written = CommandChain(session).command(format).ok();
+        sent(format, written);
+        if (!written)
+            fail(ScenarioFailure::ModuleLinkBroken);
+    }
     pause(moduleCommandPauseMs);
 }
 
@@ -73,7 +84,7 @@ void ScenarioBench::command(const char *format, double value)
 {
     if (!ok())
         return;
-    if (!CommandChain(session).command(format, value).ok())
+    if (!rehearsal && !CommandChain(session).command(format, value).ok())
         fail(ScenarioFailure::ModuleLinkBroken);
     pause(moduleCommandPauseMs);
 }
@@ -81,7 +92,7 @@ void ScenarioBench::command(const char *format, double value)
 double ScenarioBench::query(const char *text)
 {
     double value = 0.0;
-    if (ok() && !CommandChain(session).query(text, "%lf", &value).ok()) {
+    if (ok() && !rehearsal && !CommandChain(session).query(text, "%lf", &value).ok()) {
         fail(ScenarioFailure::ModuleLinkBroken);
         value = 0.0;
     }
@@ -91,7 +102,7 @@ double ScenarioBench::query(const char *text)
 QString ScenarioBench::identity()
 {
     char buffer[identityBufferSize];
-    if (!ok())
+    if (!ok() || rehearsal)
         return QString();
     if (!CommandChain(session).queryToken("*IDN?\n", buffer).ok()) {
         fail(ScenarioFailure::ModuleLinkBroken);
@@ -104,10 +115,12 @@ void ScenarioBench::loadCommand(const QByteArray &line, int pauseMs)
 {
     if (!ok())
         return;
-    const bool written = serialCommand(instruments.load(), line) == SerialWrite::Written;
-    loadSent(line, written);
-    if (!written)
-        fail(ScenarioFailure::LoadLinkBroken);
+    if (!rehearsal) {
+        const bool written = serialCommand(instruments.load(), line) == SerialWrite::Written;
+        loadSent(line, written);
+        if (!written)
+            fail(ScenarioFailure::LoadLinkBroken);
+    }
     pause(pauseMs);
 }
 
@@ -115,6 +128,8 @@ std::optional<double> ScenarioBench::reading()
 {
     if (!ok())
         return std::nullopt;
+    if (rehearsal)
+        return rehearsedReading;
     const SerialReading reading = serialQuery(instruments.multimeter(), measuringQuery);
     switch (reading.outcome) {
     case SerialReading::Outcome::Value:
@@ -130,10 +145,23 @@ std::optional<double> ScenarioBench::reading()
     return std::nullopt;
 }
 
+void ScenarioBench::pointStarted(int k, int n)
+{
+    if (ok() && observer)
+        observer->pointStarted(k, n);
+}
+
 void ScenarioBench::pause(int ms)
 {
-    if (ok() && ms > 0)
-        delayMs(ms);
+    if (!ok() || ms <= 0)
+        return;
+    if (observer)
+        observer->pausing(ms);
+    if (rehearsal)
+        return;
+    const auto stopRequested = [this] { return observer && observer->stopRequested(); };
+    if (!TimeFacility::instance().pause(ms, stopRequested))
+        fail(ScenarioFailure::Stopped);
 }
 
 void ScenarioBench::fail(ScenarioFailure reason)
@@ -183,6 +211,8 @@ void ScenarioBench::switchOff()
 
 void ScenarioBench::release()
 {
+    if (rehearsal)
+        return;
     if (!ok())
         switchOff();
     instruments.release();

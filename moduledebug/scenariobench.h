@@ -4,6 +4,7 @@
 #include "scenariofailure.h"
 
 class ModuleSession;
+class ScenarioMonitor;
 
 #include <QByteArray>
 #include <QString>
@@ -18,7 +19,12 @@ class ModuleSession;
 //
 // The bench follows the lines that switch the module output and the load input, so that a
 // scenario that ends early never leaves the bench live: release() switches off what is still
-// on before it lets the instruments go. Every early end, whatever its reason, goes that way.
+// on before it lets the instruments go. Every early end, whatever its reason, goes that way,
+// a stop asked for by the operator included: it ends the pause under way and fails the
+// scenario as Stopped.
+//
+// The bench reports to the active ScenarioMonitor, if any, and under a rehearsing one it
+// touches no instrument at all.
 class ScenarioBench
 {
 public:
@@ -47,10 +53,14 @@ public:
     // in time or once failed.
     std::optional<double> reading();
 
+    // Point k (from 1) of n is about to be set up.
+    void pointStarted(int k, int n);
     void pause(int ms);
     void fail(ScenarioFailure reason);
     bool ok() const { return failed == ScenarioFailure::None; }
     ScenarioFailure failure() const { return failed; }
+    ScenarioMonitor *monitor() const { return observer; }
+    bool rehearsing() const { return rehearsal; }
 
     // Multimeter first, then load. After a failure, the module output and the load input are
     // switched off first where they may still be on: each over its own link while that works.
@@ -62,6 +72,8 @@ private:
     void switchOff();
 
     ModuleSession &session;
+    ScenarioMonitor *const observer;
+    const bool rehearsal;
     BenchInstruments instruments;
     QByteArray measuringQuery;
     ScenarioFailure failed = ScenarioFailure::None;

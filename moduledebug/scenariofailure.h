@@ -12,4 +12,5 @@ enum class ScenarioFailure
     LoadLinkBroken,
     InstrumentsMissing, // no multimeter, or no load where the scenario needs one
     ModuleLinkBroken,   // a module command or query failed: the device is to be disconnected
+    Stopped,            // the operator asked the scenario to stop
 };

@@ -103,8 +103,9 @@ ScenarioFailure run(ModuleSession &session, const QString &fName,
     if (frame.begin(fName)) {
         ScenarioBench &bench = frame.bench();
         preamble(bench);
-        for (const Point &point : points) {
-            const QStringList cells = measurePoint(bench, point);
+        for (std::size_t k = 1; k <= N; ++k) {
+            bench.pointStarted(int(k), int(N));
+            const QStringList cells = measurePoint(bench, points[k - 1]);
             if (!bench.ok())
                 break;
             frame.protocol().addRow(cells);

@@ -1,5 +1,6 @@
 #include "verificationframe.h"
 
+#include "scenariomonitor.h"
 #include "timefacility.h"
 
 namespace {
@@ -14,6 +15,8 @@ VerificationFrame::VerificationFrame(ModuleSession &session, const Procedure &ve
 
 bool VerificationFrame::begin(const QString &fName)
 {
+    if (scenarioBench.rehearsing())
+        return scenarioBench.openInstruments(procedure.multimeter, procedure.useLoad);
     if (!verificationProtocol.open(fName)) {
         scenarioBench.fail(ScenarioFailure::ReportFile);
         return false;
@@ -27,8 +30,13 @@ ScenarioFailure VerificationFrame::finish()
         const QString identity = scenarioBench.identity();
         scenarioBench.pause(identityPauseMs);
         const QDate today = TimeFacility::instance().currentDateTime().date();
+        if (scenarioBench.rehearsing())
+            return scenarioBench.failure();
         if (scenarioBench.ok() && !verificationProtocol.write(identity, today))
             scenarioBench.fail(ScenarioFailure::ReportFile);
+        if (scenarioBench.ok() && scenarioBench.monitor())
+            scenarioBench.monitor()->protocolWritten(
+                verificationProtocol.rows(), verificationProtocol.rowsEndingWith(verdict(false)));
     }
     scenarioBench.release();
     verificationProtocol.discard();

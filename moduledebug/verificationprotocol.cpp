@@ -21,7 +21,7 @@ bool VerificationProtocol::open(const QString &path)
 
 void VerificationProtocol::addRow(const QStringList &cells)
 {
-    rows.append(QStringList{QString::number(rows.size() + 1)} + cells);
+    table.append(QStringList{QString::number(table.size() + 1)} + cells);
 }
 
 QByteArray VerificationProtocol::bytes(const QString &identity, const QDate &date) const
@@ -30,9 +30,17 @@ QByteArray VerificationProtocol::bytes(const QString &identity, const QDate &dat
                               ReportSkeleton::escaped(identity) +
                               QStringLiteral("</b></font></thead>"),
                           layout.headerCells);
-    for (const QStringList &row : rows)
+    for (const QStringList &row : table)
         report.addRow(row);
     return report.bytes(date);
+}
+
+int VerificationProtocol::rowsEndingWith(const QString &lastCell) const
+{
+    int count = 0;
+    for (const QStringList &row : table)
+        count += row.last() == lastCell ? 1 : 0;
+    return count;
 }
 
 bool VerificationProtocol::write(const QString &identity, const QDate &date)

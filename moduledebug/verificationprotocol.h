@@ -39,6 +39,10 @@ public:
     // Leaves the file empty after a procedure that ended early; nothing once written.
     void discard();
 
+    int rows() const { return table.size(); }
+    // The rows whose last cell is lastCell (a verdict).
+    int rowsEndingWith(const QString &lastCell) const;
+
     // The protocol as it goes into the file.
     QByteArray bytes(const QString &identity, const QDate &date) const;
 
@@ -46,6 +50,6 @@ private:
     void leaveEmpty();
 
     Layout layout;
-    QVector<QStringList> rows;
+    QVector<QStringList> table;
     QSaveFile file;
 };

@@ -35,13 +35,20 @@ void TimeFacility::record(Kind kind, int ms)
 
 void TimeFacility::pause(int ms)
 {
+    pause(ms, [] { return false; });
+}
+
+bool TimeFacility::pause(int ms, const std::function<bool()> &stop)
+{
     record(Kind::Pause, ms);
     const qint64 deadline = elapsedMs() + std::max(ms, 0);
     QEventLoop loop;
     for (;;) {
         const qint64 left = deadline - elapsedMs();
         if (left <= 0)
-            break;
+            return true;
+        if (stop())
+            return false;
         runNested(loop, std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
                                          maxEventSliceMs));
     }

@@ -5,6 +5,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 class QEventLoop;
@@ -33,6 +34,10 @@ public:
     // Waits ms of program time on the GUI thread, processing events in slices of at most
     // 100 ms. Deferred deletions posted by the caller wait until it has returned.
     void pause(int ms);
+    // The same pause, ended early once stop() holds; stop() is looked at before every slice,
+    // so the pause ends within 100 ms of real time after it has come to hold. The request is
+    // recorded with its full length. True when the pause ran to its end.
+    bool pause(int ms, const std::function<bool()> &stop);
     // Runs loop for at most realMs of real time (less if something quits it), counted as a
     // nested event loop of the program: pause() and every wait that keeps the window alive
     // process their events here.

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Runs inside the demo's network namespace: starts the simulated bench, then the program.
+# Runs inside the demo's network namespace: starts the simulated bench, then the program, or,
+# when a command follows the build directory, that command (voltadesk-run is on its path).
 set -e
 build=$1
 state=$(mktemp -d)
@@ -29,6 +30,13 @@ TCPIP0::127.0.0.4::inst0::INSTR;TCPIP0::127.0.0.5::inst0::INSTR;TCPIP0::127.0.0.
 export VDVISA_BROADCAST=0
 export VXIPNPPATH="$build/vxipnp/"
 export VOLTADESK_SERIAL_PORTS="$ports"
+
+shift
+if [ $# -gt 0 ]; then
+    echo "demo: simulated modules at 127.0.0.2 and 127.0.0.3, the bench wired to 127.0.0.2" >&2
+    PATH="$build:$PATH" "$@"
+    exit
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     # No desktop here: give the program a virtual screen of its own.

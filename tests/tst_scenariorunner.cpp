@@ -9,6 +9,8 @@
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
 #include "scenarioselection.h"
+#include "scenariosummary.h"
+#include "settlingpause.h"
 #include "simlan.h"
 #include "timefacility.h"
 #include "widget.h"
@@ -16,6 +18,9 @@
 #include <vdvisa_testing.h>
 
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -161,7 +166,8 @@ struct RunWatch : QObject
         maximum = progress->maximum();
         label = progress->labelText();
         modality = progress->windowModality();
-        cancelButton = progress->findChild<QPushButton *>() != nullptr;
+        const auto *stop = progress->findChild<QPushButton *>();
+        cancelButton = stop && stop->text() == QStringLiteral("Стоп");
         progressParentIsDebug = progress->parentWidget() == host.debug;
         const bool disabled = !host.panel->isEnabled() && !host.debug->isEnabled();
         panelsDisabled = disabled;
@@ -171,11 +177,43 @@ struct RunWatch : QObject
 
 } // namespace
 
+// Takes the URLs the program asks the system to open.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
 class TestScenarioRunner : public QObject
 {
     Q_OBJECT
 
 private:
+    // The summary box of the last run, one "name | outcome | button" line per scenario.
+    static QStringList summaryRows(Host &host)
+    {
+        const QList<ScenarioSummary *> shown = host.debug->findChildren<ScenarioSummary *>();
+        if (shown.size() != 1 || !shown.first()->isVisible())
+            return {"no summary box"};
+        auto *rows = shown.first()->findChild<QGridLayout *>();
+        QStringList lines;
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < rows->columnCount(); ++column) {
+                QLayoutItem *item = rows->itemAtPosition(row, column);
+                if (auto *label = item ? qobject_cast<QLabel *>(item->widget()) : nullptr)
+                    cells << label->text();
+                if (auto *button = item ? qobject_cast<QPushButton *>(item->widget()) : nullptr)
+                    cells << button->text();
+            }
+            lines << cells.join(" | ");
+        }
+        return lines;
+    }
+
     SimLan lan;
     SimModule *module = nullptr;
     SimSerialMultimeter *meter = nullptr;
@@ -430,9 +468,10 @@ private slots:
         QCOMPARE(watch.shownValues(), values);
         QCOMPARE(atMessages, valuesAtMessages);
         QCOMPARE(watch.maximum, 2 * int(std::count(ticked.begin(), ticked.end(), true)));
-        QCOMPARE(watch.label, QStringLiteral("Ожидание выполнения программы..."));
+        QVERIFY2(watch.label.startsWith(QStringLiteral("Ожидание выполнения программы...")),
+                 qPrintable(watch.label));
         QCOMPARE(watch.modality, Qt::WindowModal);
-        QVERIFY(!watch.cancelButton);
+        QVERIFY(watch.cancelButton);
         QVERIFY(watch.progressParentIsDebug);
         QVERIFY(watch.panelsDisabled);
         QVERIFY(!watch.panelsEnabledMeanwhile);
@@ -553,6 +592,79 @@ private slots:
         QVERIFY(host.panel && host.debug);
         QTRY_VERIFY(!host.panel);
         QTRY_VERIFY(!host.debug);
+    }
+
+    // At full speed, "Стоп" in the first point's settling pause of the current range
+    // procedure ends it within a second with the output and the load input off and its
+    // protocol empty; the ripple procedure after it is skipped, and the summary tells of the
+    // stop without a box.
+    void stopEndsTheProcedure()
+    {
+        Host host;
+        QVERIFY(host.debug);
+        lan.publishSerialPorts();
+        time().setSpeedup(1.0);
+        const QString stopped = dir.filePath("stopped.html");
+        const QString skipped = dir.filePath("skipped.html");
+        host.select({false, false, false, false, true, false, true},
+                    {QString(), QString(), QString(), stopped, QString(), skipped});
+        module->transcript().clear();
+        load->transcript().clear();
+        const auto progress = [&host] { return host.debug->findChild<QProgressDialog *>(); };
+        SettlingPause settling(module, [&] {
+            QTest::mouseClick(progress()->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        // The stopped procedure's end shows as the display's second step.
+        qint64 stoppedWithin = -1;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (settling.acted().isValid() && stoppedWithin < 0 && progress() &&
+                progress()->value() == 2)
+                stoppedWithin = settling.acted().elapsed();
+        });
+        watch.start(10);
+        DialogAnswerer answerer;
+        host.run();
+        QVERIFY(answerer.shown().isEmpty());
+        QVERIFY(stoppedWithin >= 0);
+        QVERIFY2(stoppedWithin < 1000, qPrintable(QString::number(stoppedWithin)));
+        QTRY_COMPARE(load->transcript().messages().last(), QByteArray("SYST:LOCK OFF\n"));
+        QCOMPARE(module->transcript().startingWith("OUTP").last(), QByteArray("OUTP 0\n"));
+        QCOMPARE(load->transcript().startingWith("INP").last(), QByteArray("INP 0\n"));
+        QCOMPARE(ProtocolFile::read(stopped), QByteArray());
+        QVERIFY(!QFile::exists(skipped));
+        QCOMPARE(summaryRows(host),
+                 QStringList{"Поверка воспроизведения/измерения выходного тока | Поверка: "
+                             "остановлена оператором."});
+    }
+
+    // The summary: one line per scenario with its outcome, and a button that opens each
+    // written protocol.
+    void summaryListsVerdicts()
+    {
+        Host host;
+        QVERIFY(host.debug);
+        qputenv("VOLTADESK_SERIAL_PORTS", meter->portEntry().toUtf8());
+        auto *model = lan.rvka5630(moduleAddress);
+        model->execute("CAL:VOLT:CLEAR\n");
+        model->execute("CAL:SAVE\n");
+        const QString vdc = dir.filePath("summaryVdc.html");
+        host.select({false, true, false, false, true, false, false},
+                    {vdc, QString(), QString(), dir.filePath("summaryIdc.html")});
+        DialogAnswerer answerer;
+        answerer.press("OK");
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(summaryRows(host),
+                 (QStringList{"Поверка воспроизведения/измерения напряжения | \"не норма\": 8 из "
+                              "11 точек | Открыть протокол",
+                              "Поверка воспроизведения/измерения выходного тока | Поверка: не "
+                              "удалось обнаружить доп. оборудование!"}));
+        UrlCatcher opened;
+        QDesktopServices::setUrlHandler("file", &opened, "open");
+        host.debug->findChild<ScenarioSummary *>()->findChild<QPushButton *>()->click();
+        QDesktopServices::unsetUrlHandler("file");
+        QCOMPARE(opened.urls, QList<QUrl>{QUrl::fromLocalFile(vdc)});
     }
 };
 

@@ -4,6 +4,7 @@
 # header is found, and an include of a higher layer's header, or of a sibling's, is refused.
 #
 #     app -> module -> moduledebug, firmware -> visa -> runtime;  sim -> runtime
+#     app -> discovery -> visa;  runner -> scenarios of moduledebug, discovery
 # ctest-timeout: 120
 set -eu
 build=$(cd "$1" && pwd)
@@ -25,6 +26,8 @@ LAYERS = [
     ("firmware", "fwrewriter.h", ["rvka5630debug.h", "rvka5630panel.h"]),
     ("moduledebug", "rvka5630debug.h", ["rvka5630panel.h", "ui_rvka5630panel.h", "fwrewriter.h"]),
     ("module", "rvka5630panel.h", ["widget.h", "ui_widget.h"]),
+    ("discovery", "instrumentprobe.h", ["widget.h", "rvka5630panel.h", "rvka5630debug.h"]),
+    ("runner", "commandlinerun.h", ["widget.h", "rvka5630panel.h", "ui_rvka5630debug.h"]),
     ("sim", "simbench.h", ["commandchain.h", "rvka5630debug.h"]),
 ]
 

@@ -18,6 +18,15 @@
 class InstrumentProbe
 {
 public:
+    // What the program looks for: the model named in the identification, the placement query
+    // and the format its reply fills.
+    static QString moduleModel() { return QStringLiteral("RVKA5630"); }
+    static QString placementQuery() { return QStringLiteral("CONF:PLACEID?;ADDRID?;SWITCHID?"); }
+    static QString placementFormat()
+    {
+        return QStringLiteral("PLACEID: %s; ADDRID: %s; SWITCHID: %s");
+    }
+
     static QVector<modRow> run(ViSession resourceManager, std::shared_ptr<FindListHandle> findList,
                                QString modelFilter, QString placeQuery, QString placeFormat);
 

@@ -1,0 +1,33 @@
+#pragma once
+
+// Who follows a running scenario: the bench reports every point it starts and every pause it
+// is asked for, a verification reports the verdicts of its finished protocol, and the bench
+// asks before each pause whether the operator wants the scenario stopped. One monitor at a
+// time is active, from its construction to its destruction (they nest: the inner one is
+// active until it goes); with none, scenarios run unobserved as before.
+//
+// A rehearsing monitor runs a scenario without instruments: nothing is sent, no protocol is
+// opened, pauses are only counted and every reading comes back present. It tells how much
+// pausing a full run of the scenario prescribes, and where each point begins.
+class ScenarioMonitor
+{
+public:
+    ScenarioMonitor();
+    virtual ~ScenarioMonitor();
+    ScenarioMonitor(const ScenarioMonitor &) = delete;
+    ScenarioMonitor &operator=(const ScenarioMonitor &) = delete;
+
+    static ScenarioMonitor *active();
+
+    // Point k (from 1) of n is about to be set up.
+    virtual void pointStarted(int k, int n) = 0;
+    // The bench is about to pause ms (a module command's 100 ms included).
+    virtual void pausing(int ms) = 0;
+    // A verification has written its protocol with failing of its points "не норма".
+    virtual void protocolWritten(int points, int failing) = 0;
+    virtual bool stopRequested() const { return false; }
+    virtual bool rehearsing() const { return false; }
+
+private:
+    ScenarioMonitor *outer;
+};

@@ -1,0 +1,255 @@
+#include "commandlinerun.h"
+
+#include "benchports.h"
+#include "instrumentprobe.h"
+#include "modulesession.h"
+#include "scenariorunner.h"
+#include "stopsignals.h"
+
+#include <visa.h>
+
+#include <QCommandLineParser>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+// The module's link gets as long to come up as in the panel.
+constexpr ViUInt32 openTimeoutMs = 1000;
+
+// The scenario options in the runner's fixed order; each key also names its result line.
+struct ScenarioOption
+{
+    const char *key;
+    Scenario scenario;
+    bool protocol; // takes the protocol's path
+};
+
+const ScenarioOption scenarioOptions[] = {
+    {"autocal", Scenario::AutoCalibration, false},
+    {"vdc", Scenario::Vdc, true},
+    {"vdcn", Scenario::VdcCurr, true},
+    {"vac", Scenario::VacCurr, true},
+    {"idc", Scenario::Idc, true},
+    {"idcn", Scenario::IdcN, true},
+    {"iac", Scenario::Iac, true},
+};
+
+QString key(Scenario scenario)
+{
+    for (const ScenarioOption &option : scenarioOptions)
+        if (option.scenario == scenario)
+            return QLatin1String(option.key);
+    return QString();
+}
+
+const QString listCommand = QStringLiteral("list");
+
+// The verdict word of a scenario's result line.
+QString verdict(const ScenarioOutcome &outcome)
+{
+    switch (outcome.failure) {
+    case ScenarioFailure::None:
+        break;
+    case ScenarioFailure::Stopped:
+        return QStringLiteral("остановлена");
+    default:
+        return QStringLiteral("ошибка");
+    }
+    if (!outcome.protocolWritten())
+        return QStringLiteral("выполнена");
+    return outcome.failing == 0 ? QStringLiteral("норма") : QStringLiteral("не норма");
+}
+
+class Invocation
+{
+public:
+    Invocation(QTextStream &output, QTextStream &messages, bool onTerminal)
+        : out(output), err(messages), terminal(onTerminal)
+    {
+    }
+
+    int run(const QStringList &arguments);
+
+private:
+    void defineOptions();
+    int fail(const QString &message);
+    int list(ViSession resourceManager);
+    int runScenarios(ViSession resourceManager, const QString &resource,
+                     const QVector<ScenarioChoice> &chosen);
+    void showProgress(const ScenarioProgress &progress);
+    void endProgressLine();
+    void showOutcome(const ScenarioOutcome &outcome);
+    void print(const QJsonObject &object);
+
+    QTextStream &out;
+    QTextStream &err;
+    const bool terminal;
+    QCommandLineParser parser;
+    bool json = false;
+    bool progressLineOpen = false;
+};
+
+void Invocation::defineOptions()
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addPositionalArgument(QStringLiteral("RESOURCE"),
+                                 QStringLiteral("the module's VISA resource, or \"list\""));
+    for (const ScenarioOption &option : scenarioOptions) {
+        const QString name = ScenarioRunner::name(option.scenario);
+        parser.addOption(option.protocol ? QCommandLineOption(QLatin1String(option.key), name,
+                                                              QStringLiteral("FILE"))
+                                         : QCommandLineOption(QLatin1String(option.key), name));
+    }
+    parser.addOption({QStringLiteral("multimeter"), QStringLiteral("the multimeter's serial port"),
+                      QStringLiteral("PORT")});
+    parser.addOption({QStringLiteral("load"), QStringLiteral("the electronic load's serial port"),
+                      QStringLiteral("PORT")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("results as JSON lines")});
+}
+
+int Invocation::fail(const QString &message)
+{
+    endProgressLine();
+    err << "voltadesk-run: " << message << '\n';
+    err.flush();
+    return CommandLineRun::NotRun;
+}
+
+int Invocation::run(const QStringList &arguments)
+{
+    defineOptions();
+    if (!parser.parse(QStringList{QStringLiteral("voltadesk-run")} + arguments))
+        return fail(parser.errorText());
+    json = parser.isSet(QStringLiteral("json"));
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return fail(QStringLiteral("укажите ресурс модуля или \"list\"\n") + parser.helpText());
+
+    QVector<ScenarioChoice> chosen;
+    for (const ScenarioOption &option : scenarioOptions)
+        if (parser.isSet(QLatin1String(option.key)))
+            chosen.append({option.scenario,
+                           option.protocol ? parser.value(QLatin1String(option.key)) : QString()});
+    const bool listing = positional.first() == listCommand;
+    if (!listing && chosen.isEmpty())
+        return fail(QStringLiteral("не выбрана ни одна процедура"));
+    if (!ScenarioRunner::valid(chosen))
+        return fail(QStringLiteral("пути протоколов должны быть заданы и различаться"));
+    BenchPorts::pin(BenchInstrument::Multimeter, parser.value(QStringLiteral("multimeter")));
+    BenchPorts::pin(BenchInstrument::Load, parser.value(QStringLiteral("load")));
+
+    ViSession resourceManager = VI_NULL;
+    if (viOpenDefaultRM(&resourceManager) != VI_SUCCESS)
+        return fail(QStringLiteral("Не удалось создать общую структуру VISA!"));
+    const int status =
+        listing ? list(resourceManager) : runScenarios(resourceManager, positional.first(), chosen);
+    viClose(resourceManager);
+    return status;
+}
+
+int Invocation::list(ViSession resourceManager)
+{
+    const QVector<modRow> rows = InstrumentProbe::run(
+        resourceManager, std::make_shared<FindListHandle>(), InstrumentProbe::moduleModel(),
+        InstrumentProbe::placementQuery(), InstrumentProbe::placementFormat());
+    for (const modRow &row : rows) {
+        if (json)
+            print({{QStringLiteral("resource"), row.address},
+                   {QStringLiteral("identity"), row.idn},
+                   {QStringLiteral("placement"), row.info}});
+        else
+            out << row.address << '\t' << row.idn << '\t' << row.info << '\n';
+    }
+    out.flush();
+    return CommandLineRun::AllPass;
+}
+
+int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
+                             const QVector<ScenarioChoice> &chosen)
+{
+    ModuleSession session;
+    if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
+        return fail(resource + QStringLiteral(": Не удалось открыть соединение!"));
+    ScenarioRunner runner(session);
+    StopSignals stops;
+    QObject::connect(&stops, &StopSignals::received, &runner, &ScenarioRunner::requestStop);
+    QObject::connect(&runner, &ScenarioRunner::progressed,
+                     [this](const ScenarioProgress &progress) { showProgress(progress); });
+    QObject::connect(&runner, &ScenarioRunner::scenarioEnded,
+                     [this](int, int, const ScenarioOutcome &outcome) { showOutcome(outcome); });
+    const QVector<ScenarioOutcome> outcomes = runner.run(chosen);
+    endProgressLine();
+    session.close();
+
+    bool ranAll = outcomes.size() == chosen.size() && !runner.stopRequested();
+    bool allPass = true;
+    for (const ScenarioOutcome &outcome : outcomes) {
+        ranAll = ranAll && outcome.failure == ScenarioFailure::None;
+        allPass = allPass && outcome.failing == 0;
+    }
+    if (!ranAll)
+        return fail(runner.stopRequested() ? QStringLiteral("остановлено")
+                                           : QStringLiteral("не все процедуры выполнены"));
+    return allPass ? CommandLineRun::AllPass : CommandLineRun::PointsFail;
+}
+
+// On a terminal one line that keeps being rewritten; elsewhere a line at each new point.
+void Invocation::showProgress(const ScenarioProgress &progress)
+{
+    if (terminal) {
+        err << "\r\x1b[K" << ScenarioRunner::progressText(progress);
+        progressLineOpen = true;
+    } else if (progress.pointStarted) {
+        err << ScenarioRunner::progressText(progress) << '\n';
+    }
+    err.flush();
+}
+
+void Invocation::endProgressLine()
+{
+    if (progressLineOpen)
+        err << '\n';
+    progressLineOpen = false;
+}
+
+void Invocation::showOutcome(const ScenarioOutcome &outcome)
+{
+    endProgressLine();
+    if (!outcome.message.isEmpty())
+        err << outcome.message << '\n';
+    err.flush();
+    const QString protocol = outcome.protocolWritten() ? outcome.fName : QString();
+    if (json) {
+        QJsonObject line{{QStringLiteral("procedure"), key(outcome.scenario)},
+                         {QStringLiteral("verdict"), verdict(outcome)},
+                         {QStringLiteral("protocol"), protocol}};
+        if (outcome.protocolWritten()) {
+            line.insert(QStringLiteral("points"), outcome.points);
+            line.insert(QStringLiteral("failing"), outcome.failing);
+        }
+        if (!outcome.message.isEmpty())
+            line.insert(QStringLiteral("message"), outcome.message);
+        print(line);
+    } else {
+        out << key(outcome.scenario) << '\t' << verdict(outcome) << '\t'
+            << ScenarioRunner::outcomeText(outcome) << '\t' << protocol << '\n';
+    }
+    out.flush();
+}
+
+void Invocation::print(const QJsonObject &object)
+{
+    out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
+}
+
+} // namespace
+
+int CommandLineRun::run(const QStringList &arguments, QTextStream &out, QTextStream &err,
+                        bool terminal)
+{
+    return Invocation(out, err, terminal).run(arguments);
+}

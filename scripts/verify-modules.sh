@@ -1,0 +1,24 @@
+#!/bin/sh
+# Verifies every module that voltadesk-run finds, one after another: the output voltage
+# range procedure, its protocol named after the module's serial number in the directory given
+# (default "protocols"). Exits with the worst status of all modules: 0 every point "норма",
+# 1 some point "не норма", 2 a module that could not be verified.
+#
+#     scripts/verify-modules.sh [DIRECTORY]
+set -u
+directory=${1:-protocols}
+mkdir -p "$directory"
+modules=$(voltadesk-run list) || exit 2
+tab=$(printf '\t')
+worst=0
+while IFS=$tab read -r resource identity placement; do
+    [ -n "$resource" ] || continue
+    serial=$(echo "$identity" | cut -d, -f3)
+    echo "== $serial: $resource, $placement"
+    voltadesk-run "$resource" --vdc "$directory/$serial.html"
+    status=$?
+    [ "$status" -gt "$worst" ] && worst=$status
+done <<MODULES
+$modules
+MODULES
+exit "$worst"

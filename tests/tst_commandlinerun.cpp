@@ -1,0 +1,212 @@
+// ctest-timeout: 240
+// voltadesk-run against the simulated bench: the listing, the exit status for each way a run
+// ends, its protocol against the window's for the same readings, and SIGTERM in the middle of
+// a procedure.
+#include "commandlinerun.h"
+#include "modulesession.h"
+#include "protocolfile.h"
+#include "rvka5630debug.h"
+#include "rvka5630model.h"
+#include "settlingpause.h"
+#include "simlan.h"
+#include "timefacility.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString moduleAddress = QStringLiteral("127.0.0.2");
+constexpr double speedup = 50.0;
+
+// One invocation's exit status and what it wrote.
+struct Invocation
+{
+    int status = -1;
+    QString out;
+    QString err;
+
+    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+Invocation invoke(const QStringList &arguments)
+{
+    Invocation result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = CommandLineRun::run(arguments, out, err);
+    return result;
+}
+
+} // namespace
+
+class TestCommandLineRun : public QObject
+{
+    Q_OBJECT
+
+private:
+    SimLan lan;
+    SimModule *module = nullptr;
+    Rvka5630Model *model = nullptr;
+    SimSerialMultimeter *meter = nullptr;
+    SimSerialLoad *load = nullptr;
+    QTemporaryDir dir;
+    QString resource;
+
+    TimeFacility &time() { return TimeFacility::instance(); }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        QVERIFY(dir.isValid());
+        module = lan.addRvka5630(moduleAddress);
+        QVERIFY(module);
+        model = lan.rvka5630(moduleAddress);
+        meter = lan.addMultimeter(moduleAddress);
+        load = lan.addLoad(moduleAddress);
+        QVERIFY(meter && load);
+        lan.publish();
+        resource = SimBench::resourceName(moduleAddress);
+    }
+
+    // An uncalibrated module, the bench on its ports.
+    void init()
+    {
+        time().setSpeedup(speedup);
+        model->execute("CAL:VOLT:CLEAR\n");
+        model->execute("CAL:SAVE\n");
+        model->execute("*RST\n");
+        lan.publishSerialPorts();
+    }
+
+    void cleanupTestCase() { time().setSpeedup(1.0); }
+
+    void list()
+    {
+        const Invocation listed = invoke({"list"});
+        QCOMPARE(listed.status, 0);
+        QCOMPARE(listed.outLines(),
+                 QStringList{resource + "\tKorvalis,RVKA5630,0042,1.3\tPLACEID: 1; ADDRID: 7; "
+                                        "SWITCHID: 0"});
+        const QJsonObject row =
+            QJsonDocument::fromJson(invoke({"list", "--json"}).out.toUtf8()).object();
+        QCOMPARE(row.value("resource").toString(), resource);
+    }
+
+    // Exit status 0, 1 or 2 with the result lines on standard output and the messages on
+    // standard error. "%1" and "%2" stand for two protocol paths.
+    void exitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("instruments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("results");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("uncalibrated")
+            << QStringList{"--vdc", "%1"} << true << 1
+            << QStringList{"vdc\tне норма\t\"не норма\": 8 из 11 точек\t%1"} << QString();
+        QTest::newRow("after the calibration")
+            << QStringList{"--vdc", "%1", "--autocal"} << true << 0
+            << QStringList{"autocal\tвыполнена\tвыполнена\t", "vdc\tнорма\tвсе точки \"норма\"\t%1"}
+            << QString();
+        QTest::newRow("no instruments")
+            << QStringList{"--vdc", "%1"} << false << 2
+            << QStringList{"vdc\tошибка\tПоверка: не удалось обнаружить доп. оборудование!\t"}
+            << "Поверка: не удалось обнаружить доп. оборудование!\nvoltadesk-run: не все процедуры "
+               "выполнены\n";
+        QTest::newRow("no procedure") << QStringList{} << true << 2 << QStringList{}
+                                      << "voltadesk-run: не выбрана ни одна процедура\n";
+        QTest::newRow("one path twice")
+            << QStringList{"--vdc", "%1", "--idc", "%1"} << true << 2 << QStringList{}
+            << "voltadesk-run: пути протоколов должны быть заданы и различаться\n";
+        QTest::newRow("no such option") << QStringList{"--vdcc", "%1"} << true << 2 << QStringList{}
+                                        << "voltadesk-run: Unknown option 'vdcc'.\n";
+    }
+
+    void exitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, instruments);
+        QFETCH(int, status);
+        QFETCH(QStringList, results);
+        QFETCH(QString, message);
+        const QString path = dir.filePath(QTest::currentDataTag() + QStringLiteral(".html"));
+        for (QStringList *texts : {&arguments, &results})
+            texts->replaceInStrings(QStringLiteral("%1"), path);
+        if (!instruments)
+            qputenv("VOLTADESK_SERIAL_PORTS", "");
+        const Invocation run = invoke(QStringList{resource} + arguments);
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.outLines(), results);
+        if (!message.isEmpty())
+            QVERIFY2(run.err.endsWith(message), qPrintable(run.err));
+        QVERIFY(!model->outputOn());
+    }
+
+    // The same readings make the same protocol, byte for byte, whichever way it was run.
+    void sameProtocolAsTheWindow()
+    {
+        time().setWallClock(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+        const auto seed = [this] {
+            model->setSeed(11);
+            meter->model().setSeed(13);
+            model->execute("*RST\n");
+        };
+        seed();
+        const QString fromRunner = dir.filePath("runner.html");
+        QVERIFY(invoke({resource, "--idc", fromRunner}).status != CommandLineRun::NotRun);
+        seed();
+        const QString fromWindow = dir.filePath("window.html");
+        ViSession rm = VI_NULL;
+        QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
+        {
+            ModuleSession session;
+            QCOMPARE(session.open(rm, resource, 1000), VI_SUCCESS);
+            Rvka5630Debug window(session, nullptr);
+            window.check_idc(fromWindow);
+            QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
+        }
+        viClose(rm);
+        time().resetWallClock();
+        QCOMPARE(ProtocolFile::rows(ProtocolFile::read(fromRunner)).size(), 6);
+        QCOMPARE(ProtocolFile::read(fromRunner), ProtocolFile::read(fromWindow));
+    }
+
+    // At full speed, SIGTERM in the first point's settling pause ends the procedure within a
+    // second: output and load input off, the instruments back in local control, the protocol
+    // empty, the rest of the selection skipped, exit status 2.
+    void sigtermStopsSafely()
+    {
+        time().setSpeedup(1.0);
+        module->transcript().clear();
+        load->transcript().clear();
+        meter->transcript().clear();
+        const QString path = dir.filePath("stopped.html");
+        SettlingPause settling(module, [] { std::raise(SIGTERM); });
+        const Invocation run = invoke({resource, "--idc", path, "--iac", path + "2"});
+        const QElapsedTimer &sinceSignal = settling.acted();
+        QVERIFY(sinceSignal.isValid());
+        QVERIFY2(sinceSignal.elapsed() < 1000, qPrintable(QString::number(sinceSignal.elapsed())));
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.outLines(),
+                 QStringList{"idc\tостановлена\tПоверка: остановлена оператором.\t"});
+        QVERIFY(run.err.endsWith("Поверка: остановлена оператором.\nvoltadesk-run: остановлено\n"));
+        QTRY_COMPARE(meter->transcript().messages().last(), QByteArray("SYST:LOC\n"));
+        QTRY_COMPARE(load->transcript().messages().last(), QByteArray("SYST:LOCK OFF\n"));
+        QCOMPARE(module->transcript().startingWith("OUTP").last(), QByteArray("OUTP 0\n"));
+        QCOMPARE(load->transcript().startingWith("INP").last(), QByteArray("INP 0\n"));
+        QVERIFY(!model->outputOn() && !load->model().inputOn());
+        QVERIFY(QFileInfo(path).exists() && QFileInfo(path).size() == 0);
+        QVERIFY(!QFileInfo::exists(path + "2"));
+    }
+};
+
+QTEST_MAIN(TestCommandLineRun)
+#include "tst_commandlinerun.moc"
