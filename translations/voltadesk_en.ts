@@ -551,50 +551,6 @@ update</translation>
         <translation>Start</translation>
     </message>
     <message>
-        <source>Поверка: не удалось открыть файл для записи!</source>
-        <translation>Verification: could not open the file for writing!</translation>
-    </message>
-    <message>
-        <source>Автокалибровка: ошибка инициализации мультиметра!</source>
-        <translation>Automatic calibration: the multimeter failed to initialise!</translation>
-    </message>
-    <message>
-        <source>Поверка: ошибка инициализации мультиметра!</source>
-        <translation>Verification: the multimeter failed to initialise!</translation>
-    </message>
-    <message>
-        <source>Автокалибровка: связь с мультиметром разорвана!</source>
-        <translation>Automatic calibration: the link to the multimeter is lost!</translation>
-    </message>
-    <message>
-        <source>Поверка: связь с мультиметром разорвана!</source>
-        <translation>Verification: the link to the multimeter is lost!</translation>
-    </message>
-    <message>
-        <source>Поверка: ошибка инициализации нагрузки электронной!</source>
-        <translation>Verification: the electronic load failed to initialise!</translation>
-    </message>
-    <message>
-        <source>Поверка: связь с нагрузкой электронной разорвана!</source>
-        <translation>Verification: the link to the electronic load is lost!</translation>
-    </message>
-    <message>
-        <source>Автокалибровка: не удалось обнаружить доп. оборудование!</source>
-        <translation>Automatic calibration: the auxiliary equipment was not found!</translation>
-    </message>
-    <message>
-        <source>Поверка: не удалось обнаружить доп. оборудование!</source>
-        <translation>Verification: the auxiliary equipment was not found!</translation>
-    </message>
-    <message>
-        <source>Автокалибровка: связь с устройством разорвана!</source>
-        <translation>Automatic calibration: the link to the module is lost!</translation>
-    </message>
-    <message>
-        <source>Поверка: связь с устройством разорвана!</source>
-        <translation>Verification: the link to the module is lost!</translation>
-    </message>
-    <message>
         <source>Мультиметр найден.
 </source>
         <translation>Multimeter found.
@@ -637,6 +593,10 @@ update</translation>
     <message>
         <source>Ожидание выполнения программы...</source>
         <translation>Waiting for the procedure to finish...</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
     </message>
 </context>
 <context>
@@ -692,6 +652,120 @@ update</translation>
     <message>
         <source>HTML страница (*.html)</source>
         <translation>HTML page (*.html)</translation>
+    </message>
+</context>
+<context>
+    <name>ScenarioRunner</name>
+    <message>
+        <source>Автокалибровка</source>
+        <translation>Automatic calibration</translation>
+    </message>
+    <message>
+        <source>Поверка воспроизведения/измерения напряжения</source>
+        <translation>Verification of voltage output and measurement</translation>
+    </message>
+    <message>
+        <source>Поверка нестабильности выходного напряжения</source>
+        <translation>Verification of output voltage instability</translation>
+    </message>
+    <message>
+        <source>Поверка уровня пульсаций выходного напряжения</source>
+        <translation>Verification of output voltage ripple</translation>
+    </message>
+    <message>
+        <source>Поверка воспроизведения/измерения выходного тока</source>
+        <translation>Verification of output current and measurement</translation>
+    </message>
+    <message>
+        <source>Поверка нестабильности выходного тока</source>
+        <translation>Verification of output current instability</translation>
+    </message>
+    <message>
+        <source>Поверка уровня пульсаций выходного тока</source>
+        <translation>Verification of output current ripple</translation>
+    </message>
+    <message>
+        <source>Поверка: не удалось открыть файл для записи!</source>
+        <translation>Verification: could not open the file for writing!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: ошибка инициализации мультиметра!</source>
+        <translation>Automatic calibration: the multimeter failed to initialise!</translation>
+    </message>
+    <message>
+        <source>Поверка: ошибка инициализации мультиметра!</source>
+        <translation>Verification: the multimeter failed to initialise!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: связь с мультиметром разорвана!</source>
+        <translation>Automatic calibration: the link to the multimeter is lost!</translation>
+    </message>
+    <message>
+        <source>Поверка: связь с мультиметром разорвана!</source>
+        <translation>Verification: the link to the multimeter is lost!</translation>
+    </message>
+    <message>
+        <source>Поверка: ошибка инициализации нагрузки электронной!</source>
+        <translation>Verification: the electronic load failed to initialise!</translation>
+    </message>
+    <message>
+        <source>Поверка: связь с нагрузкой электронной разорвана!</source>
+        <translation>Verification: the link to the electronic load is lost!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: не удалось обнаружить доп. оборудование!</source>
+        <translation>Automatic calibration: the auxiliary equipment was not found!</translation>
+    </message>
+    <message>
+        <source>Поверка: не удалось обнаружить доп. оборудование!</source>
+        <translation>Verification: the auxiliary equipment was not found!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: связь с устройством разорвана!</source>
+        <translation>Automatic calibration: the link to the module is lost!</translation>
+    </message>
+    <message>
+        <source>Поверка: связь с устройством разорвана!</source>
+        <translation>Verification: the link to the module is lost!</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: остановлена оператором.</source>
+        <translation>Automatic calibration: stopped by the operator.</translation>
+    </message>
+    <message>
+        <source>Поверка: остановлена оператором.</source>
+        <translation>Verification: stopped by the operator.</translation>
+    </message>
+    <message>
+        <source>: точка %1 из %2</source>
+        <translation>: point %1 of %2</translation>
+    </message>
+    <message>
+        <source>, прошло %1, осталось около %2</source>
+        <translation>, %1 elapsed, about %2 left</translation>
+    </message>
+    <message>
+        <source>выполнена</source>
+        <translation>done</translation>
+    </message>
+    <message>
+        <source>все точки &quot;норма&quot;</source>
+        <translation>all points &quot;норма&quot; (pass)</translation>
+    </message>
+    <message>
+        <source>&quot;не норма&quot;: %1 из %2 точек</source>
+        <translation>&quot;не норма&quot; (fail): %1 of %2 points</translation>
+    </message>
+</context>
+<context>
+    <name>ScenarioSummary</name>
+    <message>
+        <source>Итоги выполнения программы</source>
+        <translation>Summary of the run</translation>
+    </message>
+    <message>
+        <source>Открыть протокол</source>
+        <translation>Open protocol</translation>
     </message>
 </context>
 <context>
