@@ -8,7 +8,9 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh test
 scripts/build.sh build
 ctest --test-dir build --output-on-failure --no-tests=error -j2
+# -O1 with line tables only: what the sanitizers' reports need, at half the compile time of -O2 -g.
 scripts/build.sh build-sanitize -DVOLTADESK_SANITIZE=address,undefined \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DVOLTADESK_BUILD_BENCH=OFF -DVOLTADESK_MINGW_MATHLIB=OFF
 ctest --test-dir build-sanitize --output-on-failure --no-tests=error -j2 -LE nosanitize
 # About a minute of fuzzing in all: seven targets, eight seconds each.
