@@ -2,10 +2,13 @@
 
 #include "modulesession.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class QTimer;
+class ReadingChart;
+class ReadingLog;
 class Rvka5630Debug;
 
 namespace Ui {
@@ -52,6 +55,7 @@ private slots:
     void on_calibButton_clicked();
     void on_aboutButton_clicked();
     void on_swUpdateButton_clicked();
+    void on_chartButton_clicked();
     void onDebugDisconnectDevice();
 
 public slots:
@@ -89,6 +93,9 @@ private:
     QString resourceName;
     int powerMode = 0;
     Rvka5630Debug *debugPanel = nullptr;
+    // Every complete poll since connect, for the chart and its CSV log (24 h of polls).
+    ReadingLog *readingLog = nullptr;
+    QPointer<ReadingChart> chart;
     bool outputAllowed = false;
     QString driverDir;
 };
