@@ -3,12 +3,16 @@
 // pyvisa-py, beside a raw TCP ping-pong of the same sizes; definite-length block reads (the
 // 128 KiB flash read-back of a firmware update, then 64 KiB, 1 MiB and 16 MiB) beside a bare
 // libtirpc client and a raw TCP ping-pong moving the same bytes, with CPU time per MiB.
+// The I/O record's cost: the same query through the command chain with recording off and on,
+// interleaved, and the time one record takes beside the time of one query.
 // The simulator ("rvka5630-sim --bench") is a process of its own, so that CPU time splits
 // cleanly between client and simulator. The bench starts one, or with --external PID talks to
 // one already running at 127.0.0.2, so that scripts/bench.sh can pin the two to CPUs of its
 // choice. Run inside a private network namespace:
 //   scripts/in-netns build/bench/visaquerybench [seconds-per-row] [--external PID]
+#include "commandchain.h"
 #include "definiteblock.h"
+#include "iorecorder.h"
 #include "pingpongserver.h"
 #include "vxi11.h"
 
@@ -55,6 +59,64 @@ double ourLayer(double seconds)
     viClose(vi);
     viClose(rm);
     return rate;
+}
+
+// "*IDN?" through the command chain, as the program queries, with the I/O record on or off.
+double chainQueries(ViSession vi, double seconds, bool recording)
+{
+    IoRecorder::instance().setEnabled(recording);
+    char reply[256];
+    QElapsedTimer timer;
+    timer.start();
+    long count = 0;
+    while (timer.elapsed() < seconds * 1000) {
+        for (int i = 0; i < 100; ++i)
+            count += CommandChain(vi).queryToken("*IDN?\n", reply).ok() ? 1 : 0;
+    }
+    IoRecorder::instance().setEnabled(true);
+    return count * 1000.0 / timer.elapsed();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+struct RecordingFigures
+{
+    double off = 0, on = 0;  // queries/s, medians of the interleaved rounds
+    double recordUs = 0;     // one record of a query, without the I/O
+};
+
+RecordingFigures recordingCost(double seconds)
+{
+    ViSession rm = VI_NULL, vi = VI_NULL;
+    if (viOpenDefaultRM(&rm) != VI_SUCCESS ||
+        viOpen(rm, resource, VI_NULL, 1000, &vi) != VI_SUCCESS)
+        return {};
+    std::vector<double> off, on;
+    const int rounds = 7;
+    for (int round = 0; round < rounds; ++round) {
+        off.push_back(chainQueries(vi, seconds / rounds, false));
+        on.push_back(chainQueries(vi, seconds / rounds, true));
+    }
+    // What recording adds to one query: the call's timing, the resource's name, the texts and
+    // the ring.
+    const int records = 200000;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < records; ++i) {
+        IoCall call(vi);
+        call.sent = "*IDN?\n";
+        call.received = QByteArray("Korvalis,RVKA5630,0042,1.3");
+        call.finish(VI_SUCCESS);
+    }
+    const double recordUs = timer.nsecsElapsed() / 1000.0 / records;
+    IoRecorder::instance().clear();
+    viClose(vi);
+    viClose(rm);
+    return {median(off), median(on), recordUs};
 }
 
 // A VXI-11 link through libtirpc's own client, with no VISA layer: the peer that shows what
@@ -338,6 +400,17 @@ int main(int argc, char **argv)
     std::printf("  ours / pyvisa-py    %9.2f\n", ratio(ours, python));
     std::printf("  ours / bare tirpc   %9.2f\n", ratio(ours, bare));
     std::printf("  ours / ping-pong    %9.2f\n", ratio(ours, raw));
+
+    const RecordingFigures recording = recordingCost(2 * seconds);
+    std::printf("*IDN? through the command chain with the I/O record (%.1f s, 7 interleaved "
+                "rounds, medians)\n", 2 * seconds);
+    std::printf("  recording off       %9.0f queries/s\n", recording.off);
+    std::printf("  recording on        %9.0f queries/s (%+.1f %%)\n", recording.on,
+                recording.off > 0 ? (recording.on / recording.off - 1) * 100 : 0.0);
+    std::printf("  one record          %9.2f us = %.2f %% of a query's %.1f us\n",
+                recording.recordUs,
+                recording.off > 0 ? recording.recordUs * recording.off / 1e4 : 0.0,
+                recording.off > 0 ? 1e6 / recording.off : 0.0);
 
     std::printf("definite-length blocks read through our layer, beside a bare libtirpc client and "
                 "a raw TCP ping-pong\nmoving the same bytes (the limit), %.1f s each; CPU per MiB "
