@@ -22,12 +22,15 @@ QString bytesText(const IoExchange &exchange)
 {
     using Direction = IoExchange::Direction;
     QString text;
+    const QString cut = QStringLiteral("…");
     if (exchange.direction != Direction::Received)
-        text = QString::fromLatin1(IoRecorder::escaped(exchange.sent));
+        text = QString::fromLatin1(IoRecorder::escaped(exchange.sent)) +
+               (exchange.sentCut ? cut : QString());
     if (exchange.direction == Direction::Query)
         text += QStringLiteral("  ⇒  ");
     if (exchange.direction != Direction::Sent)
-        text += QString::fromLatin1(IoRecorder::escaped(exchange.received));
+        text += QString::fromLatin1(IoRecorder::escaped(exchange.received)) +
+                (exchange.receivedCut ? cut : QString());
     if (exchange.blockBytes >= 0)
         text += QCoreApplication::translate("IoMonitor", " [блок, длина %1]")
                     .arg(exchange.blockBytes);

@@ -186,6 +186,16 @@ void tst_IoMonitor::ringBound()
     QCOMPARE(table->model()->rowCount(), IoRecorder::capacity);
     QCOMPARE(table->model()->index(0, IoExchangeModel::Bytes).data(), QVariant("7"));
 
+    // A long text keeps its first bytes, and says it was cut.
+    recorder.clear();
+    IoExchange longLine;
+    longLine.sent = QByteArray(IoRecorder::textBytes + 1, 'A');
+    recorder.record(longLine);
+    QCOMPARE(recorder.since(0).last().sent, QByteArray(IoRecorder::textBytes, 'A'));
+    QVERIFY(recorder.since(0).last().sentCut);
+    monitor.refresh();
+    QVERIFY(monitor.shownText().contains(QByteArray(IoRecorder::textBytes, 'A') + "…\t"));
+
     // Switched off, as the query benchmark does, the helpers record nothing.
     recorder.clear();
     recorder.setEnabled(false);

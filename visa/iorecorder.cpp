@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 
 IoRecorder &IoRecorder::instance()
 {
@@ -12,50 +14,101 @@ IoRecorder &IoRecorder::instance()
 
 IoRecorder::IoRecorder()
 {
-    ring.reserve(capacity);
+    ring.resize(capacity);
+}
+
+namespace {
+quint8 keep(const QByteArray &text, char (&into)[IoRecorder::textBytes], bool &cut)
+{
+    const int length = std::min(text.size(), IoRecorder::textBytes);
+    std::memcpy(into, text.constData(), std::size_t(length));
+    cut = length < text.size();
+    return quint8(length);
+}
+} // namespace
+
+int IoRecorder::instrumentIndex(const QString &instrument)
+{
+    const auto known = instrumentIndexes.constFind(instrument);
+    if (known != instrumentIndexes.cend())
+        return *known;
+    instruments.append(instrument);
+    instrumentIndexes.insert(instrument, instruments.size() - 1);
+    return instruments.size() - 1;
 }
 
 void IoRecorder::record(IoExchange exchange)
 {
     std::lock_guard<std::mutex> guard(lock);
-    exchange.number = ++lastNumber;
-    if (ring.size() < capacity) {
-        ring.append(std::move(exchange));
-        return;
-    }
-    ring[next] = std::move(exchange);
-    next = (next + 1) % capacity;
+    newest = (newest + 1) % capacity;
+    held = std::min(held + 1, capacity);
+    Slot &slot = ring[std::size_t(newest)];
+    slot.number = ++lastNumber;
+    slot.msecsSinceEpoch = exchange.msecsSinceEpoch;
+    slot.durationUs = exchange.durationUs;
+    slot.blockBytes = exchange.blockBytes;
+    slot.outcome = exchange.outcome;
+    slot.status = exchange.status;
+    slot.instrument = instrumentIndex(exchange.instrument);
+    slot.direction = quint8(exchange.direction);
+    slot.sentLength = keep(exchange.sent, slot.sent, slot.sentCut);
+    slot.receivedLength = keep(exchange.received, slot.received, slot.receivedCut);
+    slot.sentCut = slot.sentCut || exchange.sentCut;
+    slot.receivedCut = slot.receivedCut || exchange.receivedCut;
+}
+
+IoExchange IoRecorder::exchangeOf(const Slot &slot) const
+{
+    IoExchange exchange;
+    exchange.number = slot.number;
+    exchange.msecsSinceEpoch = slot.msecsSinceEpoch;
+    exchange.durationUs = slot.durationUs;
+    exchange.blockBytes = slot.blockBytes;
+    exchange.outcome = slot.outcome;
+    exchange.status = slot.status;
+    exchange.instrument = instruments.value(slot.instrument);
+    exchange.direction = IoExchange::Direction(slot.direction);
+    using Direction = IoExchange::Direction;
+    if (exchange.direction != Direction::Received)
+        exchange.sent = QByteArray(slot.sent, slot.sentLength);
+    if (exchange.direction != Direction::Sent)
+        exchange.received = QByteArray(slot.received, slot.receivedLength);
+    exchange.sentCut = slot.sentCut;
+    exchange.receivedCut = slot.receivedCut;
+    return exchange;
 }
 
 QVector<IoExchange> IoRecorder::since(quint64 after) const
 {
     std::lock_guard<std::mutex> guard(lock);
     QVector<IoExchange> newer;
-    const int held = ring.size();
+    if (held == 0)
+        return newer;
     // The ring holds consecutive numbers: the oldest is lastNumber - held + 1.
     const quint64 oldest = lastNumber - quint64(held) + 1;
     const quint64 first = std::max(after + 1, oldest);
-    if (held == 0 || first > lastNumber)
+    if (first > lastNumber)
         return newer;
     const int count = int(lastNumber - first + 1);
     newer.reserve(count);
-    const int start = held < capacity ? 0 : next;
+    // Once full, the oldest slot is the one after the newest.
+    const int start = held < capacity ? 0 : (newest + 1) % capacity;
     for (int i = held - count; i < held; ++i)
-        newer.append(ring[(start + i) % held]);
+        newer.append(exchangeOf(ring[std::size_t((start + i) % held)]));
     return newer;
 }
 
 void IoRecorder::clear()
 {
     std::lock_guard<std::mutex> guard(lock);
-    ring.clear();
-    next = 0;
+    held = 0;
+    newest = -1;
 }
 
 int IoRecorder::size() const
 {
     std::lock_guard<std::mutex> guard(lock);
-    return ring.size();
+    return held;
 }
 
 void IoRecorder::setEnabled(bool on)
@@ -63,8 +116,26 @@ void IoRecorder::setEnabled(bool on)
     recording.store(on, std::memory_order_relaxed);
 }
 
-QString IoRecorder::instrumentOf(ViSession session)
+void IoRecorder::nameSession(ViSession session, const QString &resource)
 {
+    std::lock_guard<std::mutex> guard(lock);
+    sessionNames.insert(session, resource);
+}
+
+void IoRecorder::forgetSession(ViSession session)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    sessionNames.remove(session);
+}
+
+QString IoRecorder::instrumentOf(ViSession session) const
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto named = sessionNames.constFind(session);
+        if (named != sessionNames.cend())
+            return *named;
+    }
     char name[256] = {};
     if (viGetAttribute(session, VI_ATTR_RSRC_NAME, name) < VI_SUCCESS)
         return QStringLiteral("VISA %1").arg(session);
@@ -176,7 +247,7 @@ void IoCall::finishWith(ViStatus status, const char *outcome)
     exchange.durationUs = std::chrono::duration_cast<std::chrono::microseconds>(
                               std::chrono::steady_clock::now() - started)
                               .count();
-    exchange.instrument = name.isEmpty() ? IoRecorder::instrumentOf(vi) : name;
+    exchange.instrument = name.isEmpty() ? IoRecorder::instance().instrumentOf(vi) : name;
     exchange.direction = received.isNull() ? IoExchange::Direction::Sent
                          : sent.isNull()   ? IoExchange::Direction::Received
                                            : IoExchange::Direction::Query;

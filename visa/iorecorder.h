@@ -3,13 +3,16 @@
 #include <visa.h>
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <mutex>
+#include <vector>
 
 // One exchange with an instrument, as the program's I/O helpers made it: a write, a read or a
 // query (both), with its outcome and how long it took.
@@ -28,6 +31,9 @@ struct IoExchange
     Direction direction = Direction::Sent;
     QByteArray sent;
     QByteArray received;
+    // The record keeps the first IoRecorder::textBytes of each; these tell what was cut off.
+    bool sentCut = false;
+    bool receivedCut = false;
     // A binary block travels as its header alone; this is the count of data bytes after it,
     // -1 without a block.
     qint64 blockBytes = -1;
@@ -48,6 +54,8 @@ class IoRecorder
 {
 public:
     static constexpr int capacity = 50000;
+    // Bytes kept of each side of an exchange: commands, replies and block headers are short.
+    static constexpr int textBytes = 64;
 
     static IoRecorder &instance();
 
@@ -61,8 +69,12 @@ public:
     void setEnabled(bool on);
     bool enabled() const { return recording.load(std::memory_order_relaxed); }
 
-    // The resource of an open VISA session, as the library names it.
-    static QString instrumentOf(ViSession session);
+    // The resource of an open VISA session: the name its owner gave it, else the library's.
+    QString instrumentOf(ViSession session) const;
+    // The owner of a long-lived session names it once, and forgets it before closing it, so
+    // that a recorded call need not ask the library (the handle may be reused afterwards).
+    void nameSession(ViSession session, const QString &resource);
+    void forgetSession(ViSession session);
     // Control characters as C escapes ("\n", "\x01"), the rest as it is.
     static QByteArray escaped(const QByteArray &bytes);
     // The values that a formatted read took, walking readFormat over its output variables:
@@ -70,11 +82,38 @@ public:
     static QByteArray valuesRead(const char *readFormat, va_list outputs);
 
 private:
+    // One exchange as the ring holds it: fixed size and free of heap blocks, so that recording
+    // writes one slot in a row and frees nothing.
+    struct Slot
+    {
+        quint64 number;
+        qint64 msecsSinceEpoch;
+        qint64 durationUs;
+        qint64 blockBytes;
+        const char *outcome;
+        ViStatus status;
+        int instrument; // index into instruments
+        quint8 direction;
+        quint8 sentLength, receivedLength;
+        bool sentCut, receivedCut;
+        char sent[textBytes];
+        char received[textBytes];
+    };
+
     IoRecorder();
+    int instrumentIndex(const QString &instrument);
+    IoExchange exchangeOf(const Slot &slot) const;
 
     mutable std::mutex lock;
-    QVector<IoExchange> ring; // capacity slots once full; next is the slot written next
-    int next = 0;
+    QHash<ViSession, QString> sessionNames;
+    QStringList instruments;
+    QHash<QString, int> instrumentIndexes;
+    // All capacity slots from the start (about 9 MB), written in turn, the oldest overwritten
+    // once all are used; held of them are in use. Taken page by page as the ring filled, the
+    // memory cost each query a page fault now and then, several per cent of the query rate.
+    std::vector<Slot> ring;
+    int held = 0;
+    int newest = -1;
     quint64 lastNumber = 0;
     std::atomic<bool> recording{true};
 };
