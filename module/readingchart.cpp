@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QtCharts/QChart>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
@@ -34,10 +35,14 @@ const QuantityView quantities[] = {
 
 // A drag shorter than this is a click, not a rectangle to zoom into.
 const int zoomDragPixels = 4;
+// A pixel of a ten-minute axis is about a second: a redraw every two seconds moves the curves
+// by a pixel or two.
+const int redrawIntervalMs = 2000;
 } // namespace
 
 ReadingChart::ReadingChart(const ReadingLog &log, const QString &moduleTitle, QWidget *panel)
-    : QWidget(panel, Qt::Window), readings(log), ui(new Ui::ReadingChart)
+    : QWidget(panel, Qt::Window), readings(log), ui(new Ui::ReadingChart),
+      redrawTimer(new QTimer(this))
 {
     ui->setupUi(this);
     setWindowTitle(tr("График — %1").arg(moduleTitle));
@@ -45,6 +50,8 @@ ReadingChart::ReadingChart(const ReadingLog &log, const QString &moduleTitle, QW
     ui->chartView->viewport()->setMouseTracking(true);
     ui->chartView->viewport()->installEventFilter(this);
     connect(&readings, &ReadingLog::appended, this, &ReadingChart::addReading);
+    connect(redrawTimer, &QTimer::timeout, this, &ReadingChart::drawPending);
+    redrawTimer->start(redrawIntervalMs);
     reloadVisibleSpan();
 }
 
@@ -96,16 +103,42 @@ void ReadingChart::reloadVisibleSpan()
     }
     for (int q = 0; q < QuantityCount; ++q)
         series[q]->replace(points[q]);
+    pending.clear();
+    stale = false;
     fitScales();
+}
+
+void ReadingChart::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (stale && following())
+        reloadVisibleSpan();
 }
 
 void ReadingChart::addReading(const Reading &reading)
 {
     if (!following())
         return;
-    for (int q = 0; q < QuantityCount; ++q)
-        series[q]->append(reading.msecsSinceEpoch, reading.*quantities[q].value);
-    dropPointsBefore(reading.msecsSinceEpoch - visibleSpanMs);
+    if (!isVisible()) {
+        stale = true;
+        return;
+    }
+    pending.append(reading);
+}
+
+void ReadingChart::drawPending()
+{
+    if (pending.isEmpty() || !following())
+        return;
+    for (int q = 0; q < QuantityCount; ++q) {
+        QList<QPointF> points;
+        points.reserve(pending.size());
+        for (const Reading &reading : qAsConst(pending))
+            points.append(QPointF(reading.msecsSinceEpoch, reading.*quantities[q].value));
+        series[q]->append(points);
+    }
+    dropPointsBefore(pending.last().msecsSinceEpoch - visibleSpanMs);
+    pending.clear();
     fitScales();
 }
 
@@ -142,8 +175,10 @@ void ReadingChart::fitScales()
 
 void ReadingChart::on_pauseButton_toggled(bool paused)
 {
-    if (paused)
+    if (paused) {
+        pending.clear();
         return;
+    }
     ui->chartView->chart()->zoomReset();
     reloadVisibleSpan();
 }

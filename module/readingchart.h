@@ -1,11 +1,13 @@
 #pragma once
 
+#include "readinglog.h"
+
+#include <QVector>
 #include <QWidget>
 
 #include <array>
 
-struct Reading;
-class ReadingLog;
+class QTimer;
 
 namespace QtCharts {
 class QLineSeries;
@@ -39,12 +41,14 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void on_pauseButton_toggled(bool paused);
     void on_autoscaleButton_clicked();
     void on_saveCsvButton_clicked();
     void addReading(const Reading &reading);
+    void drawPending();
 
 private:
     enum Quantity { Voltage, Current, Power, Temperature, QuantityCount };
@@ -61,4 +65,9 @@ private:
     std::array<QtCharts::QValueAxis *, QuantityCount> scales{};
     QtCharts::QDateTimeAxis *timeAxis = nullptr;
     QPoint pressedAt;
+    // Readings not drawn yet: the chart is redrawn every two seconds, not at every poll, which
+    // keeps a window standing open cheap. A hidden window draws nothing and reloads when shown.
+    QVector<Reading> pending;
+    bool stale = false;
+    QTimer *redrawTimer;
 };

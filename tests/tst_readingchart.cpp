@@ -103,6 +103,8 @@ void tst_ReadingChart::chartPlotsThePollOnly()
         {0.5, 1.125, 0},         // amperes
         {0.75, 2.5313, 0},       // watts: the product of the shown 2.2500 and 1.1250, rounded
         {30.25, 31, 29.5}};      // degrees
+    // Drawn within a second.
+    QTRY_COMPARE_WITH_TIMEOUT(static_cast<QLineSeries *>(lines[3])->count(), 3, 3000);
     for (int q = 0; q < 4; ++q) {
         const auto *line = static_cast<QLineSeries *>(lines[q]);
         QCOMPARE(line->count(), 3);
@@ -113,6 +115,7 @@ void tst_ReadingChart::chartPlotsThePollOnly()
     // Paused, the chart stands still while the log goes on.
     chart->findChild<QPushButton *>("pauseButton")->click();
     poll(panel, "3", "1", "30");
+    QTest::qWait(1500);
     QCOMPARE(static_cast<QLineSeries *>(lines[0])->count(), 3);
     chart->findChild<QPushButton *>("autoscaleButton")->click();
     QVERIFY(chart->following());
