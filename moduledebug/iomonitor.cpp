@@ -29,7 +29,7 @@ IoMonitor::IoMonitor(QWidget *owner)
     ui->exchangeTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     ui->exchangeTable->horizontalHeader()->setSectionResizeMode(IoExchangeModel::Bytes,
                                                                 QHeaderView::Stretch);
-    for (int column : {IoExchangeModel::Time, IoExchangeModel::Direction})
+    for (int column : {IoExchangeModel::Time, IoExchangeModel::Direction, IoExchangeModel::Duration})
         ui->exchangeTable->horizontalHeader()->setSectionResizeMode(
             column, QHeaderView::ResizeToContents);
     ui->exchangeTable->setColumnWidth(IoExchangeModel::Instrument, 260);
