@@ -1,7 +1,9 @@
 #!/bin/sh
-# Runs inside the demo's network namespace: starts the simulated bench, then the program.
+# Runs inside the demo's network namespace: starts the simulated bench, then the program, or
+# the command given after the build folder in its place (scripts/screenshots.sh runs its tour).
 set -e
 build=$1
+shift
 state=$(mktemp -d)
 cleanup() {
     [ -n "${simulator:-}" ] && kill "$simulator" 2>/dev/null || true
@@ -37,6 +39,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     screen=$!
     export DISPLAY=:93
     sleep 1
+fi
+if [ $# -gt 0 ]; then
+    "$@"
+    exit
 fi
 echo "demo: simulated modules at 127.0.0.2 and 127.0.0.3; press \"Обновить\" to find them" >&2
 "$build/voltaDesk"
