@@ -21,7 +21,7 @@ class ReadingChart;
 
 // The live chart of a module's readings: voltage, current, power and temperature against time,
 // each on its own scale. While it follows the poll it shows the last ten minutes and scrolls
-// with each new reading; pausing, or zooming into a drawn rectangle, freezes the view until
+// as readings come; pausing, or zooming into a drawn rectangle, freezes the view until
 // "Автомасштаб" fits the scales again and resumes following. The values of the reading nearest
 // the cursor are shown above the chart, and the whole log saves as CSV.
 //

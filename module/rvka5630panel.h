@@ -55,12 +55,15 @@ private slots:
     void on_calibButton_clicked();
     void on_aboutButton_clicked();
     void on_swUpdateButton_clicked();
-    void on_chartButton_clicked();
     void onDebugDisconnectDevice();
 
 public slots:
     void settableDataUpdate();
     void gettableDataUpdate();
+
+private slots:
+    // After the others: the debug window's owner relies on their order.
+    void on_chartButton_clicked();
 
 private:
     bool findDriverFiles();

@@ -1,6 +1,6 @@
 // A tour of the program's windows on the simulated bench, saving each as a PNG for the README:
-// the main window with the instruments found, the module panel, its live chart, the I/O
-// monitor and a finished verification protocol rendered to an image. scripts/screenshots.sh
+// the main window with the instruments found, the module panel, its live chart, the debug
+// window, the I/O monitor and a finished verification protocol rendered to an image. scripts/screenshots.sh
 // runs it under Xvfb with the demo's bench; it is not a test.
 //   screenshottour OUTPUT-DIR
 #include "dialoganswerer.h"
@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextDocument>
 #include <QtCharts/QChartView>
 #include <QtTest>
@@ -155,9 +156,12 @@ int main(int argc, char **argv)
     for (QWidget *window : QApplication::topLevelWidgets())
         if (auto *shown = qobject_cast<Rvka5630Debug *>(window))
             debug = shown;
-    const QString protocol = QDir(outputDir).filePath(QStringLiteral("protocol.html"));
+    QTemporaryDir scratch;
+    const QString protocol = scratch.filePath(QStringLiteral("protocol.html"));
     find<QLineEdit>(debug, "leVdc")->setText(protocol);
     find<QCheckBox>(debug, "cbVdc")->setChecked(true);
+    QTest::qWait(500);
+    ok = save(debug, "debug-window.png") && ok;
     find<QPushButton>(debug, "ioMonitorButton")->click();
     TimeFacility::instance().setSpeedup(200);
     find<QPushButton>(debug, "runScriptsButton")->click();
@@ -182,7 +186,6 @@ int main(int argc, char **argv)
     QTest::qWait(500);
     ok = save(monitor, "io-monitor.png") && ok;
     ok = renderProtocol(protocol, "protocol.png") && ok;
-    QFile::remove(protocol);
     for (const DialogAnswerer::Shown &box : boxes.shown())
         std::fprintf(stderr, "screenshottour: closed \"%s\": %s\n", qPrintable(box.title),
                      qPrintable(box.text.left(120)));
