@@ -3,12 +3,18 @@
 // pyvisa-py, beside a raw TCP ping-pong of the same sizes; definite-length block reads (the
 // 128 KiB flash read-back of a firmware update, then 64 KiB, 1 MiB and 16 MiB) beside a bare
 // libtirpc client and a raw TCP ping-pong moving the same bytes, with CPU time per MiB.
+// The I/O record's cost: the same query through the command chain with recording off and on,
+// interleaved, and the time one record takes beside the time of one query.
 // The simulator ("rvka5630-sim --bench") is a process of its own, so that CPU time splits
 // cleanly between client and simulator. The bench starts one, or with --external PID talks to
 // one already running at 127.0.0.2, so that scripts/bench.sh can pin the two to CPUs of its
 // choice. Run inside a private network namespace:
-//   scripts/in-netns build/bench/visaquerybench [seconds-per-row] [--external PID]
+//   scripts/in-netns build/bench/visaquerybench [seconds-per-row] [--external PID] [--recording]
+// (--recording: the I/O record's rows alone)
+#include "commandchain.h"
 #include "definiteblock.h"
+#include "iorecorder.h"
+#include "modulesession.h"
 #include "pingpongserver.h"
 #include "vxi11.h"
 
@@ -55,6 +61,96 @@ double ourLayer(double seconds)
     viClose(vi);
     viClose(rm);
     return rate;
+}
+
+// "*IDN?" through the command chain on a module's session, as the panel queries, with the I/O
+// record on or off.
+double cpuSeconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+struct ChainFigures
+{
+    double rate = 0;          // queries/s
+    double cpuUsPerQuery = 0; // the querying thread's CPU time
+};
+
+ChainFigures chainQueries(ModuleSession &session, double seconds, bool recording)
+{
+    IoRecorder::instance().setEnabled(recording);
+    char reply[256];
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    long count = 0;
+    while (timer.elapsed() < seconds * 1000) {
+        for (int i = 0; i < 100; ++i)
+            count += CommandChain(session).queryToken("*IDN?\n", reply).ok() ? 1 : 0;
+    }
+    const double cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+    IoRecorder::instance().setEnabled(true);
+    return {count * 1000.0 / timer.elapsed(), count ? cpu * 1e6 / count : 0};
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+const int recordingRounds = 15;
+
+struct RecordingFigures
+{
+    double off = 0, on = 0;  // queries/s, medians of the interleaved rounds
+    double ratio = 0;        // on / off, median of the rounds' own ratios
+    double recordUs = 0;     // one record of a query, without the I/O
+    double cpuOffUs = 0, cpuOnUs = 0; // the querying thread's CPU per query, medians
+};
+
+RecordingFigures recordingCost(double seconds)
+{
+    ViSession rm = VI_NULL;
+    ModuleSession session;
+    if (viOpenDefaultRM(&rm) != VI_SUCCESS ||
+        session.open(rm, QString::fromLatin1(resource), 1000) != VI_SUCCESS)
+        return {};
+    const ViSession vi = session.vi();
+    // Each round runs both, in alternating order, and its own ratio cancels the drift of a
+    // shared machine's load between rounds.
+    std::vector<double> off, on, ratios, cpuOff, cpuOn;
+    for (int round = 0; round < recordingRounds; ++round) {
+        const double slice = seconds / recordingRounds / 2;
+        const bool onFirst = round % 2;
+        const ChainFigures first = chainQueries(session, slice, onFirst);
+        const ChainFigures second = chainQueries(session, slice, !onFirst);
+        const ChainFigures &without = onFirst ? second : first;
+        const ChainFigures &with = onFirst ? first : second;
+        off.push_back(without.rate);
+        on.push_back(with.rate);
+        ratios.push_back(without.rate > 0 ? with.rate / without.rate : 0);
+        cpuOff.push_back(without.cpuUsPerQuery);
+        cpuOn.push_back(with.cpuUsPerQuery);
+    }
+    // What recording adds to one query: the call's timing, the resource's name, the texts and
+    // the ring.
+    const int records = 200000;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < records; ++i) {
+        IoCall call(vi);
+        call.sent = "*IDN?\n";
+        call.received = QByteArray("Korvalis,RVKA5630,0042,1.3");
+        call.finish(VI_SUCCESS);
+    }
+    const double recordUs = timer.nsecsElapsed() / 1000.0 / records;
+    IoRecorder::instance().clear();
+    session.close();
+    viClose(rm);
+    return {median(off), median(on), median(ratios), recordUs, median(cpuOff), median(cpuOn)};
 }
 
 // A VXI-11 link through libtirpc's own client, with no VISA layer: the peer that shows what
@@ -218,13 +314,6 @@ double pingPong(double seconds, int bytes)
     return failed ? 0 : rate;
 }
 
-double cpuSeconds(clockid_t clock)
-{
-    timespec now{};
-    clock_gettime(clock, &now);
-    return double(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
 // User and system CPU time of another process, from /proc.
 double processCpuSeconds(qint64 pid)
 {
@@ -303,9 +392,12 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     double seconds = 3.0;
+    bool recordingOnly = false;
     qint64 simulatorPid = 0;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--external") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--recording") == 0)
+            recordingOnly = true;
+        else if (std::strcmp(argv[i], "--external") == 0 && i + 1 < argc)
             simulatorPid = std::atoll(argv[++i]);
         else
             seconds = std::atof(argv[i]);
@@ -324,38 +416,55 @@ int main(int argc, char **argv)
         }
         simulatorPid = simulator.processId();
     }
-    // What one "*IDN?" brings back: the identification and its line feed.
-    const int idnReplyBytes = int(sizeof "Korvalis,RVKA5630,0042,1.3\n") - 1;
-    const double ours = ourLayer(seconds);
-    const double bare = bareTirpc(seconds);
-    const double python = pyvisaPy(seconds);
-    const double raw = pingPong(seconds, idnReplyBytes);
-    std::printf("*IDN? round trips on loopback (%.1f s each)\n", seconds);
-    std::printf("  our VISA layer      %9.0f queries/s\n", ours);
-    std::printf("  bare libtirpc       %9.0f queries/s\n", bare);
-    std::printf("  pyvisa-py           %9.0f queries/s\n", python);
-    std::printf("  raw TCP ping-pong   %9.0f round trips/s (%d bytes back: the limit)\n", raw,
-                idnReplyBytes);
-    std::printf("  ours / pyvisa-py    %9.2f\n", ratio(ours, python));
-    std::printf("  ours / bare tirpc   %9.2f\n", ratio(ours, bare));
-    std::printf("  ours / ping-pong    %9.2f\n", ratio(ours, raw));
+    if (!recordingOnly) {
+        // What one "*IDN?" brings back: the identification and its line feed.
+        const int idnReplyBytes = int(sizeof "Korvalis,RVKA5630,0042,1.3\n") - 1;
+        const double ours = ourLayer(seconds);
+        const double bare = bareTirpc(seconds);
+        const double python = pyvisaPy(seconds);
+        const double raw = pingPong(seconds, idnReplyBytes);
+        std::printf("*IDN? round trips on loopback (%.1f s each)\n", seconds);
+        std::printf("  our VISA layer      %9.0f queries/s\n", ours);
+        std::printf("  bare libtirpc       %9.0f queries/s\n", bare);
+        std::printf("  pyvisa-py           %9.0f queries/s\n", python);
+        std::printf("  raw TCP ping-pong   %9.0f round trips/s (%d bytes back: the limit)\n", raw,
+                    idnReplyBytes);
+        std::printf("  ours / pyvisa-py    %9.2f\n", ratio(ours, python));
+        std::printf("  ours / bare tirpc   %9.2f\n", ratio(ours, bare));
+        std::printf("  ours / ping-pong    %9.2f\n", ratio(ours, raw));
+    }
+    const RecordingFigures recording = recordingCost(3 * seconds);
+    std::printf("*IDN? through the command chain with the I/O record (%.1f s, %d interleaved "
+                "rounds, medians)\n", 3 * seconds, recordingRounds);
+    std::printf("  recording off       %9.0f queries/s\n", recording.off);
+    std::printf("  recording on        %9.0f queries/s\n", recording.on);
+    std::printf("  on / off            %9.3f (median of the rounds' ratios: %+.1f %%)\n",
+                recording.ratio, (recording.ratio - 1) * 100);
+    std::printf("  querying thread CPU %9.2f us per query off, %.2f us on\n", recording.cpuOffUs,
+                recording.cpuOnUs);
+    std::printf("  one record          %9.2f us = %.2f %% of a query's %.1f us\n",
+                recording.recordUs,
+                recording.off > 0 ? recording.recordUs * recording.off / 1e4 : 0.0,
+                recording.off > 0 ? 1e6 / recording.off : 0.0);
 
-    std::printf("definite-length blocks read through our layer, beside a bare libtirpc client and "
-                "a raw TCP ping-pong\nmoving the same bytes (the limit), %.1f s each; CPU per MiB "
-                "of our reading thread and of the simulator\n",
-                seconds);
-    std::printf("  %-26s %8s %8s %9s %10s %10s %10s\n", "block", "ours", "tirpc", "ping-pong",
-                "ours/limit", "client CPU", "sim CPU");
-    std::printf("  %-26s %8s %8s %9s %10s %10s %10s\n", "", "MiB/s", "MiB/s", "MiB/s", "",
-                "ms/MiB", "ms/MiB");
-    for (const BlockRow &row : blockRows) {
-        const BlockFigures figures = blockRead(seconds, row.query, row.bytes, simulatorPid);
-        const int wireBytes = int(DefiniteBlock::header(quint64(row.bytes)).size()) + row.bytes;
-        const double tirpc = bareTirpcBlock(seconds, row.query, row.bytes, wireBytes);
-        const double limit = pingPong(seconds, wireBytes) * row.bytes / 1048576.0;
-        std::printf("  %-26s %8.1f %8.1f %9.1f %10.2f %10.2f %10.2f\n", row.label,
-                    figures.mibPerSecond, tirpc, limit, ratio(figures.mibPerSecond, limit),
-                    figures.clientCpuMsPerMib, figures.simulatorCpuMsPerMib);
+    if (!recordingOnly) {
+        std::printf("definite-length blocks read through our layer, beside a bare libtirpc client and "
+                    "a raw TCP ping-pong\nmoving the same bytes (the limit), %.1f s each; CPU per MiB "
+                    "of our reading thread and of the simulator\n",
+                    seconds);
+        std::printf("  %-26s %8s %8s %9s %10s %10s %10s\n", "block", "ours", "tirpc", "ping-pong",
+                    "ours/limit", "client CPU", "sim CPU");
+        std::printf("  %-26s %8s %8s %9s %10s %10s %10s\n", "", "MiB/s", "MiB/s", "MiB/s", "",
+                    "ms/MiB", "ms/MiB");
+        for (const BlockRow &row : blockRows) {
+            const BlockFigures figures = blockRead(seconds, row.query, row.bytes, simulatorPid);
+            const int wireBytes = int(DefiniteBlock::header(quint64(row.bytes)).size()) + row.bytes;
+            const double tirpc = bareTirpcBlock(seconds, row.query, row.bytes, wireBytes);
+            const double limit = pingPong(seconds, wireBytes) * row.bytes / 1048576.0;
+            std::printf("  %-26s %8.1f %8.1f %9.1f %10.2f %10.2f %10.2f\n", row.label,
+                        figures.mibPerSecond, tirpc, limit, ratio(figures.mibPerSecond, limit),
+                        figures.clientCpuMsPerMib, figures.simulatorCpuMsPerMib);
+        }
     }
     if (simulator.state() != QProcess::NotRunning) {
         simulator.terminate();

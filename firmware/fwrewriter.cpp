@@ -4,6 +4,7 @@
 #include "commandchain.h"
 #include "definiteblock.h"
 #include "errorquery.h"
+#include "iorecorder.h"
 #include "modulesession.h"
 #include "termcharscope.h"
 #include "timefacility.h"
@@ -168,8 +169,12 @@ ViStatus FwRewriter::sendBlockCommand(const QByteArray &header, const QByteArray
     {
         TermCharScope binary(vi());
         ViUInt32 written = 0;
+        IoCall call(vi());
         status = viWrite(vi(), reinterpret_cast<ViConstBuf>(message.constData()),
                          ViUInt32(message.size()), &written);
+        call.sent = header;
+        call.blockBytes = data.size();
+        call.finish(status);
     }
     if (status != VI_SUCCESS)
         noteStatus(status);
@@ -213,18 +218,29 @@ ViStatus FwRewriter::readMemory(quint32 address, quint32 length, char *buffer, V
     count = 0;
     // Drops whatever an earlier exchange left in the module's output.
     viClear(vi());
-    if (viPrintf(vi(), "MEMREAD? 0x%08X,0x%08X\n", address, length) != VI_SUCCESS)
+    IoCall request(vi());
+    const ViStatus sent = viPrintf(vi(), "MEMREAD? 0x%08X,0x%08X\n", address, length);
+    request.sent = QString::asprintf("MEMREAD? 0x%08X,0x%08X\n", address, length).toLatin1();
+    request.finish(sent);
+    if (sent != VI_SUCCESS)
         return VI_ERROR_BERR;
     std::memset(buffer, 0, length);
     TermCharScope binary(vi());
-    return readBlockReply(length, buffer, count);
+    IoCall reply(vi());
+    reply.received = "";
+    const ViStatus status = readBlockReply(length, buffer, count, reply.received);
+    reply.blockBytes = count;
+    reply.finish(status);
+    return status;
 }
 
-ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &count)
+ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &count,
+                                   QByteArray &headerRead)
 {
     char header[256] = {};
     ViUInt32 got = 0;
     ViStatus status = viRead(vi(), reinterpret_cast<ViPBuf>(header), 2, &got);
+    headerRead = QByteArray(header, int(qMin<ViUInt32>(got, 2)));
     if (status < VI_SUCCESS || got < 2)
         return status;
     if (header[0] != '#')
@@ -236,6 +252,7 @@ ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &coun
         return VI_ERROR_IO;
     const ViUInt32 digits = ViUInt32(header[1] - '0');
     status = viRead(vi(), reinterpret_cast<ViPBuf>(header + 2), digits, &got);
+    headerRead.append(header + 2, int(qMin(got, digits)));
     if (status < VI_SUCCESS || got < digits)
         return status;
     quint64 announced = 0;

@@ -71,7 +71,9 @@ private:
     bool emptyErrorQueue();
     QByteArray imageSpan(quint32 offset, quint32 length) const;
     ViStatus sendBlockCommand(const QByteArray &header, const QByteArray &data);
-    ViStatus readBlockReply(quint32 length, char *buffer, ViUInt32 &count);
+    // headerRead receives the block header's bytes as they came, for the I/O record.
+    ViStatus readBlockReply(quint32 length, char *buffer, ViUInt32 &count,
+                            QByteArray &headerRead);
     ViStatus discardSurplus(ViUInt32 surplus);
     void note(const QByteArray &message);
     void noteStatus(ViStatus status);

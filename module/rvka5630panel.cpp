@@ -7,6 +7,8 @@
 #include "moduleinformationdialog.h"
 #include "outputstatecode.h"
 #include "programexit.h"
+#include "readingchart.h"
+#include "readinglog.h"
 #include "rvka5630debug.h"
 #include "rvka5630link.h"
 #include "selftestdialogs.h"
@@ -17,6 +19,7 @@
 #include "triggerconfiguration.h"
 #include "ui_rvka5630panel.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -37,6 +40,7 @@ Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
 {
     ui->setupUi(this);
     resourceName = resource;
+    readingLog = new ReadingLog(24 * 60 * 60 * 1000 / pollInterval, this);
     // Whatever makes the panel ask to be closed, a failed call behind it leaves its trace.
     connect(this, &Rvka5630panel::disconnectDevice, &session, &ModuleSession::traceFailure);
 }
@@ -212,6 +216,16 @@ void Rvka5630panel::on_debugShowButton_clicked()
         debugPanel->show();
 }
 
+// The chart only reads what the poll has already read.
+void Rvka5630panel::on_chartButton_clicked()
+{
+    if (!chart)
+        chart = new ReadingChart(*readingLog, windowTitle() + QLatin1Char(' ') + resourceName, this);
+    chart->show();
+    chart->raise();
+    chart->activateWindow();
+}
+
 void Rvka5630panel::on_groupBoxConfTrig_clicked(bool checked)
 {
     // One designed height for the whole run, taken before the group is first folded.
@@ -251,9 +265,13 @@ bool Rvka5630panel::refreshMeasurements()
     }
     if (measured.temperature)
         ui->temperatureLabel->setText(QString::number(*measured.temperature, 'f', 1));
-    if (!ok)
+    if (!ok) {
         emit disconnectDevice();
-    return ok;
+        return false;
+    }
+    readingLog->append({QDateTime::currentMSecsSinceEpoch(), *measured.voltage, *measured.current,
+                        ui->dispWatt->text().toDouble(), *measured.temperature});
+    return true;
 }
 
 void Rvka5630panel::updateOutputButtons(int stateCode)

@@ -2,10 +2,13 @@
 
 #include "modulesession.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class QTimer;
+class ReadingChart;
+class ReadingLog;
 class Rvka5630Debug;
 
 namespace Ui {
@@ -58,6 +61,10 @@ public slots:
     void settableDataUpdate();
     void gettableDataUpdate();
 
+private slots:
+    // After the others: the debug window's owner relies on their order.
+    void on_chartButton_clicked();
+
 private:
     bool findDriverFiles();
     void prepareForm();
@@ -89,6 +96,9 @@ private:
     QString resourceName;
     int powerMode = 0;
     Rvka5630Debug *debugPanel = nullptr;
+    // Every complete poll since connect, for the chart and its CSV log (24 h of polls).
+    ReadingLog *readingLog = nullptr;
+    QPointer<ReadingChart> chart;
     bool outputAllowed = false;
     QString driverDir;
 };

@@ -1,7 +1,10 @@
 #include "storedresultblock.h"
 
 #include "commandchain.h"
+#include "iorecorder.h"
 #include "modulesession.h"
+
+#include <QtGlobal>
 
 #include <cstdlib>
 
@@ -27,12 +30,26 @@ bool StoredResultBlock::read(ModuleSession &link, QByteArray &text)
     if (!CommandChain(link, FailureRule::Flash).command("MEAS:SELFTEST?\n").ok())
         return false;
 
+    IoCall call(session);
+    call.received = "";
+    const bool read = readBlock(session, text, call.received);
+    call.blockBytes = read ? text.size() : -1;
+    if (read)
+        call.finish(VI_SUCCESS);
+    else
+        call.finishAs(QT_TRANSLATE_NOOP("IoMonitor", "блок не прочитан"));
+    return read;
+}
+
+bool StoredResultBlock::readBlock(ViSession session, QByteArray &text, QByteArray &headerRead)
+{
     char start[2] = {};
     if (!readExactly(session, start, 2) || start[0] != '#' || start[1] < '0' || start[1] > '9')
         return false;
     char digits[10] = {};
     if (!readExactly(session, digits, start[1] - '0'))
         return false;
+    headerRead = QByteArray(start, 2) + digits;
     // The count is its leading digits; whatever follows them does not count.
     const int length = std::atoi(digits);
     if (length < 0 || length > capacity)

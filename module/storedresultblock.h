@@ -1,5 +1,7 @@
 #pragma once
 
+#include <visa.h>
+
 #include <QByteArray>
 
 // The module's stored self-test results, "MEAS:SELFTEST?": a definite-length block ("#", one
@@ -17,4 +19,8 @@ public:
     // Clears the device, asks for the block and reads it. The text ends at its first NUL
     // byte, if any. False on any failure, with text untouched.
     static bool read(ModuleSession &session, QByteArray &text);
+
+private:
+    // The three reads; headerRead receives "#", n and the n digits as they came.
+    static bool readBlock(ViSession session, QByteArray &text, QByteArray &headerRead);
 };

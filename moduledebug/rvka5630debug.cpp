@@ -3,6 +3,7 @@
 #include "benchinstruments.h"
 #include "commandchain.h"
 #include "delayms.h"
+#include "iomonitor.h"
 #include "modulesession.h"
 #include "scenariofailure.h"
 #include "scenariorunner.h"
@@ -177,6 +178,15 @@ void Rvka5630Debug::on_pidButton_clicked()
                   asCodeField(thousandths(ui->dsbKd->value())));
     if (!chain.ok())
         emit debugDisconnectDevice();
+}
+
+void Rvka5630Debug::on_ioMonitorButton_clicked()
+{
+    if (!ioMonitor)
+        ioMonitor = new IoMonitor(this);
+    ioMonitor->show();
+    ioMonitor->raise();
+    ioMonitor->activateWindow();
 }
 
 void Rvka5630Debug::on_addHwCheckButton_clicked()

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 enum class Scenario;
+class IoMonitor;
 enum class ScenarioFailure;
 class QCheckBox;
 class QCloseEvent;
@@ -66,6 +67,7 @@ private slots:
     void on_pwmMaxButton_clicked();
     void on_pidButton_clicked();
     void on_addHwCheckButton_clicked();
+    void on_ioMonitorButton_clicked();
 
     void on_vdcPathButton_clicked();
     void on_vdcCurrPathButton_clicked();
@@ -103,4 +105,5 @@ private:
     // Owned by the module panel, which schedules this window's deletion when it goes: in the
     // meantime nothing here touches the module.
     QPointer<ModuleSession> session;
+    QPointer<IoMonitor> ioMonitor;
 };

@@ -2,6 +2,7 @@
 
 #include "delayms.h"
 #include "eventwait.h"
+#include "iorecorder.h"
 #include "timefacility.h"
 
 #include <QSerialPort>
@@ -62,6 +63,53 @@ bool collectRest(QSerialPort &port, QByteArray &reply)
     }
 }
 
+SerialWrite writeLine(QSerialPort &port, const QByteArray &text)
+{
+    if (port.write(text) != text.size())
+        return SerialWrite::LinkBroken;
+    // The line may leave in several pieces; the 1000 ms cover the whole of it.
+    EventWait written(TimeFacility::instance().timeout(writeTimeoutMs));
+    written.wakeOn(&port, &QIODevice::bytesWritten);
+    if (!written.until([&port] { return port.bytesToWrite() == 0; }))
+        return SerialWrite::LinkBroken;
+    return SerialWrite::Written;
+}
+
+SerialReading exchange(QSerialPort &port, const QByteArray &text, QByteArray &reply)
+{
+    // Whatever is still waiting on the line belongs to an earlier query that was given up on;
+    // taken as this reply it would shift every later reading by one.
+    port.clear(QSerialPort::Input);
+    if (writeLine(port, text) != SerialWrite::Written)
+        return {SerialReading::Outcome::LinkBroken, 0.0};
+    if (!waitForData(port, TimeFacility::instance().timeout(firstReplyTimeoutMs)))
+        return {SerialReading::Outcome::NoReply, 0.0};
+    reply = port.readAll();
+    if (!collectRest(port, reply))
+        return {SerialReading::Outcome::Unfinished, 0.0};
+    return replyValue(reply);
+}
+
+// The outcomes as the I/O monitor names them.
+const char *outcomeText(SerialWrite result)
+{
+    return result == SerialWrite::Written ? QT_TRANSLATE_NOOP("IoMonitor", "записано")
+                                          : QT_TRANSLATE_NOOP("IoMonitor", "нет связи");
+}
+
+const char *outcomeText(SerialReading::Outcome outcome)
+{
+    switch (outcome) {
+    case SerialReading::Outcome::Value: return QT_TRANSLATE_NOOP("IoMonitor", "значение");
+    case SerialReading::Outcome::NoReply: return QT_TRANSLATE_NOOP("IoMonitor", "нет ответа");
+    case SerialReading::Outcome::Garbled: return QT_TRANSLATE_NOOP("IoMonitor", "не число");
+    case SerialReading::Outcome::Unfinished:
+        return QT_TRANSLATE_NOOP("IoMonitor", "ответ не завершён");
+    case SerialReading::Outcome::LinkBroken: return QT_TRANSLATE_NOOP("IoMonitor", "нет связи");
+    }
+    return "";
+}
+
 } // namespace
 
 MultimeterConfiguration MultimeterConfiguration::dcVoltage()
@@ -96,29 +144,22 @@ bool openSerialLine(QSerialPort &port)
 
 SerialWrite serialCommand(QSerialPort &port, const QByteArray &text)
 {
-    if (port.write(text) != text.size())
-        return SerialWrite::LinkBroken;
-    // The line may leave in several pieces; the 1000 ms cover the whole of it.
-    EventWait written(TimeFacility::instance().timeout(writeTimeoutMs));
-    written.wakeOn(&port, &QIODevice::bytesWritten);
-    if (!written.until([&port] { return port.bytesToWrite() == 0; }))
-        return SerialWrite::LinkBroken;
-    return SerialWrite::Written;
+    IoCall call(port.portName());
+    const SerialWrite result = writeLine(port, text);
+    call.sent = text;
+    call.finishAs(outcomeText(result));
+    return result;
 }
 
 SerialReading serialQuery(QSerialPort &port, const QByteArray &text)
 {
-    // Whatever is still waiting on the line belongs to an earlier query that was given up on;
-    // taken as this reply it would shift every later reading by one.
-    port.clear(QSerialPort::Input);
-    if (serialCommand(port, text) != SerialWrite::Written)
-        return {SerialReading::Outcome::LinkBroken, 0.0};
-    if (!waitForData(port, TimeFacility::instance().timeout(firstReplyTimeoutMs)))
-        return {SerialReading::Outcome::NoReply, 0.0};
-    QByteArray reply = port.readAll();
-    if (!collectRest(port, reply))
-        return {SerialReading::Outcome::Unfinished, 0.0};
-    return replyValue(reply);
+    IoCall call(port.portName());
+    QByteArray reply("");
+    const SerialReading reading = exchange(port, text, reply);
+    call.sent = text;
+    call.received = reply;
+    call.finishAs(outcomeText(reading.outcome));
+    return reading;
 }
 
 InstrumentOpen openMultimeter(QSerialPort &port, const MultimeterConfiguration &configuration)

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs inside the demo's network namespace: starts the simulated bench, then the program, or,
-# when a command follows the build directory, that command (voltadesk-run is on its path).
+# when a command follows the build directory, that command (voltadesk-run is on its path;
+# scripts/screenshots.sh runs its tour this way).
 set -e
 build=$1
 state=$(mktemp -d)

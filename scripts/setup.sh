@@ -7,7 +7,7 @@
 set -e
 purpose=${1:-test}
 
-packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialport5-dev \
+packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev \
 qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth \
 dpkg-dev ccache"
 if [ "$purpose" = test ]; then

@@ -439,7 +439,8 @@ void tst_PanelConstruction::signalsAndSlotsInOrder()
                                   "on_swUpdateButton_clicked()",
                                   "onDebugDisconnectDevice()",
                                   "settableDataUpdate()",
-                                  "gettableDataUpdate()"};
+                                  "gettableDataUpdate()",
+                                  "on_chartButton_clicked()"};
     QCOMPARE(methods, expected);
 }
 

@@ -1,6 +1,9 @@
 #include "commandchain.h"
 
+#include "iorecorder.h"
 #include "modulesession.h"
+
+#include <QString>
 
 #include <cstdarg>
 
@@ -39,7 +42,16 @@ CommandChain &CommandChain::command(const char *format, ...)
         return *this;
     va_list args;
     va_start(args, format);
+    IoCall call(vi);
+    if (call.active()) {
+        va_list text;
+        va_copy(text, args);
+        // Formats numbers the C way, as the VISA formatter does, whatever the locale.
+        call.sent = QString::vasprintf(format, text).toLatin1();
+        va_end(text);
+    }
     ViStatus status = viVPrintf(vi, format, args);
+    call.finish(status);
     va_end(args);
     record(status, format);
     return *this;
@@ -51,7 +63,21 @@ CommandChain &CommandChain::query(const char *writeFormat, const char *readForma
         return *this;
     va_list args;
     va_start(args, readFormat);
+    // The library walks args; the recorder walks its own copy afterwards.
+    va_list outputs;
+    va_copy(outputs, args);
+    IoCall call(vi);
     ViStatus status = viVQueryf(vi, writeFormat, readFormat, args);
+    if (call.active()) {
+        call.sent = writeFormat;
+        call.received = "";
+        // The module's queries carry no arguments; where one does, its values come first in
+        // the arguments and the reply's variables cannot be told from them.
+        if (status >= VI_SUCCESS && !std::strchr(writeFormat, '%'))
+            call.received = IoRecorder::valuesRead(readFormat, outputs);
+        call.finish(status);
+    }
+    va_end(outputs);
     va_end(args);
     record(status, writeFormat);
     return *this;
@@ -65,8 +91,15 @@ CommandChain &CommandChain::queryText(const char *writeFormat, char conversion, 
     std::memset(buffer, 0, size);
     char format[24];
     boundedFormat(conversion, size, format);
-    record(viQueryf(vi, writeFormat, format, buffer), writeFormat);
+    IoCall call(vi);
+    const ViStatus status = viQueryf(vi, writeFormat, format, buffer);
     buffer[size - 1] = '\0';
+    if (call.active()) {
+        call.sent = writeFormat;
+        call.received = status >= VI_SUCCESS ? QByteArray(buffer) : QByteArray("");
+        call.finish(status);
+    }
+    record(status, writeFormat);
     return *this;
 }
 
@@ -77,7 +110,13 @@ CommandChain &CommandChain::scanText(char conversion, char *buffer, std::size_t 
     std::memset(buffer, 0, size);
     char format[24];
     boundedFormat(conversion, size, format);
-    record(viScanf(vi, format, buffer), "viScanf");
+    IoCall call(vi);
+    const ViStatus status = viScanf(vi, format, buffer);
     buffer[size - 1] = '\0';
+    if (call.active()) {
+        call.received = status >= VI_SUCCESS ? QByteArray(buffer) : QByteArray("");
+        call.finish(status);
+    }
+    record(status, "viScanf");
     return *this;
 }

@@ -1,5 +1,6 @@
 #include "definiteblock.h"
 
+#include "iorecorder.h"
 #include "termcharscope.h"
 
 QByteArray DefiniteBlock::header(quint64 length)
@@ -12,11 +13,17 @@ ViStatus DefiniteBlock::write(ViSession session, const QByteArray &commandText, 
                               quint64 size)
 {
     QByteArray buffer = commandText + header(size);
+    const int textLength = buffer.size();
     buffer.append(data, int(size));
     TermCharScope binary(session);
     ViUInt32 written = 0;
-    return viWrite(session, reinterpret_cast<ViConstBuf>(buffer.constData()),
-                   ViUInt32(buffer.size()), &written);
+    IoCall call(session);
+    const ViStatus status = viWrite(session, reinterpret_cast<ViConstBuf>(buffer.constData()),
+                                    ViUInt32(buffer.size()), &written);
+    call.sent = buffer.left(textLength);
+    call.blockBytes = qint64(size);
+    call.finish(status);
+    return status;
 }
 
 bool DefiniteBlock::parseLengthDigits(const char *digits, int count, quint64 &length)
@@ -32,13 +39,19 @@ bool DefiniteBlock::parseLengthDigits(const char *digits, int count, quint64 &le
 
 ViStatus DefiniteBlock::read(ViSession session, QByteArray &data, quint64 maxLength)
 {
-    ViStatus status = readInto(session, data, maxLength);
+    IoCall call(session);
+    call.received = "";
+    ViStatus status = readInto(session, data, maxLength, call.received);
     if (status < VI_SUCCESS)
         data.clear();
+    else
+        call.blockBytes = data.size();
+    call.finish(status);
     return status;
 }
 
-ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 maxLength)
+ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 maxLength,
+                                 QByteArray &headerRead)
 {
     TermCharScope binary(session);
     char start[2] = {};
@@ -46,6 +59,7 @@ ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 ma
     ViStatus status = viRead(session, reinterpret_cast<ViPBuf>(start), 2, &count);
     if (status < VI_SUCCESS)
         return status;
+    headerRead.append(start, int(qMin<ViUInt32>(count, 2)));
     if (count != 2 || start[0] != '#' || start[1] < '1' || start[1] > '9')
         return VI_ERROR_IO;
     const int digitCount = start[1] - '0';
@@ -53,6 +67,7 @@ ViStatus DefiniteBlock::readInto(ViSession session, QByteArray &data, quint64 ma
     status = viRead(session, reinterpret_cast<ViPBuf>(digits), ViUInt32(digitCount), &count);
     if (status < VI_SUCCESS)
         return status;
+    headerRead.append(digits, int(qMin<ViUInt32>(count, ViUInt32(digitCount))));
     quint64 length = 0;
     if (count != ViUInt32(digitCount) || !parseLengthDigits(digits, digitCount, length))
         return VI_ERROR_IO;

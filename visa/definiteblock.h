@@ -27,7 +27,8 @@ public:
     static ViStatus read(ViSession session, QByteArray &data, quint64 maxLength);
 
 private:
-    static ViStatus readInto(ViSession session, QByteArray &data, quint64 maxLength);
+    static ViStatus readInto(ViSession session, QByteArray &data, quint64 maxLength,
+                             QByteArray &headerRead);
 
 public:
     // Parses a header already read: "#" d and the d digits. False when malformed.

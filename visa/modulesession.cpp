@@ -1,5 +1,7 @@
 #include "modulesession.h"
 
+#include "iorecorder.h"
+
 #include <QDebug>
 
 ModuleSession::ModuleSession(QObject *parent) : QObject(parent) {}
@@ -42,8 +44,10 @@ ViStatus ModuleSession::openSession(ViUInt32 openTimeoutMs)
     const ViStatus status = viOpen(resourceManager, resourceName.toUtf8().constData(), VI_NULL,
                                    openTimeoutMs, &opened);
     // A warning still leaves an open session, which has to be closed in its turn.
-    if (status >= VI_SUCCESS)
+    if (status >= VI_SUCCESS) {
         handle.store(opened);
+        IoRecorder::instance().nameSession(opened, resourceName);
+    }
     if (status == VI_SUCCESS)
         clearFailure();
     else
@@ -54,8 +58,10 @@ ViStatus ModuleSession::openSession(ViUInt32 openTimeoutMs)
 void ModuleSession::closeSession()
 {
     const ViSession closing = handle.exchange(VI_NULL);
-    if (closing != VI_NULL)
-        viClose(closing);
+    if (closing == VI_NULL)
+        return;
+    IoRecorder::instance().forgetSession(closing);
+    viClose(closing);
 }
 
 void ModuleSession::noteFailure(const char *call, ViStatus status)

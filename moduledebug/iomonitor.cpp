@@ -1,0 +1,115 @@
+#include "iomonitor.h"
+
+#include "ioexchangemodel.h"
+#include "iorecorder.h"
+#include "ui_iomonitor.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
+#include <QTimer>
+
+namespace {
+const int refreshIntervalMs = 250;
+} // namespace
+
+IoMonitor::IoMonitor(QWidget *owner)
+    : QWidget(owner, Qt::Window), ui(new Ui::IoMonitor), exchanges(new IoExchangeModel(this)),
+      shown(new QSortFilterProxyModel(this)), refreshTimer(new QTimer(this))
+{
+    ui->setupUi(this);
+    ui->instrumentFilter->addItem(tr("Все приборы"));
+    shown->setSourceModel(exchanges);
+    shown->setFilterKeyColumn(IoExchangeModel::Instrument);
+    ui->exchangeTable->setModel(shown);
+    ui->exchangeTable->verticalHeader()->hide();
+    ui->exchangeTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    ui->exchangeTable->horizontalHeader()->setSectionResizeMode(IoExchangeModel::Bytes,
+                                                                QHeaderView::Stretch);
+    for (int column : {IoExchangeModel::Time, IoExchangeModel::Direction, IoExchangeModel::Duration})
+        ui->exchangeTable->horizontalHeader()->setSectionResizeMode(
+            column, QHeaderView::ResizeToContents);
+    ui->exchangeTable->setColumnWidth(IoExchangeModel::Instrument, 260);
+    ui->exchangeTable->setColumnWidth(IoExchangeModel::Outcome, 150);
+    connect(refreshTimer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            refresh();
+    });
+    refreshTimer->start(refreshIntervalMs);
+    refresh();
+}
+
+IoMonitor::~IoMonitor()
+{
+    delete ui;
+}
+
+void IoMonitor::refresh()
+{
+    if (ui->pauseButton->isChecked())
+        return;
+    const QVector<IoExchange> taken = IoRecorder::instance().since(takenUpTo);
+    if (taken.isEmpty())
+        return;
+    takenUpTo = taken.last().number;
+    QScrollBar *scroll = ui->exchangeTable->verticalScrollBar();
+    const bool atBottom = scroll->value() == scroll->maximum();
+    exchanges->append(taken);
+    for (const IoExchange &exchange : taken)
+        noteInstrument(exchange.instrument);
+    if (atBottom)
+        ui->exchangeTable->scrollToBottom();
+}
+
+void IoMonitor::noteInstrument(const QString &instrument)
+{
+    if (ui->instrumentFilter->findText(instrument, Qt::MatchExactly) < 0)
+        ui->instrumentFilter->addItem(instrument);
+}
+
+void IoMonitor::on_instrumentFilter_currentIndexChanged(int index)
+{
+    const QString instrument = ui->instrumentFilter->itemText(index);
+    shown->setFilterRegularExpression(
+        index <= 0 ? QString()
+                   : QStringLiteral("^%1$").arg(QRegularExpression::escape(instrument)));
+}
+
+void IoMonitor::on_pauseButton_toggled(bool paused)
+{
+    if (!paused)
+        refresh();
+}
+
+void IoMonitor::on_clearButton_clicked()
+{
+    IoRecorder::instance().clear();
+    exchanges->clear();
+}
+
+QString IoMonitor::shownText() const
+{
+    QString text;
+    for (int row = 0; row < shown->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < IoExchangeModel::ColumnCount; ++column)
+            cells << shown->index(row, column).data().toString();
+        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+void IoMonitor::on_saveButton_clicked()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить журнал обмена"),
+                                                      QString(), tr("Текст (*.txt)"));
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray text = shownText().toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        QMessageBox::warning(this, tr("Ошибка"), tr("Не удалось записать файл %1").arg(path));
+}
