@@ -49,7 +49,7 @@ bool StoredResultBlock::readBlock(ViSession session, QByteArray &text, QByteArra
     char digits[10] = {};
     if (!readExactly(session, digits, start[1] - '0'))
         return false;
-    headerRead = QByteArray(start, 2) + digits;
+    headerRead = QByteArray(start, 2) + QByteArray(digits);
     // The count is its leading digits; whatever follows them does not count.
     const int length = std::atoi(digits);
     if (length < 0 || length > capacity)

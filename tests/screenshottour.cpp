@@ -109,13 +109,13 @@ int main(int argc, char **argv)
 
     find<QPushButton>(&main, "connectButton")->click();
     Rvka5630panel *panel = nullptr;
-    QTest::qWaitFor(
+    const bool opened = QTest::qWaitFor(
         [&main, &panel] {
             panel = main.findChild<Rvka5630panel *>();
             return panel && panel->isVisible();
         },
         10000);
-    if (!panel) {
+    if (!opened) {
         std::fprintf(stderr, "screenshottour: the panel did not open\n");
         return 1;
     }

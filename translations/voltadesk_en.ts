@@ -211,6 +211,108 @@ so the session with it must be closed and opened again!</translation>
     </message>
 </context>
 <context>
+    <name>IoExchangeModel</name>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Прибор</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>Направление</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>Данные</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>Состояние</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Длительность, мс</source>
+        <translation>Duration, ms</translation>
+    </message>
+</context>
+<context>
+    <name>IoMonitor</name>
+    <message>
+        <source>Журнал обмена</source>
+        <translation>I/O log</translation>
+    </message>
+    <message>
+        <source>Прибор:</source>
+        <translation>Instrument:</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Очистить</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Сохранить...</source>
+        <translation>Save...</translation>
+    </message>
+    <message>
+        <source>блок не прочитан</source>
+        <translation>block not read</translation>
+    </message>
+    <message>
+        <source> [блок, длина %1]</source>
+        <translation> [block, length %1]</translation>
+    </message>
+    <message>
+        <source>Все приборы</source>
+        <translation>All instruments</translation>
+    </message>
+    <message>
+        <source>Сохранить журнал обмена</source>
+        <translation>Save the I/O log</translation>
+    </message>
+    <message>
+        <source>Текст (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+    <message>
+        <source>записано</source>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>нет связи</source>
+        <translation>no link</translation>
+    </message>
+    <message>
+        <source>значение</source>
+        <translation>value</translation>
+    </message>
+    <message>
+        <source>нет ответа</source>
+        <translation>no reply</translation>
+    </message>
+    <message>
+        <source>не число</source>
+        <translation>not a number</translation>
+    </message>
+    <message>
+        <source>ответ не завершён</source>
+        <translation>incomplete reply</translation>
+    </message>
+</context>
+<context>
     <name>MathLibraryChecksum</name>
     <message>
         <source>Контрольная сумма файла: %1
@@ -253,6 +355,73 @@ Required checksum: %2
     <message>
         <source>Контрольная сумма файла и требуемая контрольная сумма не совпадают!</source>
         <translation>The file checksum does not match the required checksum!</translation>
+    </message>
+</context>
+<context>
+    <name>ReadingChart</name>
+    <message>
+        <source>График</source>
+        <translation>Chart</translation>
+    </message>
+    <message>
+        <source>Пауза</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Автомасштаб</source>
+        <translation>Autoscale</translation>
+    </message>
+    <message>
+        <source>Сохранить CSV...</source>
+        <translation>Save CSV...</translation>
+    </message>
+    <message>
+        <source>Выделите область мышью, чтобы увеличить её; правая кнопка уменьшает</source>
+        <translation>Drag over an area to zoom in; the right button zooms out</translation>
+    </message>
+    <message>
+        <source>Напряжение, В</source>
+        <translation>Voltage, V</translation>
+    </message>
+    <message>
+        <source>Ток, А</source>
+        <translation>Current, A</translation>
+    </message>
+    <message>
+        <source>Мощность, Вт</source>
+        <translation>Power, W</translation>
+    </message>
+    <message>
+        <source>Температура, °C</source>
+        <translation>Temperature, °C</translation>
+    </message>
+    <message>
+        <source>График — %1</source>
+        <translation>Chart — %1</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Сохранить показания</source>
+        <translation>Save the readings</translation>
+    </message>
+    <message>
+        <source>Таблица CSV (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
+    </message>
+    <message>
+        <source>%1   U = %2 В   I = %3 А   P = %4 Вт   T = %5 °C</source>
+        <translation>%1   U = %2 V   I = %3 A   P = %4 W   T = %5 °C</translation>
     </message>
 </context>
 <context>
@@ -410,6 +579,10 @@ update</translation>
     <message>
         <source>Отключиться</source>
         <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>График</source>
+        <translation>Chart</translation>
     </message>
 </context>
 <context>
@@ -597,6 +770,14 @@ update</translation>
     <message>
         <source>Стоп</source>
         <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Журнал обмена с модулем и приборами стенда</source>
+        <translation>Log of the exchanges with the module and the bench instruments</translation>
+    </message>
+    <message>
+        <source>Журнал обмена</source>
+        <translation>I/O log</translation>
     </message>
 </context>
 <context>
