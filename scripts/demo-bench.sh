@@ -32,20 +32,20 @@ export VDVISA_BROADCAST=0
 export VXIPNPPATH="$build/vxipnp/"
 export VOLTADESK_SERIAL_PORTS="$ports"
 
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    # No desktop here: give the program a virtual screen of its own.
+    echo "demo: no display found; using a virtual X screen (:93)" >&2
+    Xvfb :93 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    screen=$!
+    export DISPLAY=:93
+    sleep 1
+fi
+
 shift
 if [ $# -gt 0 ]; then
     echo "demo: simulated modules at 127.0.0.2 and 127.0.0.3, the bench wired to 127.0.0.2" >&2
     PATH="$build:$PATH" "$@"
     exit
-fi
-
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    # No desktop here: give the program a virtual screen of its own.
-    echo "demo: no display found; running on a virtual X screen (:93)" >&2
-    Xvfb :93 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    screen=$!
-    export DISPLAY=:93
-    sleep 1
 fi
 echo "demo: simulated modules at 127.0.0.2 and 127.0.0.3; press \"Обновить\" to find them" >&2
 "$build/voltaDesk"

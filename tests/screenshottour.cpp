@@ -1,11 +1,13 @@
 // A tour of the program's windows on the simulated bench, saving each as a PNG for the README:
 // the main window with the instruments found, the module panel, its live chart, the debug
 // window, the I/O monitor and a finished verification protocol rendered to an image. scripts/screenshots.sh
-// runs it under Xvfb with the demo's bench; it is not a test.
+// runs it under Xvfb with the demo's bench; it is not a test. With VOLTADESK_LANG=en it saves the
+// main window and the panel in English only, as main-window-en.png and panel-en.png.
 //   screenshottour OUTPUT-DIR
 #include "dialoganswerer.h"
 #include "ioexchangemodel.h"
 #include "iomonitor.h"
+#include "language.h"
 #include "librarypaths.h"
 #include "readingchart.h"
 #include "rvka5630debug.h"
@@ -32,11 +34,14 @@
 
 namespace {
 QString outputDir;
+// Added to each picture's name: "-en" for the English texts.
+QString suffix;
 
 bool save(QWidget *window, const char *name)
 {
     QApplication::processEvents();
-    const QString path = outputDir + QLatin1Char('/') + QLatin1String(name);
+    const QString path = outputDir + QLatin1Char('/') +
+                         QString::fromLatin1(name).replace(QLatin1String(".png"), suffix + ".png");
     const bool saved = window && window->grab().save(path);
     std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "saved" : "could not save",
                  qPrintable(path));
@@ -84,6 +89,10 @@ int main(int argc, char **argv)
 {
     LibraryPaths::apply();
     QApplication app(argc, argv);
+    Language::install(app);
+    const bool englishOnly = qEnvironmentVariable("VOLTADESK_LANG") == QLatin1String("en");
+    if (englishOnly)
+        suffix = QStringLiteral("-en");
     if (argc < 2) {
         std::fprintf(stderr, "usage: screenshottour OUTPUT-DIR\n");
         return 2;
@@ -129,6 +138,8 @@ int main(int argc, char **argv)
     }
     QTest::qWait(9000);
     ok = save(&main, "panel.png") && ok;
+    if (englishOnly)
+        return ok ? 0 : 1;
     auto *chart = panel->findChild<ReadingChart *>();
     if (chart) {
         chart->resize(1000, 560);
