@@ -75,12 +75,10 @@ private slots:
     void initTestCase()
     {
         QLocale::setDefault(QLocale::c());
-        module = lan.addRvka5630(moduleAddress);
+        module = lan.addBenchModule(moduleAddress);
         QVERIFY(module);
         model = lan.rvka5630(moduleAddress);
-        meter = lan.addMultimeter(moduleAddress);
-        QVERIFY(meter && lan.addLoad(moduleAddress));
-        lan.publish();
+        meter = lan.bench().multimeter();
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
         QCOMPARE(session.open(rm, SimBench::resourceName(moduleAddress), 1000), VI_SUCCESS);
     }

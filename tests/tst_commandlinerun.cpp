@@ -66,13 +66,11 @@ private slots:
     {
         QLocale::setDefault(QLocale::c());
         QVERIFY(dir.isValid());
-        module = lan.addRvka5630(moduleAddress);
+        module = lan.addBenchModule(moduleAddress);
         QVERIFY(module);
         model = lan.rvka5630(moduleAddress);
-        meter = lan.addMultimeter(moduleAddress);
-        load = lan.addLoad(moduleAddress);
-        QVERIFY(meter && load);
-        lan.publish();
+        meter = lan.bench().multimeter();
+        load = lan.bench().load();
         resource = SimBench::resourceName(moduleAddress);
     }
 

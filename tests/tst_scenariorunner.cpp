@@ -235,12 +235,10 @@ private slots:
     {
         QLocale::setDefault(QLocale::c());
         QVERIFY(dir.isValid());
-        module = lan.addRvka5630(moduleAddress);
+        module = lan.addBenchModule(moduleAddress);
         QVERIFY(module);
-        meter = lan.addMultimeter(moduleAddress);
-        load = lan.addLoad(moduleAddress);
-        QVERIFY(meter && load);
-        lan.publish();
+        meter = lan.bench().multimeter();
+        load = lan.bench().load();
     }
 
     void init()

@@ -66,6 +66,15 @@ SimSerialLoad *SimLan::addLoad(const QString &moduleAddress)
     return load;
 }
 
+SimModule *SimLan::addBenchModule(const QString &address)
+{
+    SimModule *module = addRvka5630(address);
+    if (!module || !addMultimeter(address) || !addLoad(address))
+        return nullptr;
+    publish();
+    return module;
+}
+
 void SimLan::publishSerialPorts()
 {
     qputenv("VOLTADESK_SERIAL_PORTS", simBench.serialPortList().toUtf8());

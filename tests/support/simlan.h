@@ -35,6 +35,10 @@ public:
     // moduleAddress; null (and a warning) on failure.
     SimSerialMultimeter *addMultimeter(const QString &moduleAddress);
     SimSerialLoad *addLoad(const QString &moduleAddress);
+    // A module with the bench multimeter and electronic load wired to it, published: where a
+    // procedure test starts. Null (and a warning) if any of them fails to start; the
+    // instruments are then bench().multimeter() and bench().load().
+    SimModule *addBenchModule(const QString &address);
     // Describes the serial instruments (with their USB strings as they are now) in
     // VOLTADESK_SERIAL_PORTS, so that the program's port search sees them and only them.
     void publishSerialPorts();
