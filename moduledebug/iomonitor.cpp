@@ -1,5 +1,6 @@
 #include "iomonitor.h"
 
+#include "filesave.h"
 #include "ioexchangemodel.h"
 #include "iorecorder.h"
 #include "ui_iomonitor.h"
@@ -7,7 +8,6 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTimer>
@@ -108,8 +108,6 @@ void IoMonitor::on_saveButton_clicked()
                                                       QString(), tr("Текст (*.txt)"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray text = shownText().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    if (!saveFile(path, shownText().toUtf8()))
         QMessageBox::warning(this, tr("Ошибка"), tr("Не удалось записать файл %1").arg(path));
 }

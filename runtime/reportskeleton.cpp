@@ -1,9 +1,8 @@
 #include "reportskeleton.h"
 
-#include "eventwait.h"
+#include "filesave.h"
 
 #include <QLocale>
-#include <QSaveFile>
 #include <QTextCodec>
 #include <QTextStream>
 
@@ -57,21 +56,5 @@ QByteArray ReportSkeleton::bytes(const QDate &date) const
 
 bool ReportSkeleton::save(const QString &path, const QDate &date) const
 {
-    QSaveFile file(path);
-    // The operator may write the file but not its directory: then it is written in place.
-    file.setDirectWriteFallback(true);
-    // Unbuffered, so that a short write (a full disk, a size limit) shows in write()'s count;
-    // through the buffer it would be lost silently at commit.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    const QByteArray data = bytes(date);
-    // The commit flushes the file to disk, which can take a while.
-    bool written = false;
-    runBesideEventLoop([&file, &data, &written] {
-        if (file.write(data) == data.size())
-            written = file.commit();
-        else
-            file.cancelWriting();
-    });
-    return written;
+    return saveFile(path, bytes(date));
 }

@@ -23,10 +23,7 @@ public:
 
     // The whole report as it goes into the file (byte-order mark included).
     QByteArray bytes(const QDate &date) const;
-    // Writes the report to path atomically: the file appears whole or not at all, and a write
-    // that fails part-way leaves an earlier file at that path as it was. Where the directory
-    // takes no new file but the file itself may be written, it is written in place instead.
-    // False on failure.
+    // Writes the report to path the way saveFile() does: whole or not at all. False on failure.
     bool save(const QString &path, const QDate &date) const;
 
     // Text that comes from an instrument, made safe for the title part.

@@ -2,6 +2,7 @@
 // The module's live chart and CSV log: the chart plots what the panel's poll read, without a
 // message of its own to the module; the CSV log reads back as the same readings under a
 // Russian locale; the log keeps a bounded span and the window goes with its panel.
+#include "eventloopgaps.h"
 #include "panelrig.h"
 #include "readingchart.h"
 #include "readinglog.h"
@@ -11,6 +12,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtTest>
@@ -32,6 +34,7 @@ private slots:
     void csvRoundTrip_data();
     void csvRoundTrip();
     void logBoundAndWindowLifetime();
+    void dayOfReadingsSavesBesideTheWindow();
 
 private:
     Rvka5630panel *openScripted();
@@ -198,6 +201,44 @@ void tst_ReadingChart::logBoundAndWindowLifetime()
     QVERIFY(chart && chart->isWindow());
     rig->close();
     QVERIFY(!chart);
+}
+
+// A full day of readings across a change to summer time: the window keeps running while the
+// file is written, and every line carries the offset in force at its instant.
+void tst_ReadingChart::dayOfReadingsSavesBesideTheWindow()
+{
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    const qint64 start =
+        QDateTime::fromString("2026-03-28T12:00:00Z", Qt::ISODate).toMSecsSinceEpoch();
+    const qint64 summerTime =
+        QDateTime::fromString("2026-03-29T01:00:00Z", Qt::ISODate).toMSecsSinceEpoch();
+    ReadingLog log(24 * 60 * 60 * 4);
+    for (int i = 0; i < log.capacity(); ++i)
+        log.append({start + i * 250LL, i * 1e-3, 0.5, i * 5e-4, 25.0});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("day.csv");
+
+    EventLoopGaps gaps;
+    QVERIFY(log.saveCsv(path));
+    gaps.stop();
+    QVERIFY2(gaps.longestMs() < 250, qPrintable(QString::number(gaps.longestMs())));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), log.size() + 2);
+    const int firstSummer = int((summerTime - start) / 250);
+    QVector<int> checked = {firstSummer - 1, firstSummer, log.size() - 1};
+    for (int i = 0; i < log.size(); i += 997)
+        checked << i;
+    for (int i : checked) {
+        const QByteArray time = lines[i + 1].left(lines[i + 1].indexOf(','));
+        QVERIFY2(time.endsWith(i < firstSummer ? "+01:00" : "+02:00"), time);
+        QCOMPARE(
+            QDateTime::fromString(QString::fromLatin1(time), Qt::ISODateWithMs).toMSecsSinceEpoch(),
+            log.at(i).msecsSinceEpoch);
+    }
 }
 
 QTEST_MAIN(tst_ReadingChart)

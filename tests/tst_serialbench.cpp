@@ -6,6 +6,7 @@
 #include "benchinstruments.h"
 #include "benchports.h"
 #include "delayms.h"
+#include "eventloopgaps.h"
 #include "rvka5630model.h"
 #include "serialline.h"
 #include "simlan.h"
@@ -257,27 +258,19 @@ private slots:
         QSerialPort port;
         QVERIFY(openLine(port, meter));
 
-        QElapsedTimer sinceTick;
-        qint64 longestGapMs = 0;
+        EventLoopGaps gaps;
         int nestedTicks = 0;
-        QTimer tick;
-        connect(&tick, &QTimer::timeout, [&] {
-            longestGapMs = std::max(longestGapMs, sinceTick.restart());
-            nestedTicks += time().pausing() ? 1 : 0;
-        });
-        tick.start(10);
-        sinceTick.start();
+        connect(&gaps.ticker(), &QTimer::timeout, [&] { nestedTicks += time().pausing() ? 1 : 0; });
         const qint64 start = time().elapsedMs();
         const SerialReading reading = serialQuery(port, "MEAS:VOLT:DC?\n");
         const qint64 lasted = time().elapsedMs() - start;
-        longestGapMs = std::max(longestGapMs, sinceTick.elapsed());
-        tick.stop();
+        gaps.stop();
 
         QCOMPARE(reading.outcome, fault == "mute"      ? SerialReading::Outcome::NoReply
                                   : fault == "stalled" ? SerialReading::Outcome::LinkBroken
                                                        : SerialReading::Outcome::Value);
         QVERIFY2(lasted >= waitedMs, qPrintable(QString::number(lasted)));
-        QVERIFY2(longestGapMs < 250, qPrintable(QString::number(longestGapMs)));
+        QVERIFY2(gaps.longestMs() < 250, qPrintable(QString::number(gaps.longestMs())));
         QVERIFY(nestedTicks > 0);
     }
 
