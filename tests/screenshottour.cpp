@@ -13,6 +13,7 @@
 #include "rvka5630debug.h"
 #include "rvka5630panel.h"
 #include "timefacility.h"
+#include "toplevelwindow.h"
 #include "widget.h"
 
 #include <QApplication>
@@ -163,10 +164,7 @@ int main(int argc, char **argv)
     // One verification on the bench, its waits shortened, so that the monitor shows the
     // serial instruments too and the protocol can be shown.
     find<QPushButton>(panel, "debugShowButton")->click();
-    Rvka5630Debug *debug = nullptr;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *shown = qobject_cast<Rvka5630Debug *>(window))
-            debug = shown;
+    Rvka5630Debug *debug = topLevelWindow<Rvka5630Debug>();
     QTemporaryDir scratch;
     const QString protocol = scratch.filePath(QStringLiteral("protocol.html"));
     find<QLineEdit>(debug, "leVdc")->setText(protocol);

@@ -12,6 +12,7 @@
 #include "simfirmwareimage.h"
 #include "simlan.h"
 #include "timefacility.h"
+#include "toplevelwindow.h"
 #include "widget.h"
 
 #include <visa.h>
@@ -101,13 +102,7 @@ struct Window
     }
     QTimer *pollTimer() const { return panel->findChild<QTimer *>("pollTimer"); }
     // The panel's debug window: the only one, since every case starts without windows left.
-    Rvka5630Debug *debugPanel() const
-    {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (auto *debug = qobject_cast<Rvka5630Debug *>(window))
-                return debug;
-        return nullptr;
-    }
+    Rvka5630Debug *debugPanel() const { return topLevelWindow<Rvka5630Debug>(); }
 };
 
 // Watches the progress dialog while the update runs, as the operator would: the label texts

@@ -10,6 +10,7 @@
 #include "panelrig.h"
 #include "rvka5630debug.h"
 #include "timefacility.h"
+#include "toplevelwindow.h"
 
 #include <vdvisa_testing.h>
 
@@ -29,14 +30,6 @@ enum class Failure
     DebugPoll,
     Procedure,
 };
-
-Rvka5630Debug *debugWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *debug = qobject_cast<Rvka5630Debug *>(widget))
-            return debug;
-    return nullptr;
-}
 
 } // namespace
 
@@ -152,12 +145,12 @@ private slots:
         }
         if (failure == Failure::DebugPoll) {
             vdvisaInjectStatus("viQueryf", 1, status);
-            debugWindow()->show();
+            topLevelWindow<Rvka5630Debug>()->show();
             QTRY_VERIFY(rig->disconnectRequested());
         }
         if (failure == Failure::Procedure) {
             vdvisaInjectStatus("viPrintf", 1, status);
-            debugWindow()->check_vdc(dir.filePath(QStringLiteral("vdc.html")));
+            topLevelWindow<Rvka5630Debug>()->check_vdc(dir.filePath(QStringLiteral("vdc.html")));
         }
         if (failure == Failure::None)
             rig->widget<QPushButton>("disconnectButton")->click();

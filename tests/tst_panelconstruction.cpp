@@ -9,6 +9,7 @@
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
+#include "toplevelwindow.h"
 #include "ui_rvka5630panel.h"
 
 #include <vdvisa_testing.h>
@@ -51,13 +52,6 @@ const QVector<QByteArray> settingQueries = {"VOLT?\n",   "CURR?\n",           "V
                                             "OUTP?\n",   "TRIG:CONF:SOUR?\n", "TRIG:CONF:ERR?\n",
                                             "OVPOWER?\n"};
 
-Rvka5630Debug *debugWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *debug = qobject_cast<Rvka5630Debug *>(widget))
-            return debug;
-    return nullptr;
-}
 } // namespace
 
 class tst_PanelConstruction : public QObject
@@ -125,7 +119,7 @@ void tst_PanelConstruction::constructionAloneTouchesNothing()
         Rvka5630panel panel(PanelRig::resource(PanelRig::moduleAddress), nullptr);
         QVERIFY(panel.findChild<QDoubleSpinBox *>("dsbVolt"));
         QVERIFY(!panel.findChild<QTimer *>("pollTimer"));
-        QVERIFY(!debugWindow());
+        QVERIFY(!topLevelWindow<Rvka5630Debug>());
         QTest::ignoreMessage(QtDebugMsg, "~Direrure5630");
     }
     QVERIFY(exits.isEmpty());
@@ -257,7 +251,7 @@ void tst_PanelConstruction::sessionThatDoesNotOpen()
     QVERIFY(rig->disconnectRequested());
     QVERIFY(exits.isEmpty());
     QVERIFY(!panel->findChild<QTimer *>("pollTimer"));
-    QVERIFY(!debugWindow());
+    QVERIFY(!topLevelWindow<Rvka5630Debug>());
     QCOMPARE(rig->module->transcript().messages().size(), 0);
     // A session that did open in spite of the status is closed with the panel.
     QCOMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), warning ? 1 : 0);
@@ -311,7 +305,7 @@ void tst_PanelConstruction::limitsAndFormAfterConstruction()
     QCOMPARE(timer->interval(), 250);
 
     // The debug window exists, hidden, until the debug button shows it.
-    Rvka5630Debug *debug = debugWindow();
+    Rvka5630Debug *debug = topLevelWindow<Rvka5630Debug>();
     QVERIFY(debug);
     QVERIFY(!debug->isVisible());
     rig->widget<QPushButton>("debugShowButton")->click();
@@ -340,7 +334,7 @@ void tst_PanelConstruction::failingLimitQuery()
     QVERIFY(answers.shown().isEmpty()); // no message of its own
     QVERIFY(rig->disconnectRequested());
     QVERIFY(!panel->findChild<QTimer *>("pollTimer"));
-    QVERIFY(!debugWindow());
+    QVERIFY(!topLevelWindow<Rvka5630Debug>());
     // An error replaces the call; a warning comes after it was answered. Nothing follows.
     const int sent = status < 0 ? failing - 1 : failing;
     QCOMPARE(rig->module->transcript().messages(), limitQueries.mid(0, sent));
@@ -384,7 +378,7 @@ void tst_PanelConstruction::failingReadBackEndsConstruction()
 
     QVERIFY(rig->disconnectRequested());
     QVERIFY(answers.shown().isEmpty());
-    QVERIFY(!debugWindow());
+    QVERIFY(!topLevelWindow<Rvka5630Debug>());
     const QVector<QByteArray> construction =
         limitQueries + settingQueries + QVector<QByteArray>{"OUTP:PROT?\n"};
     QCOMPARE(rig->module->transcript().messages(), construction.mid(0, failing - 1));
@@ -448,7 +442,7 @@ void tst_PanelConstruction::destructionReleasesSessionAndDebugWindow()
 {
     Rvka5630panel *panel = rig->open(PanelRig::moduleAddress);
     QCOMPARE(rig->lan.bench().openLinks(PanelRig::moduleAddress), 1);
-    QPointer<Rvka5630Debug> debug = debugWindow();
+    QPointer<Rvka5630Debug> debug = topLevelWindow<Rvka5630Debug>();
     QVERIFY(debug);
     rig->widget<QPushButton>("debugShowButton")->click();
 

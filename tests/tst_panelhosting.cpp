@@ -7,6 +7,7 @@
 #include "rvka5630debug.h"
 #include "rvka5630panel.h"
 #include "simlan.h"
+#include "toplevelwindow.h"
 #include "widget.h"
 
 #include <QElapsedTimer>
@@ -250,10 +251,7 @@ void tst_PanelHosting::closingTheWindowDisposesOfThePanelFirst()
     w->connectRow(0);
     QPointer<Rvka5630panel> panel = w->panel();
     panel->findChild<QPushButton *>("debugShowButton")->click();
-    QPointer<Rvka5630Debug> debug;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *found = qobject_cast<Rvka5630Debug *>(window))
-            debug = found;
+    QPointer<Rvka5630Debug> debug = topLevelWindow<Rvka5630Debug>();
     QVERIFY(debug && debug->isVisible());
 
     const ViSession resourceManager = w->widget.resourceManager();

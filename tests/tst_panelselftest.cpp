@@ -8,6 +8,7 @@
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
 #include "timefacility.h"
+#include "toplevelwindow.h"
 
 #include <vdvisa_testing.h>
 
@@ -54,13 +55,6 @@ QByteArray block(const QByteArray &text)
     return '#' + QByteArray::number(length.size()) + length + text;
 }
 
-Rvka5630Debug *debugWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (auto *debug = qobject_cast<Rvka5630Debug *>(widget))
-            return debug;
-    return nullptr;
-}
 } // namespace
 
 class tst_PanelSelfTest : public QObject
@@ -226,8 +220,8 @@ void tst_PanelSelfTest::verdicts()
         if (!progress || progress->isHidden())
             return;
         shownAfterClose = shownAfterClose || closed;
-        quiet =
-            quiet && !panel->isEnabled() && !debugWindow()->isEnabled() && !pollTimer()->isActive();
+        quiet = quiet && !panel->isEnabled() && !topLevelWindow<Rvka5630Debug>()->isEnabled() &&
+                !pollTimer()->isActive();
         if (!closed && progress->value() >= 30) {
             closed = true;
             progress->close();
@@ -255,7 +249,8 @@ void tst_PanelSelfTest::verdicts()
     QCOMPARE(rig->module->transcript().messages(),
              Messages{"*TST?\n"} + readBack + Messages{"OUTP:PROT?\n"} + readBack);
     QCOMPARE(requests.count(), 0);
-    QVERIFY(panel->isEnabled() && debugWindow()->isEnabled() && pollTimer()->isActive());
+    QVERIFY(panel->isEnabled() && topLevelWindow<Rvka5630Debug>()->isEnabled() &&
+            pollTimer()->isActive());
     QCOMPARE(button("outpButton")->isEnabled(), !locked);
 }
 
@@ -309,7 +304,8 @@ void tst_PanelSelfTest::runsThatStop()
     // Left as the failure found it, for the main window to remove.
     QCOMPARE(requests.count(), 1);
     QCOMPARE(rig->module->transcript().messages(), Messages{"*TST?\n"});
-    QVERIFY(!panel->isEnabled() && !debugWindow()->isEnabled() && !pollTimer()->isActive());
+    QVERIFY(!panel->isEnabled() && !topLevelWindow<Rvka5630Debug>()->isEnabled() &&
+            !pollTimer()->isActive());
 }
 
 void tst_PanelSelfTest::report_data()

@@ -13,6 +13,7 @@
 #include "settlingpause.h"
 #include "simlan.h"
 #include "timefacility.h"
+#include "toplevelwindow.h"
 #include "widget.h"
 
 #include <vdvisa_testing.h>
@@ -68,9 +69,7 @@ struct Host
         if (!panel)
             return;
         panel->findChild<QPushButton *>("debugShowButton")->click();
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (auto *found = qobject_cast<Rvka5630Debug *>(window))
-                debug = found;
+        debug = topLevelWindow<Rvka5630Debug>();
     }
 
     // Closing the window takes the panel down; its deletion, and then the debug window's,
