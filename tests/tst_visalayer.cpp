@@ -703,6 +703,39 @@ private slots:
         QVERIFY(warnings.contains("TCPIP0::fe80::1::INSTR"));
     }
 
+    // Entries end at ";" and line ends only, so a gateway's device name keeps its comma; white
+    // space around an entry and a comment in the file are no part of it.
+    void configuredDeviceNamesKeepTheirCommas()
+    {
+        const QByteArray published = qgetenv("VDVISA_RESOURCES");
+        const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkpath("vdvisa"));
+        QFile file(home.filePath("vdvisa/resources"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("  TCPIP0::127.0.0.4::gpib0,7::INSTR  # behind the gateway\n127.0.0.5\r\n");
+        file.close();
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        qputenv("VDVISA_RESOURCES", "TCPIP0::127.0.0.2::gpib0,5::INSTR ; 127.0.0.3");
+        QStringList found;
+        ViFindList list = VI_NULL;
+        ViUInt32 count = 0;
+        char desc[VI_FIND_BUFLEN] = {};
+        ViStatus status = viFindRsrc(rm, "?*", &list, &count, desc);
+        for (ViUInt32 i = 0; status == VI_SUCCESS && i < count; ++i) {
+            found << QString::fromLatin1(desc);
+            if (i + 1 < count)
+                status = viFindNext(list, desc);
+        }
+        if (list != VI_NULL)
+            viClose(list);
+        qputenv("VDVISA_RESOURCES", published);
+        qputenv("XDG_CONFIG_HOME", config);
+        QCOMPARE(found, (QStringList{"TCPIP0::127.0.0.2::gpib0,5::INSTR", "TCPIP0::127.0.0.3::inst0::INSTR",
+                                     "TCPIP0::127.0.0.4::gpib0,7::INSTR",
+                                     "TCPIP0::127.0.0.5::inst0::INSTR"}));
+    }
+
     void findListClosedFromAnotherThread()
     {
         ViFindList list = VI_NULL;

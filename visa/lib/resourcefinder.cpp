@@ -51,13 +51,22 @@ void addEntries(const std::string &text, std::vector<std::string> &out)
         }
         token.clear();
     };
+    // Entries end at ";" and at line ends only: a VXI-11 device name may hold a comma
+    // ("gpib0,5" behind a GPIB gateway). White space around an entry is not part of it.
+    const auto blank = [](char c) { return std::isspace((unsigned char)c) != 0; };
+    const auto trimmedFlush = [&]() {
+        const auto first = std::find_if_not(token.begin(), token.end(), blank);
+        const auto last = std::find_if_not(token.rbegin(), token.rend(), blank).base();
+        token = first < last ? std::string(first, last) : std::string();
+        flush();
+    };
     for (char c : text) {
-        if (c == ';' || c == ',' || std::isspace((unsigned char)c))
-            flush();
+        if (c == ';' || c == '\n' || c == '\r')
+            trimmedFlush();
         else
             token.push_back(c);
     }
-    flush();
+    trimmedFlush();
 }
 
 RE2::Options matcherOptions()
