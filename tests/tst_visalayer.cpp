@@ -17,8 +17,8 @@
 #include <QtTest>
 
 #include <clocale>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <unistd.h>
 
 class TestVisaLayer : public QObject
@@ -162,8 +162,7 @@ private slots:
         // Each line feed of a format ends a message; what follows the last one waits.
         module->transcript().clear();
         QCOMPARE(viPrintf(vi, "VOLT %d\nCURR %d\n*IDN", 5, 1), VI_SUCCESS);
-        QCOMPARE(module->transcript().messages(),
-                 (QVector<QByteArray>{"VOLT 5\n", "CURR 1\n"}));
+        QCOMPARE(module->transcript().messages(), (QVector<QByteArray>{"VOLT 5\n", "CURR 1\n"}));
         // viQueryf sends what waits together with its own write format, with END.
         char reply[256] = {};
         QCOMPARE(viQueryf(vi, "?", "%255t", reply), VI_SUCCESS);
@@ -188,15 +187,17 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<qlonglong>("value");
         const int ok = VI_SUCCESS, bad = VI_ERROR_INV_FMT, nsup = VI_ERROR_NSUP_FMT;
-        QTest::newRow("int max") << QByteArray("%d") << QByteArray("2147483647") << ok << 2147483647LL;
+        QTest::newRow("int max") << QByteArray("%d") << QByteArray("2147483647") << ok
+                                 << 2147483647LL;
         QTest::newRow("2^32+1") << QByteArray("%d") << QByteArray("4294967297") << bad << 0LL;
-        QTest::newRow("below int min") << QByteArray("%d") << QByteArray("-2147483649") << bad << 0LL;
+        QTest::newRow("below int min")
+            << QByteArray("%d") << QByteArray("-2147483649") << bad << 0LL;
         QTest::newRow("short 70000") << QByteArray("%hd") << QByteArray("70000") << bad << 0LL;
         QTest::newRow("short min") << QByteArray("%hd") << QByteArray("-32768") << ok << -32768LL;
-        QTest::newRow("int64 min") << QByteArray("%lld") << QByteArray("-9223372036854775808")
-                                   << ok << std::numeric_limits<qlonglong>::min();
-        QTest::newRow("over 64 bits") << QByteArray("%lld") << QByteArray("99999999999999999999")
-                                      << bad << 0LL;
+        QTest::newRow("int64 min") << QByteArray("%lld") << QByteArray("-9223372036854775808") << ok
+                                   << std::numeric_limits<qlonglong>::min();
+        QTest::newRow("over 64 bits")
+            << QByteArray("%lld") << QByteArray("99999999999999999999") << bad << 0LL;
         QTest::newRow("unsigned -1") << QByteArray("%u") << QByteArray("-1") << bad << 0LL;
         QTest::newRow("hex pattern") << QByteArray("%x") << QByteArray("ffffffff") << ok << -1LL;
         QTest::newRow("%i hex") << QByteArray("%i") << QByteArray("0x1F") << ok << 31LL;
@@ -224,7 +225,7 @@ private slots:
         qint32 wide = 0;
         std::memcpy(&narrow, &slot, sizeof narrow);
         std::memcpy(&wide, &slot, sizeof wide);
-        const qlonglong stored = format.contains("ll") ? slot
+        const qlonglong stored = format.contains("ll")  ? slot
                                  : format.contains('h') ? qlonglong(narrow)
                                                         : qlonglong(wide);
         QCOMPARE(stored, value);
@@ -235,11 +236,16 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("range") << QByteArray("%31[a-z]") << QByteArray("abc123") << QByteArray("abc");
-        QTest::newRow("two ranges") << QByteArray("%31[0-9A-F]") << QByteArray("12AFg") << QByteArray("12AF");
-        QTest::newRow("negated") << QByteArray("%31[^,]") << QByteArray("1.5,2") << QByteArray("1.5");
-        QTest::newRow("bracket first") << QByteArray("%31[]a]") << QByteArray("]a]b") << QByteArray("]a]");
-        QTest::newRow("dash last") << QByteArray("%31[a-]") << QByteArray("a-b") << QByteArray("a-");
+        QTest::newRow("range") << QByteArray("%31[a-z]") << QByteArray("abc123")
+                               << QByteArray("abc");
+        QTest::newRow("two ranges")
+            << QByteArray("%31[0-9A-F]") << QByteArray("12AFg") << QByteArray("12AF");
+        QTest::newRow("negated") << QByteArray("%31[^,]") << QByteArray("1.5,2")
+                                 << QByteArray("1.5");
+        QTest::newRow("bracket first")
+            << QByteArray("%31[]a]") << QByteArray("]a]b") << QByteArray("]a]");
+        QTest::newRow("dash last")
+            << QByteArray("%31[a-]") << QByteArray("a-b") << QByteArray("a-");
     }
     void scanSetsTakeRanges()
     {
@@ -255,8 +261,8 @@ private slots:
     void unsupportedWriteFormatsSendNothing_data()
     {
         QTest::addColumn<QByteArray>("format");
-        for (const char *format : {"VOLT %ls\n", "CODE %hhd\n", "N %zd\n", "N %n\n",
-                                   "BLK %b\n", "P %p\n", "W %99999999d\n"})
+        for (const char *format : {"VOLT %ls\n", "CODE %hhd\n", "N %zd\n", "N %n\n", "BLK %b\n",
+                                   "P %p\n", "W %99999999d\n"})
             QTest::newRow(format) << QByteArray(format);
     }
     void unsupportedWriteFormatsSendNothing()
@@ -264,8 +270,7 @@ private slots:
         QFETCH(QByteArray, format);
         QCOMPARE(viPrintf(vi, format.constData(), "x"), ViStatus(VI_ERROR_NSUP_FMT));
         char reply[16];
-        QCOMPARE(viQueryf(vi, format.constData(), "%15s", "x", reply),
-                 ViStatus(VI_ERROR_NSUP_FMT));
+        QCOMPARE(viQueryf(vi, format.constData(), "%15s", "x", reply), ViStatus(VI_ERROR_NSUP_FMT));
         QCOMPARE(module->transcript().messages(), QVector<QByteArray>{});
     }
 
@@ -647,17 +652,18 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("count");
         const int found = VI_SUCCESS, none = VI_ERROR_RSRC_NFOUND, invalid = VI_ERROR_INV_EXPR;
-        QTest::newRow("list range") << QByteArray("TCPIP0::127.0.0.[2-3]::inst0::INSTR") << found << 2;
+        QTest::newRow("list range")
+            << QByteArray("TCPIP0::127.0.0.[2-3]::inst0::INSTR") << found << 2;
         QTest::newRow("negated list") << QByteArray("TCPIP0::127.0.0.[^2]::?*") << found << 2;
         QTest::newRow("alternatives") << QByteArray("(GPIB|TCPIP)?*::127.0.0.9::?*") << found << 1;
         QTest::newRow("catastrophic for backtracking")
             << QByteArray("(?*)*(?*)*(?*)*X") << none << 0;
-        QTest::newRow("deeply nested") << QByteArray(400, '(') + "TCPIP?*" + QByteArray(400, ')')
-                                       << found << 3;
-        QTest::newRow("longest allowed") << QByteArray("TCPI") + QByteArray("?*").repeated(510)
-                                         << found << 3;
-        QTest::newRow("too long") << QByteArray("TCPIP") + QByteArray("?*").repeated(510)
-                                  << invalid << 0;
+        QTest::newRow("deeply nested")
+            << QByteArray(400, '(') + "TCPIP?*" + QByteArray(400, ')') << found << 3;
+        QTest::newRow("longest allowed")
+            << QByteArray("TCPI") + QByteArray("?*").repeated(510) << found << 3;
+        QTest::newRow("too long") << QByteArray("TCPIP") + QByteArray("?*").repeated(510) << invalid
+                                  << 0;
         QTest::newRow("unclosed list") << QByteArray("TCPIP[0") << invalid << 0;
         QTest::newRow("unbalanced group") << QByteArray("(TCPIP?*") << invalid << 0;
     }
@@ -731,9 +737,10 @@ private slots:
             viClose(list);
         qputenv("VDVISA_RESOURCES", published);
         qputenv("XDG_CONFIG_HOME", config);
-        QCOMPARE(found, (QStringList{"TCPIP0::127.0.0.2::gpib0,5::INSTR", "TCPIP0::127.0.0.3::inst0::INSTR",
-                                     "TCPIP0::127.0.0.4::gpib0,7::INSTR",
-                                     "TCPIP0::127.0.0.5::inst0::INSTR"}));
+        QCOMPARE(
+            found,
+            (QStringList{"TCPIP0::127.0.0.2::gpib0,5::INSTR", "TCPIP0::127.0.0.3::inst0::INSTR",
+                         "TCPIP0::127.0.0.4::gpib0,7::INSTR", "TCPIP0::127.0.0.5::inst0::INSTR"}));
     }
 
     void findListClosedFromAnotherThread()
