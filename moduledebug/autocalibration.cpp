@@ -1,6 +1,7 @@
 #include "autocalibration.h"
 
 #include "readingmean.h"
+#include "referencecheck.h"
 #include "scenariobench.h"
 #include "serialline.h"
 
@@ -27,7 +28,7 @@ void prepare(ScenarioBench &bench)
     bench.command("OUTP 1\n");
 }
 
-void calibrate(ScenarioBench &bench, double point)
+void calibrate(ScenarioBench &bench, ReferenceCheck &reference, double point)
 {
     bench.command("VOLT %lf\n", point);
     bench.pause(settlingPauseMs);
@@ -39,6 +40,9 @@ void calibrate(ScenarioBench &bench, double point)
     // A point without any reading must not reach the module: it would calibrate towards 0 V.
     if (bench.ok() && !measured.value())
         bench.fail(ScenarioFailure::MultimeterLinkBroken);
+    // Nor must a meter that does not see the output: the module would be calibrated towards
+    // another module's output, or towards nothing.
+    reference.check(bench, point, measured.value());
     if (bench.ok())
         bench.command("CAL:VOLT %.8e\n", *measured.value());
 }
@@ -50,10 +54,11 @@ ScenarioFailure AutoCalibration::run(ModuleSession &session)
     ScenarioBench bench(session);
     if (bench.openInstruments(MultimeterConfiguration::dcVoltage(), false)) {
         prepare(bench);
+        ReferenceCheck reference(ReferenceCheck::smallestVolts);
         const int n = int(std::size(points));
         for (int k = 1; k <= n; ++k) {
             bench.pointStarted(k, n);
-            calibrate(bench, points[k - 1]);
+            calibrate(bench, reference, points[k - 1]);
             if (!bench.ok())
                 break;
         }

@@ -2,6 +2,7 @@
 
 #include "rangeresults.h"
 #include "readingmean.h"
+#include "referencecheck.h"
 #include "toleranceband.h"
 #include "verificationframe.h"
 
@@ -97,6 +98,7 @@ void measureVoltage(ScenarioBench &bench, RangeResults &results)
     bench.command("*RST\n");
     bench.command("VOLT %lf\n", vdc::points[0]);
     bench.command("OUTP 1\n");
+    ReferenceCheck reference(ReferenceCheck::smallestVolts);
     const int n = int(std::size(vdc::points));
     for (int k = 1; k <= n; ++k) {
         const double setPoint = vdc::points[k - 1];
@@ -110,6 +112,7 @@ void measureVoltage(ScenarioBench &bench, RangeResults &results)
             moduleSum += bench.query("MEAS:VOLT?\n");
             bench.pause(readingPauseMs);
         }
+        reference.check(bench, setPoint, meter.value(), moduleSum / readingsPerPoint);
         if (!bench.ok())
             return;
         results.addPoint(setPoint, moduleSum / readingsPerPoint, meter.value());
@@ -125,6 +128,7 @@ void measureCurrent(ScenarioBench &bench, RangeResults &results)
     bench.loadCommand("INP 1\n", loadPauseMs);
     bench.command("OUTP 1\n");
     // The output stays on across all points; the first point's settings go out once more.
+    ReferenceCheck reference(ReferenceCheck::smallestAmps);
     const int n = int(std::size(idc::points));
     for (int k = 1; k <= n; ++k) {
         const idc::VerificationPoint &point = idc::points[k - 1];
@@ -139,6 +143,7 @@ void measureCurrent(ScenarioBench &bench, RangeResults &results)
             bench.pause(readingPauseMs);
             bench.pause(currentReadingPauseMs);
         }
+        reference.check(bench, point.amps, meter.value(), moduleSum / readingsPerPoint);
         if (!bench.ok())
             return;
         results.addPoint(point.amps, moduleSum / readingsPerPoint, meter.value());

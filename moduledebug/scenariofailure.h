@@ -12,5 +12,6 @@ enum class ScenarioFailure
     LoadLinkBroken,
     InstrumentsMissing, // no multimeter, or no load where the scenario needs one
     ModuleLinkBroken,   // a module command or query failed: the device is to be disconnected
+    ReferenceNotFollowing, // the multimeter reads nothing of the output: a lead, not the module
     Stopped,            // the operator asked the scenario to stop
 };

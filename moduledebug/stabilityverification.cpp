@@ -2,6 +2,7 @@
 
 #include "loadramp.h"
 #include "readingmean.h"
+#include "referencecheck.h"
 #include "verificationframe.h"
 #include "verificationtext.h"
 
@@ -96,16 +97,17 @@ bool rippleWithin(double limit, const QString &ripple)
 template <class Point, std::size_t N>
 ScenarioFailure run(ModuleSession &session, const QString &fName,
                     const VerificationFrame::Procedure &procedure, const Point (&points)[N],
-                    void (*preamble)(ScenarioBench &),
-                    QStringList (*measurePoint)(ScenarioBench &, const Point &))
+                    void (*preamble)(ScenarioBench &), double smallestChecked,
+                    QStringList (*measurePoint)(ScenarioBench &, ReferenceCheck &, const Point &))
 {
     VerificationFrame frame(session, procedure);
     if (frame.begin(fName)) {
         ScenarioBench &bench = frame.bench();
+        ReferenceCheck reference(smallestChecked);
         preamble(bench);
         for (std::size_t k = 1; k <= N; ++k) {
             bench.pointStarted(int(k), int(N));
-            const QStringList cells = measurePoint(bench, points[k - 1]);
+            const QStringList cells = measurePoint(bench, reference, points[k - 1]);
             if (!bench.ok())
                 break;
             frame.protocol().addRow(cells);
@@ -159,10 +161,12 @@ void preamble(ScenarioBench &bench)
     bench.command("OVPOWER 1\n");
 }
 
-QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
+QStringList measurePoint(ScenarioBench &bench, ReferenceCheck &reference,
+                         const VerificationPoint &point)
 {
     switchOnAndLoad(bench, point.volts, point.amps, point.ohms, point.initialLoad);
     const std::optional<double> v1 = measure(bench);
+    reference.check(bench, point.volts, v1);
     LoadRamp::current(point.initialLoad, point.finalLoad).run(bench);
     const std::optional<double> v2 = measure(bench);
     const bool passes = steadyWithin(point.limit, v1, v2);
@@ -209,7 +213,8 @@ const VerificationFrame::Procedure procedure = {
     MultimeterConfiguration::acVoltage(),
     true};
 
-QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
+// Ripple is no reading of the output level, so it is no test of the meter's leads.
+QStringList measurePoint(ScenarioBench &bench, ReferenceCheck &, const VerificationPoint &point)
 {
     switchOnAndLoad(bench, point.volts, point.amps, point.ohms, point.loadAmps);
     const QString ripple = scaled(measure(bench));
@@ -253,7 +258,8 @@ const VerificationFrame::Procedure procedure = {
     MultimeterConfiguration::dcCurrent(),
     true};
 
-QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
+QStringList measurePoint(ScenarioBench &bench, ReferenceCheck &reference,
+                         const VerificationPoint &point)
 {
     bench.command("VOLT %lf\n", point.volts);
     bench.command("CURR %lf\n", point.amps);
@@ -264,6 +270,7 @@ QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
     LoadRamp::currentUp(point.loadAmps, loadPauseMs).run(bench);
     bench.pause(settlingPauseMs);
     const std::optional<double> i1 = measure(bench);
+    reference.check(bench, point.amps, i1);
     LoadRamp::resistance(point.initialOhms, point.finalOhms).run(bench);
     const std::optional<double> i2 = measure(bench);
     outputAndLoadOff(bench);
@@ -312,7 +319,7 @@ const VerificationFrame::Procedure procedure = {
 
 constexpr int outputRisePauseMs = 500;
 
-QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
+QStringList measurePoint(ScenarioBench &bench, ReferenceCheck &, const VerificationPoint &point)
 {
     bench.command("VOLT %lf\n", point.volts);
     bench.command("CURR %lf\n", point.amps);
@@ -338,20 +345,23 @@ QStringList measurePoint(ScenarioBench &bench, const VerificationPoint &point)
 ScenarioFailure StabilityVerification::checkVdcCurr(ModuleSession &session, const QString &fName)
 {
     return run(session, fName, vdcCurr::procedure, vdcCurr::points, vdcCurr::preamble,
-               vdcCurr::measurePoint);
+               ReferenceCheck::smallestVolts, vdcCurr::measurePoint);
 }
 
 ScenarioFailure StabilityVerification::checkVacCurr(ModuleSession &session, const QString &fName)
 {
-    return run(session, fName, vacCurr::procedure, vacCurr::points, reset, vacCurr::measurePoint);
+    return run(session, fName, vacCurr::procedure, vacCurr::points, reset,
+               ReferenceCheck::smallestVolts, vacCurr::measurePoint);
 }
 
 ScenarioFailure StabilityVerification::checkIdcN(ModuleSession &session, const QString &fName)
 {
-    return run(session, fName, idcN::procedure, idcN::points, reset, idcN::measurePoint);
+    return run(session, fName, idcN::procedure, idcN::points, reset, ReferenceCheck::smallestAmps,
+               idcN::measurePoint);
 }
 
 ScenarioFailure StabilityVerification::checkIac(ModuleSession &session, const QString &fName)
 {
-    return run(session, fName, iac::procedure, iac::points, reset, iac::measurePoint);
+    return run(session, fName, iac::procedure, iac::points, reset, ReferenceCheck::smallestAmps,
+               iac::measurePoint);
 }
