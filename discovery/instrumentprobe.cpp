@@ -90,6 +90,18 @@ QVector<modRow> InstrumentProbe::run(ViSession resourceManager,
     return rows;
 }
 
+InstrumentProbe::Identity InstrumentProbe::identify(ViSession vi, const QString &modelFilter,
+                                                    QString &idn)
+{
+    char identity[256];
+    CommandChain query(vi);
+    query.queryToken(identityQuery, identity);
+    if (!query.ok())
+        return Identity::NoAnswer;
+    idn = QString::fromUtf8(identity);
+    return idn.contains(modelFilter) ? Identity::Module : Identity::OtherModel;
+}
+
 bool InstrumentProbe::probe(ViSession resourceManager, const char *descriptor,
                             const QString &modelFilter, const QByteArray &placeQuery,
                             const QString &placeFormat, modRow &row)
@@ -97,13 +109,8 @@ bool InstrumentProbe::probe(ViSession resourceManager, const char *descriptor,
     ProbeSession probeSession(resourceManager, descriptor);
     if (!probeSession.isOpen())
         return false;
-    char identity[256];
-    CommandChain identify(probeSession.session());
-    identify.queryToken(identityQuery, identity);
-    if (!identify.ok())
-        return false;
-    const QString idn = QString::fromUtf8(identity);
-    if (!idn.contains(modelFilter))
+    QString idn;
+    if (identify(probeSession.session(), modelFilter, idn) != Identity::Module)
         return false;
     char placement[256];
     CommandChain place(probeSession.session());

@@ -27,6 +27,16 @@ public:
         return QStringLiteral("PLACEID: %s; ADDRID: %s; SWITCHID: %s");
     }
 
+    // What an instrument's identification says of it.
+    enum class Identity
+    {
+        Module,     // it names the model
+        OtherModel, // it names another one
+        NoAnswer,   // the query failed
+    };
+    // Reads the identification the way the probe does, into idn.
+    static Identity identify(ViSession vi, const QString &modelFilter, QString &idn);
+
     static QVector<modRow> run(ViSession resourceManager, std::shared_ptr<FindListHandle> findList,
                                QString modelFilter, QString placeQuery, QString placeFormat);
 

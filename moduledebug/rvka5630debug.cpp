@@ -331,6 +331,20 @@ void Rvka5630Debug::setPanelsEnabled(bool enabled)
         emit scenariosRunning(false);
 }
 
+bool Rvka5630Debug::replacingAgreed(const QStringList &existing)
+{
+    if (existing.isEmpty())
+        return true;
+    QMessageBox question(QMessageBox::Question, tr("Метрология"),
+                         tr("Эти протоколы уже существуют и будут заменены:\n%1\n\nЗаменить их?")
+                             .arg(existing.join(QLatin1Char('\n'))),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.button(QMessageBox::Yes)->setText(tr("Да"));
+    question.button(QMessageBox::No)->setText(tr("Нет"));
+    question.setDefaultButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
+}
+
 void Rvka5630Debug::on_runScriptsButton_clicked()
 {
     struct Box
@@ -358,6 +372,10 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
         return;
     }
     if (!session)
+        return;
+    // Protocols are written from the start of their procedure on: one asked for at the path of
+    // an earlier protocol would replace it even if the run were stopped at once.
+    if (!replacingAgreed(ScenarioRunner::existingProtocols(chosen)))
         return;
 
     // Disabled, the panels' polls leave the shared session to the scenarios. A scenario that

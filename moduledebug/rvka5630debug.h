@@ -95,6 +95,9 @@ private:
     // The operator's message for a scenario that did not succeed, then, for a module failure,
     // the request to disconnect.
     void reportScenario(Scenario scenario, ScenarioFailure failure);
+    // Asks once whether the earlier protocols at these paths may be replaced; true when there
+    // are none.
+    bool replacingAgreed(const QStringList &existing);
     void choosePath(QLineEdit *field);
     void promptForPath(bool checked, QLineEdit *field);
     // Announces the run, then disables this window; or enables it, then announces the end.

@@ -7,6 +7,7 @@
 #include "timefacility.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -78,6 +79,13 @@ const ScenarioMessage scenarioMessages[] = {
     {ScenarioFailure::ModuleLinkBroken,
      QT_TRANSLATE_NOOP("ScenarioRunner", "Автокалибровка: связь с устройством разорвана!"),
      QT_TRANSLATE_NOOP("ScenarioRunner", "Поверка: связь с устройством разорвана!")},
+    {ScenarioFailure::ReferenceNotFollowing,
+     QT_TRANSLATE_NOOP("ScenarioRunner",
+                       "Автокалибровка: показания мультиметра не следуют за выходом модуля. "
+                       "Проверьте подключение мультиметра к выходу модуля!"),
+     QT_TRANSLATE_NOOP("ScenarioRunner",
+                       "Поверка: показания мультиметра не следуют за выходом модуля. "
+                       "Проверьте подключение мультиметра к выходу модуля!")},
     {ScenarioFailure::Stopped,
      QT_TRANSLATE_NOOP("ScenarioRunner", "Автокалибровка: остановлена оператором."),
      QT_TRANSLATE_NOOP("ScenarioRunner", "Поверка: остановлена оператором.")},
@@ -151,6 +159,38 @@ QString ScenarioRunner::outcomeText(const ScenarioOutcome &outcome)
     return QCoreApplication::translate("ScenarioRunner", "\"не норма\": %1 из %2 точек")
         .arg(outcome.failing)
         .arg(outcome.points);
+}
+
+ScenarioResult ScenarioRunner::result(const ScenarioOutcome &outcome)
+{
+    switch (outcome.failure) {
+    case ScenarioFailure::None:
+        return outcome.failing == 0 ? ScenarioResult::Pass : ScenarioResult::Fail;
+    case ScenarioFailure::Stopped:
+        return ScenarioResult::Stopped;
+    case ScenarioFailure::ReportFile:
+    case ScenarioFailure::MultimeterCannotOpen:
+    case ScenarioFailure::LoadCannotOpen:
+    case ScenarioFailure::InstrumentsMissing:
+    case ScenarioFailure::ReferenceNotFollowing:
+        return ScenarioResult::Setup;
+    case ScenarioFailure::MultimeterLinkBroken:
+    case ScenarioFailure::LoadLinkBroken:
+    case ScenarioFailure::ModuleLinkBroken:
+        break;
+    }
+    return ScenarioResult::Error;
+}
+
+QStringList ScenarioRunner::existingProtocols(const QVector<ScenarioChoice> &chosen)
+{
+    QStringList existing;
+    for (const ScenarioChoice &choice : chosen) {
+        const QFileInfo file(choice.fName);
+        if (entry(choice.scenario).verify && file.isFile() && file.size() > 0)
+            existing.append(choice.fName);
+    }
+    return existing;
 }
 
 bool ScenarioRunner::valid(const QVector<ScenarioChoice> &chosen)

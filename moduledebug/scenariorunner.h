@@ -6,6 +6,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class ModuleSession;
@@ -20,6 +21,19 @@ enum class Scenario
     Idc,
     IdcN,
     Iac,
+};
+
+// How a scenario came out, in words that stay the same whatever the texts say: every point
+// "норма" (or the calibration done), some point "не норма", a fault of the bench's set-up
+// (instruments missing or not on the module's output, the protocol not writable), stopped
+// by the operator, or a link lost during the run.
+enum class ScenarioResult
+{
+    Pass,
+    Fail,
+    Setup,
+    Stopped,
+    Error,
 };
 
 struct ScenarioChoice
@@ -78,6 +92,10 @@ public:
     // What a scenario came to: all points "норма", how many were "не норма", done (the
     // calibration), or the message it ended with.
     static QString outcomeText(const ScenarioOutcome &outcome);
+    static ScenarioResult result(const ScenarioOutcome &outcome);
+    // The protocol paths of the chosen verifications that name a file with something in it:
+    // a run would replace them.
+    static QStringList existingProtocols(const QVector<ScenarioChoice> &chosen);
     // A selection can run when every verification has a path and no two share one.
     static bool valid(const QVector<ScenarioChoice> &chosen);
 

@@ -9,6 +9,7 @@
 #include <visa.h>
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -48,6 +49,29 @@ QString key(Scenario scenario)
 
 const QString listCommand = QStringLiteral("list");
 
+// The machine-readable result of a scenario's line: fixed words, whatever the texts say.
+QString resultKey(const ScenarioOutcome &outcome)
+{
+    switch (ScenarioRunner::result(outcome)) {
+    case ScenarioResult::Pass:
+        return QStringLiteral("pass");
+    case ScenarioResult::Fail:
+        return QStringLiteral("fail");
+    case ScenarioResult::Setup:
+        return QStringLiteral("setup");
+    case ScenarioResult::Stopped:
+        return QStringLiteral("stopped");
+    case ScenarioResult::Error:
+        break;
+    }
+    return QStringLiteral("error");
+}
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("CommandLineRun", text);
+}
+
 // The verdict word of a scenario's result line.
 QString verdict(const ScenarioOutcome &outcome)
 {
@@ -80,6 +104,8 @@ private:
     int list(ViSession resourceManager);
     int runScenarios(ViSession resourceManager, const QString &resource,
                      const QVector<ScenarioChoice> &chosen);
+    int refuseReplacing(const QVector<ScenarioChoice> &chosen);
+    bool isModule(ModuleSession &session);
     void showProgress(const ScenarioProgress &progress);
     void endProgressLine();
     void showOutcome(const ScenarioOutcome &outcome);
@@ -109,6 +135,8 @@ void Invocation::defineOptions()
     parser.addOption({QStringLiteral("load"), QStringLiteral("the electronic load's serial port"),
                       QStringLiteral("PORT")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("results as JSON lines")});
+    parser.addOption(
+        {QStringLiteral("overwrite"), QStringLiteral("replace protocols that exist already")});
 }
 
 int Invocation::fail(const QString &message)
@@ -139,6 +167,9 @@ int Invocation::run(const QStringList &arguments)
         return fail(QStringLiteral("не выбрана ни одна процедура"));
     if (!ScenarioRunner::valid(chosen))
         return fail(QStringLiteral("пути протоколов должны быть заданы и различаться"));
+    if (!listing && !parser.isSet(QStringLiteral("overwrite")))
+        if (const int refused = refuseReplacing(chosen))
+            return refused;
     BenchPorts::pin(BenchInstrument::Multimeter, parser.value(QStringLiteral("multimeter")));
     BenchPorts::pin(BenchInstrument::Load, parser.value(QStringLiteral("load")));
 
@@ -156,6 +187,14 @@ int Invocation::list(ViSession resourceManager)
     const QVector<modRow> rows = InstrumentProbe::run(
         resourceManager, std::make_shared<FindListHandle>(), InstrumentProbe::moduleModel(),
         InstrumentProbe::placementQuery(), InstrumentProbe::placementFormat());
+    if (rows.isEmpty()) {
+        err << "voltadesk-run: "
+            << tr("не найдено ни одного модуля RVKA5630 (проверьте подключение к сети и "
+                  "VDVISA_RESOURCES)")
+            << '\n';
+        err.flush();
+        return CommandLineRun::NothingFound;
+    }
     for (const modRow &row : rows) {
         if (json)
             print({{QStringLiteral("resource"), row.address},
@@ -174,6 +213,8 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
     ModuleSession session;
     if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
         return fail(resource + QStringLiteral(": Не удалось открыть соединение!"));
+    if (!isModule(session))
+        return CommandLineRun::NotRun;
     ScenarioRunner runner(session);
     StopSignals stops;
     QObject::connect(&stops, &StopSignals::received, &runner, &ScenarioRunner::requestStop);
@@ -195,6 +236,38 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
         return fail(runner.stopRequested() ? QStringLiteral("остановлено")
                                            : QStringLiteral("не все процедуры выполнены"));
     return allPass ? CommandLineRun::AllPass : CommandLineRun::PointsFail;
+}
+
+// A protocol is written from its procedure's start on, so a run would replace an earlier one
+// even if it were stopped at once: that takes --overwrite, and is refused before any
+// instrument is touched.
+int Invocation::refuseReplacing(const QVector<ScenarioChoice> &chosen)
+{
+    const QStringList existing = ScenarioRunner::existingProtocols(chosen);
+    for (const QString &path : existing)
+        err << "voltadesk-run: "
+            << tr("протокол %1 уже существует; чтобы заменить его, укажите --overwrite").arg(path)
+            << '\n';
+    err.flush();
+    return existing.isEmpty() ? CommandLineRun::AllPass : CommandLineRun::NotRun;
+}
+
+// The procedures are for the RVKA5630 alone: any other instrument is sent nothing but the
+// identification query that discovery sends too.
+bool Invocation::isModule(ModuleSession &session)
+{
+    QString idn;
+    switch (InstrumentProbe::identify(session.vi(), InstrumentProbe::moduleModel(), idn)) {
+    case InstrumentProbe::Identity::Module:
+        return true;
+    case InstrumentProbe::Identity::OtherModel:
+        fail(tr("%1 не модуль RVKA5630: %2").arg(session.resource(), idn));
+        break;
+    case InstrumentProbe::Identity::NoAnswer:
+        fail(tr("%1 не отвечает на запрос *IDN?").arg(session.resource()));
+        break;
+    }
+    return false;
 }
 
 // On a terminal one line that keeps being rewritten; elsewhere a line at each new point.
@@ -225,6 +298,7 @@ void Invocation::showOutcome(const ScenarioOutcome &outcome)
     const QString protocol = outcome.protocolWritten() ? outcome.fName : QString();
     if (json) {
         QJsonObject line{{QStringLiteral("procedure"), key(outcome.scenario)},
+                         {QStringLiteral("result"), resultKey(outcome)},
                          {QStringLiteral("verdict"), verdict(outcome)},
                          {QStringLiteral("protocol"), protocol}};
         if (outcome.protocolWritten()) {

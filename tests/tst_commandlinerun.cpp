@@ -23,6 +23,10 @@
 namespace {
 
 const QString moduleAddress = QStringLiteral("127.0.0.2");
+// A second module that no multimeter measures, another model and a silent instrument.
+const QString unwiredAddress = QStringLiteral("127.0.0.3");
+const QString otherModelAddress = QStringLiteral("127.0.0.4");
+const QString silentAddress = QStringLiteral("127.0.0.5");
 constexpr double speedup = 50.0;
 
 // One invocation's exit status and what it wrote.
@@ -33,6 +37,14 @@ struct Invocation
     QString err;
 
     QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+    // The "result" field of each JSON line.
+    QStringList results() const
+    {
+        QStringList keys;
+        for (const QString &line : outLines())
+            keys << QJsonDocument::fromJson(line.toUtf8()).object().value("result").toString();
+        return keys;
+    }
 };
 
 Invocation invoke(const QStringList &arguments)
@@ -56,6 +68,10 @@ private:
     Rvka5630Model *model = nullptr;
     SimSerialMultimeter *meter = nullptr;
     SimSerialLoad *load = nullptr;
+    SimModule *unwired = nullptr;
+    SimSerialLoad *unwiredLoad = nullptr;
+    SimModule *otherModel = nullptr;
+    SimModule *silent = nullptr;
     QTemporaryDir dir;
     QString resource;
 
@@ -72,6 +88,13 @@ private slots:
         meter = lan.bench().multimeter();
         load = lan.bench().load();
         resource = SimBench::resourceName(moduleAddress);
+        unwired = lan.addRvka5630(unwiredAddress, "Korvalis,RVKA5630,0057,1.3", "1;8;0");
+        unwiredLoad = lan.addLoad(unwiredAddress);
+        otherModel = lan.addRvka5630(otherModelAddress, "Korvalis,RVKA5700,0011,1.0");
+        silent = lan.addScripted(silentAddress);
+        QVERIFY(unwired && unwiredLoad && otherModel && silent);
+        silent->setMute(true);
+        lan.publish();
     }
 
     // An uncalibrated module, the bench on its ports.
@@ -81,7 +104,9 @@ private slots:
         model->execute("CAL:VOLT:CLEAR\n");
         model->execute("CAL:SAVE\n");
         model->execute("*RST\n");
-        lan.publishSerialPorts();
+        lan.rvka5630(unwiredAddress)->execute("*RST\n");
+        // The first multimeter and load, both on the bench's module.
+        qputenv("VOLTADESK_SERIAL_PORTS", (meter->portEntry() + ";" + load->portEntry()).toUtf8());
     }
 
     void cleanupTestCase() { time().setSpeedup(1.0); }
@@ -91,10 +116,14 @@ private slots:
         const Invocation listed = invoke({"list"});
         QCOMPARE(listed.status, 0);
         QCOMPARE(listed.outLines(),
-                 QStringList{resource + "\tKorvalis,RVKA5630,0042,1.3\tPLACEID: 1; ADDRID: 7; "
-                                        "SWITCHID: 0"});
+                 (QStringList{resource + "\tKorvalis,RVKA5630,0042,1.3\tPLACEID: 1; ADDRID: 7; "
+                                         "SWITCHID: 0",
+                              SimBench::resourceName(unwiredAddress) +
+                                  "\tKorvalis,RVKA5630,0057,1.3\tPLACEID: 1; ADDRID: 8; "
+                                  "SWITCHID: 0"}));
         const QJsonObject row =
-            QJsonDocument::fromJson(invoke({"list", "--json"}).out.toUtf8()).object();
+            QJsonDocument::fromJson(invoke({"list", "--json"}).outLines().value(0).toUtf8())
+                .object();
         QCOMPARE(row.value("resource").toString(), resource);
     }
 
@@ -107,25 +136,31 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("results");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("jsonResults"); // of the same run with --json
         QTest::newRow("uncalibrated")
             << QStringList{"--vdc", "%1"} << true << 1
-            << QStringList{"vdc\tне норма\t\"не норма\": 8 из 11 точек\t%1"} << QString();
+            << QStringList{"vdc\tне норма\t\"не норма\": 8 из 11 точек\t%1"} << QString()
+            << QStringList{"fail"};
         QTest::newRow("after the calibration")
             << QStringList{"--vdc", "%1", "--autocal"} << true << 0
             << QStringList{"autocal\tвыполнена\tвыполнена\t", "vdc\tнорма\tвсе точки \"норма\"\t%1"}
-            << QString();
+            << QString() << QStringList{"pass", "pass"};
         QTest::newRow("no instruments")
             << QStringList{"--vdc", "%1"} << false << 2
             << QStringList{"vdc\tошибка\tПоверка: не удалось обнаружить доп. оборудование!\t"}
             << "Поверка: не удалось обнаружить доп. оборудование!\nvoltadesk-run: не все процедуры "
-               "выполнены\n";
+               "выполнены\n"
+            << QStringList{"setup"};
         QTest::newRow("no procedure") << QStringList{} << true << 2 << QStringList{}
-                                      << "voltadesk-run: не выбрана ни одна процедура\n";
+                                      << "voltadesk-run: не выбрана ни одна процедура\n"
+                                      << QStringList{};
         QTest::newRow("one path twice")
             << QStringList{"--vdc", "%1", "--idc", "%1"} << true << 2 << QStringList{}
-            << "voltadesk-run: пути протоколов должны быть заданы и различаться\n";
+            << "voltadesk-run: пути протоколов должны быть заданы и различаться\n"
+            << QStringList{};
         QTest::newRow("no such option") << QStringList{"--vdcc", "%1"} << true << 2 << QStringList{}
-                                        << "voltadesk-run: Unknown option 'vdcc'.\n";
+                                        << "voltadesk-run: Unknown option 'vdcc'.\n"
+                                        << QStringList{};
     }
 
     void exitStatus()
@@ -135,6 +170,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, results);
         QFETCH(QString, message);
+        QFETCH(QStringList, jsonResults);
         const QString path = dir.filePath(QTest::currentDataTag() + QStringLiteral(".html"));
         for (QStringList *texts : {&arguments, &results})
             texts->replaceInStrings(QStringLiteral("%1"), path);
@@ -146,6 +182,139 @@ private slots:
         if (!message.isEmpty())
             QVERIFY2(run.err.endsWith(message), qPrintable(run.err));
         QVERIFY(!model->outputOn());
+        const Invocation asJson =
+            invoke(QStringList{resource, "--json", "--overwrite"} + arguments);
+        QCOMPARE(asJson.status, status);
+        QCOMPARE(asJson.results(), jsonResults);
+    }
+
+    // Nothing but an RVKA5630 is verified: another model, or an instrument that does not
+    // answer, hears the identification query and nothing more.
+    void onlyAnRvka5630IsRun_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("another model")
+            << otherModelAddress
+            << "voltadesk-run: TCPIP0::127.0.0.4::inst0::INSTR не модуль RVKA5630: "
+               "Korvalis,RVKA5700,0011,1.0\n";
+        QTest::newRow("silent") << silentAddress
+                                << "voltadesk-run: TCPIP0::127.0.0.5::inst0::INSTR не отвечает "
+                                   "на запрос *IDN?\n";
+    }
+
+    void onlyAnRvka5630IsRun()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, message);
+        SimModule *instrument = address == silentAddress ? silent : otherModel;
+        instrument->transcript().clear();
+        meter->transcript().clear();
+        const QString path = dir.filePath(QTest::currentDataTag() + QStringLiteral(".html"));
+        const Invocation run = invoke({SimBench::resourceName(address), "--vdc", path, "--json"});
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.out, QString());
+        QCOMPARE(run.err, message);
+        QCOMPARE(instrument->transcript().messages(), QVector<QByteArray>{"*IDN?"});
+        QVERIFY(meter->transcript().messages().isEmpty());
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // An empty listing is no success: a line on standard error and a status of its own.
+    void nothingFound()
+    {
+        const QByteArray published = qgetenv("VDVISA_RESOURCES");
+        qputenv("VDVISA_RESOURCES", SimBench::resourceName(otherModelAddress).toUtf8() + ";" +
+                                        SimBench::resourceName("127.0.0.9").toUtf8());
+        const Invocation listed = invoke({"list"});
+        qputenv("VDVISA_RESOURCES", published);
+        QCOMPARE(listed.status, int(CommandLineRun::NothingFound));
+        QCOMPARE(listed.out, QString());
+        QVERIFY2(listed.err.startsWith("voltadesk-run: не найдено ни одного модуля RVKA5630"),
+                 qPrintable(listed.err));
+    }
+
+    // A multimeter that reads nothing of the module's output is a set-up fault (status 2),
+    // not a failing module, where the module's own read-back follows the set value; the
+    // scenario ends through the safe ending. Without its own load the module gives no current
+    // and reads none either: then the points are judged as ever.
+    void referenceOnAnotherModule_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("ownLoad"); // the load on the module under test
+        QTest::addColumn<QString>("result");
+        const QString setupFault = "setup";
+        QTest::newRow("voltage range") << "--vdc" << false << setupFault;
+        QTest::newRow("current range") << "--idc" << true << setupFault;
+        QTest::newRow("current range, no current") << "--idc" << false << "fail";
+        QTest::newRow("voltage instability") << "--vdcn" << false << setupFault;
+        QTest::newRow("current instability") << "--idcn" << true << setupFault;
+        QTest::newRow("calibration") << "--autocal" << false << setupFault;
+    }
+
+    void referenceOnAnotherModule()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, ownLoad);
+        QFETCH(QString, result);
+        if (ownLoad)
+            qputenv("VOLTADESK_SERIAL_PORTS",
+                    (meter->portEntry() + ";" + unwiredLoad->portEntry()).toUtf8());
+        unwired->transcript().clear();
+        const QString path = dir.filePath(QTest::currentDataTag() + QStringLiteral(".html"));
+        QStringList arguments{SimBench::resourceName(unwiredAddress), "--json", option};
+        if (option != "--autocal")
+            arguments << path;
+        const Invocation run = invoke(arguments);
+        QCOMPARE(run.results(), QStringList{result});
+        QCOMPARE(run.status, result == "fail" ? 1 : 2);
+        QVERIFY(!lan.rvka5630(unwiredAddress)->outputOn());
+        QVERIFY(!unwiredLoad->model().inputOn());
+        if (result == "fail")
+            return;
+        const QString message =
+            QJsonDocument::fromJson(run.out.toUtf8()).object()["message"].toString();
+        QVERIFY2(message.endsWith("показания мультиметра не следуют за выходом модуля. Проверьте "
+                                  "подключение мультиметра к выходу модуля!"),
+                 qPrintable(message));
+        // A calibration keeps nothing taken from such a meter.
+        QCOMPARE(unwired->transcript().startingWith("CAL:SAVE").size(),
+                 option == "--autocal" ? 1 : 0);
+        if (option != "--autocal")
+            QCOMPARE(QFileInfo(path).size(), 0);
+    }
+
+    // A protocol with something in it is replaced only with --overwrite, and the refusal comes
+    // before any instrument is touched; an empty file may be written over.
+    void protocolsAreNotReplacedUnawares()
+    {
+        const QString earlier = dir.filePath("earlier.html");
+        const QString empty = dir.filePath("empty.html");
+        for (const QString &path : {earlier, empty}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(path == earlier ? "an earlier protocol" : "");
+        }
+        module->transcript().clear();
+        meter->transcript().clear();
+        const Invocation refused = invoke({resource, "--vdc", earlier, "--idc", empty});
+        QCOMPARE(refused.status, 2);
+        QCOMPARE(refused.err, "voltadesk-run: протокол " + earlier +
+                                  " уже существует; чтобы заменить его, укажите --overwrite\n");
+        QVERIFY(module->transcript().messages().isEmpty());
+        QVERIFY(meter->transcript().messages().isEmpty());
+        QCOMPARE(QFileInfo(earlier).size(), qint64(19));
+        // Agreed to, the protocol is written from its procedure's start as ever: a wrong
+        // multimeter port ends it with the file empty.
+        for (const QStringList &extra :
+             {QStringList{"--idc", empty}, QStringList{"--vdc", earlier, "--overwrite"}}) {
+            const Invocation run =
+                invoke(QStringList{resource, "--multimeter", "/dev/null/none"} + extra);
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.contains("Поверка: ошибка инициализации мультиметра!"),
+                     qPrintable(run.err));
+        }
+        QCOMPARE(QFileInfo(earlier).size(), qint64(0));
     }
 
     // The same readings make the same protocol, byte for byte, whichever way it was run.

@@ -391,6 +391,56 @@ private slots:
         QVERIFY(host.panel->isEnabled() && host.debug->isEnabled());
     }
 
+    // An earlier protocol is replaced only when the operator agrees, asked once for all of
+    // them before anything starts; an empty file or a new path is not asked about.
+    void existingProtocolsAskFirst_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("no") << "Нет";
+        QTest::newRow("yes") << "Да";
+    }
+
+    void existingProtocolsAskFirst()
+    {
+        QFETCH(QString, answer);
+        Host host;
+        QVERIFY(host.debug);
+        const QByteArray earlier = "an earlier protocol";
+        const QStringList paths = {dir.filePath("earlier-vdc.html"), dir.filePath("empty.html"),
+                                   dir.filePath("new.html"), dir.filePath("earlier-iac.html")};
+        QFile::remove(paths[2]);
+        for (int i : {0, 1, 3}) {
+            QFile file(paths[i]);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(i == 1 ? QByteArray() : earlier);
+        }
+        host.select({false, true, true, false, true, false, true},
+                    {paths[0], paths[1], "", paths[2], "", paths[3]});
+        const bool agreed = answer == "Да";
+        DialogAnswerer answerer;
+        answerer.press(answer);
+        for (int i = 0; agreed && i < 4; ++i)
+            answerer.press("OK");
+        RunWatch watch(host);
+        host.run();
+        QVERIFY(answerer.waitUntilAnswered());
+        QTest::qWait(50);
+        const QVector<DialogAnswerer::Shown> shown = answerer.shown();
+        QCOMPARE(shown.size(), agreed ? 5 : 1);
+        QCOMPARE(shown[0].title, QString("Метрология"));
+        QCOMPARE(shown[0].buttons, (QStringList{"Да", "Нет"}));
+        QCOMPARE(shown[0].text, "Эти протоколы уже существуют и будут заменены:\n" + paths[0] +
+                                    "\n" + paths[3] + "\n\nЗаменить их?");
+        QCOMPARE(watch.values.isEmpty(), !agreed);
+        QVERIFY(answerer.unexpected().isEmpty());
+        // Once agreed, a procedure writes its protocol from its start as ever.
+        for (int i : {0, 3}) {
+            QFile file(paths[i]);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), agreed ? QByteArray() : earlier);
+        }
+    }
+
     // Two paths name one file when they differ in case only where the file system ignores
     // case, as on Windows; elsewhere they are two files.
     void samePathUnderEachCaseRule_data()

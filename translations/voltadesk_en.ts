@@ -779,6 +779,28 @@ update</translation>
         <source>Журнал обмена</source>
         <translation>I/O log</translation>
     </message>
+    <message>
+        <source>Метрология</source>
+        <translation>Metrology</translation>
+    </message>
+    <message>
+        <source>Эти протоколы уже существуют и будут заменены:
+%1
+
+Заменить их?</source>
+        <translation>These protocols exist already and will be replaced:
+%1
+
+Replace them?</translation>
+    </message>
+    <message>
+        <source>Да</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
 </context>
 <context>
     <name>Rvka5630panel</name>
@@ -936,6 +958,14 @@ update</translation>
     <message>
         <source>&quot;не норма&quot;: %1 из %2 точек</source>
         <translation>&quot;не норма&quot; (fail): %1 of %2 points</translation>
+    </message>
+    <message>
+        <source>Автокалибровка: показания мультиметра не следуют за выходом модуля. Проверьте подключение мультиметра к выходу модуля!</source>
+        <translation>Automatic calibration: the multimeter's readings do not follow the module's output. Check the multimeter's connection to the module's output!</translation>
+    </message>
+    <message>
+        <source>Поверка: показания мультиметра не следуют за выходом модуля. Проверьте подключение мультиметра к выходу модуля!</source>
+        <translation>Verification: the multimeter's readings do not follow the module's output. Check the multimeter's connection to the module's output!</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #!/bin/sh
 # voltadesk-run needs no display: it links neither Qt Widgets nor Qt Gui, and it lists the
-# simulated modules with no platform plug-in chosen and no X display.
+# simulated modules with no platform plug-in chosen and no X display. Where it finds no module
+# at all, it and scripts/verify-modules.sh fail with status 3.
 # ctest-timeout: 60
 set -eu
 build=$1
@@ -24,3 +25,22 @@ if [ "$listed" != "$expected" ]; then
     exit 1
 fi
 echo "ok: listed without a display"
+
+# Nothing that answers as an RVKA5630: nothing served at one address, another model at none.
+nowhere='TCPIP0::127.0.0.9::inst0::INSTR'
+status=0
+VDVISA_RESOURCES=$nowhere VDVISA_BROADCAST=0 "$run" list >"$out" 2>&1 || status=$?
+if [ "$status" != 3 ] || ! grep -q 'RVKA5630' "$out"; then
+    echo "FAIL: an empty listing exited $status:" >&2
+    cat "$out" >&2
+    exit 1
+fi
+verify=$(cd "$(dirname "$0")/../../scripts" && pwd)/verify-modules.sh
+status=0
+(cd "$(mktemp -d)" && PATH=$build:$PATH VDVISA_RESOURCES=$nowhere VDVISA_BROADCAST=0     "$verify" >"$out" 2>&1) || status=$?
+if [ "$status" != 3 ]; then
+    echo "FAIL: verify-modules.sh exited $status with no module found:" >&2
+    cat "$out" >&2
+    exit 1
+fi
+echo "ok: nothing found is a failure"
