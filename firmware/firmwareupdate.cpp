@@ -16,7 +16,8 @@
 #include <new>
 
 namespace {
-// The worker's mark for a rewrite that failed, appended after the rewriter's own messages.
+// Closes the log of a failed rewrite, for the debug log's copy of it; the outcome itself travels
+// as a result, never as a text to look for.
 constexpr char failMark[] = "FAIL";
 } // namespace
 
@@ -43,8 +44,7 @@ void FirmwareUpdate::run()
         // Nothing was sent: the image never got into memory.
         showBox(QMessageBox::Critical, tr("Обновление встроенного ПО"), rewriter.loadError());
     } else if (operatorAgrees(rewriter)) {
-        writeImage(rewriter);
-        if (FirmwareLog::latestMessageOf(log.snapshot()).contains(failMark)) {
+        if (writeImage(rewriter) == Rewrite::Failed) {
             reportFailedWrite();
             return;
         }
@@ -78,7 +78,7 @@ bool FirmwareUpdate::operatorAgrees(FwRewriter &rewriter)
     return question.exec() == QMessageBox::Yes;
 }
 
-void FirmwareUpdate::writeImage(FwRewriter &rewriter)
+FirmwareUpdate::Rewrite FirmwareUpdate::writeImage(FwRewriter &rewriter)
 {
     auto *progress =
         new QProgressDialog(tr("Запись прошивки в инструмент..."), QString(), 0, 0, panel.widget);
@@ -89,7 +89,8 @@ void FirmwareUpdate::writeImage(FwRewriter &rewriter)
     QObject context;
     context.moveToThread(thread);
     FirmwareLog &messages = log;
-    QObject::connect(thread, &QThread::started, &context, [&rewriter, &messages, thread] {
+    std::atomic<bool> failed{false};
+    QObject::connect(thread, &QThread::started, &context, [&rewriter, &messages, &failed, thread] {
         bool written = false;
         try {
             written = rewriter.rewrite();
@@ -100,6 +101,8 @@ void FirmwareUpdate::writeImage(FwRewriter &rewriter)
         if (written)
             TimeFacility::instance().sleep(restartWaitMs); // the module is restarting
         else
+            failed = true;
+        if (!written)
             messages.append(failMark);
         thread->quit();
     });
@@ -107,14 +110,16 @@ void FirmwareUpdate::writeImage(FwRewriter &rewriter)
     log.clear();
     log.append(QT_TR_NOOP("Подготовка данных."));
     thread->start();
-    followProgress(*thread, *progress);
+    followProgress(*thread, *progress, failed);
 
     thread->deleteLater();
     progress->close();
     progress->deleteLater();
+    return failed ? Rewrite::Failed : Rewrite::Written;
 }
 
-void FirmwareUpdate::followProgress(QThread &thread, QProgressDialog &progress)
+void FirmwareUpdate::followProgress(QThread &thread, QProgressDialog &progress,
+                                    const std::atomic<bool> &failed)
 {
     while (thread.isRunning()) {
         const QByteArray latest = log.latestMessage();
@@ -122,7 +127,7 @@ void FirmwareUpdate::followProgress(QThread &thread, QProgressDialog &progress)
         if (progress.isHidden())
             progress.show();
         // A failed rewrite ends the thread at once; the label keeps the message before.
-        if (latest.contains(failMark))
+        if (failed)
             continue;
         progress.setLabelText(tr(latest.constData()));
         TimeFacility::instance().pause(labelRefreshMs);

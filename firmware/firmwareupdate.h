@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <atomic>
+
 #include <functional>
 
 class FwRewriter;
@@ -31,8 +33,8 @@ public:
     // What the update uses of the module panel.
     struct Panel
     {
-        QWidget *widget;         // parent of the dialogs; disabled while the update runs
-        ModuleSession &session;  // closed and reopened after the restart
+        QWidget *widget;        // parent of the dialogs; disabled while the update runs
+        ModuleSession &session; // closed and reopened after the restart
         QTimer *pollTimer;
         int pollInterval;
         QWidget *debugPanel; // disabled with the panel
@@ -56,10 +58,15 @@ public:
 private:
     QString chooseFile();
     bool operatorAgrees(FwRewriter &rewriter);
-    // Runs the rewrite on the update thread; the log's latest message afterwards tells how it
-    // went.
-    void writeImage(FwRewriter &rewriter);
-    void followProgress(QThread &thread, QProgressDialog &progress);
+    enum class Rewrite
+    {
+        Written,
+        Failed,
+    };
+    // Runs the rewrite on the update thread and tells how it went.
+    Rewrite writeImage(FwRewriter &rewriter);
+    void followProgress(QThread &thread, QProgressDialog &progress,
+                        const std::atomic<bool> &failed);
     void reportFailedWrite();
     void checkAfterRestart(FwRewriter &rewriter);
     bool reopenSession();

@@ -13,7 +13,6 @@
 #include <QHash>
 #include <QtEndian>
 
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -42,7 +41,9 @@ int blockProgrammingMs(quint32 length)
 FwRewriter::FwRewriter(ModuleSession &session, const QByteArray &fileName, FirmwareLog &log)
     : link(session), log(log)
 {
-    std::setlocale(LC_ALL, "rus");
+    // The process-wide C locale is left alone: on another thread it would turn the decimal
+    // point of every "VOLT %lf" into a comma. The rewriter formats integers and hexadecimal
+    // only, which no locale changes.
     load(QString::fromUtf8(fileName));
 }
 
@@ -235,7 +236,7 @@ ViStatus FwRewriter::readMemory(quint32 address, quint32 length, char *buffer, V
 }
 
 ViStatus FwRewriter::readBlockReply(quint32 length, char *buffer, ViUInt32 &count,
-                                   QByteArray &headerRead)
+                                    QByteArray &headerRead)
 {
     char header[256] = {};
     ViUInt32 got = 0;

@@ -32,6 +32,12 @@
 namespace {
 const int openTimeoutMs = 1000;
 const int triggerLines = 12;
+
+// A read-out as the panel shows it, to four decimals.
+double shown(double value)
+{
+    return QString::number(value, 'f', 4).toDouble();
+}
 } // namespace
 
 Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
@@ -220,7 +226,8 @@ void Rvka5630panel::on_debugShowButton_clicked()
 void Rvka5630panel::on_chartButton_clicked()
 {
     if (!chart)
-        chart = new ReadingChart(*readingLog, windowTitle() + QLatin1Char(' ') + resourceName, this);
+        chart =
+            new ReadingChart(*readingLog, windowTitle() + QLatin1Char(' ') + resourceName, this);
     chart->show();
     chart->raise();
     chart->activateWindow();
@@ -251,13 +258,16 @@ bool Rvka5630panel::refreshMeasurements()
         return true;
     Rvka5630Link::Measurements measured;
     const bool ok = Rvka5630Link(session).readMeasurements(measured);
-    if (measured.voltage)
-        ui->dispVolt->setText(QString::number(*measured.voltage, 'f', 4));
+    if (measured.voltage) {
+        shownVolts = shown(*measured.voltage);
+        ui->dispVolt->setText(QString::number(shownVolts, 'f', 4));
+    }
     if (measured.current) {
-        ui->dispCurr->setText(QString::number(*measured.current, 'f', 4));
+        shownAmps = shown(*measured.current);
+        ui->dispCurr->setText(QString::number(shownAmps, 'f', 4));
         // The power the operator can check by hand: the product of the shown values.
-        const double power = ui->dispVolt->text().toDouble() * ui->dispCurr->text().toDouble();
-        ui->dispWatt->setText(QString::number(power, 'f', 4));
+        shownWatts = shown(shownVolts * shownAmps);
+        ui->dispWatt->setText(QString::number(shownWatts, 'f', 4));
     }
     if (measured.stateCode) {
         ui->dispOutp->setText(OutputStateCode::text(*measured.stateCode));
@@ -270,7 +280,7 @@ bool Rvka5630panel::refreshMeasurements()
         return false;
     }
     readingLog->append({QDateTime::currentMSecsSinceEpoch(), *measured.voltage, *measured.current,
-                        ui->dispWatt->text().toDouble(), *measured.temperature});
+                        shownWatts, *measured.temperature});
     return true;
 }
 

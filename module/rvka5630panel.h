@@ -100,5 +100,7 @@ private:
     ReadingLog *readingLog = nullptr;
     QPointer<ReadingChart> chart;
     bool outputAllowed = false;
+    // The read-outs as shown; the power is their product.
+    double shownVolts = 0.0, shownAmps = 0.0, shownWatts = 0.0;
     QString driverDir;
 };

@@ -15,11 +15,14 @@
 #include <vdvisa_testing.h>
 #include <visa.h>
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
 #include <atomic>
+#include <clocale>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -152,10 +155,7 @@ private slots:
         log.clear();
     }
 
-    void cleanup()
-    {
-        link.close();
-    }
+    void cleanup() { link.close(); }
 
     void cleanupTestCase() { viClose(rm); }
 
@@ -185,6 +185,32 @@ private slots:
         FwRewriter rewriter(none, imageFile(image), log);
         QVERIFY(rewriter.isLoaded());
         QCOMPARE(rewriter.isStm32F4Image(), stm32f4);
+    }
+
+    // A rewriter changes no process-wide setting: the number formatting of every other thread
+    // (module commands such as "VOLT %lf") stays as it was, here where a locale of the name the
+    // rewriter once chose exists.
+    void numberFormattingStaysAlone()
+    {
+        QTemporaryDir locales;
+        QCOMPARE(
+            QProcess::execute("localedef", {"-i", "ru_RU", "-f", "UTF-8", locales.filePath("rus")}),
+            0);
+        const QByteArray searched = qgetenv("LOCPATH");
+        qputenv("LOCPATH", locales.path().toUtf8());
+        const QByteArray before = std::setlocale(LC_ALL, nullptr);
+        {
+            ModuleSession none;
+            FwRewriter rewriter(none, imageFile(vectorTable(4096, 0x10010000, 31)), log);
+            QVERIFY(rewriter.isLoaded());
+        }
+        const QByteArray after = std::setlocale(LC_ALL, nullptr);
+        char text[32];
+        std::snprintf(text, sizeof text, "%lf", 12.5);
+        std::setlocale(LC_ALL, before.constData());
+        qputenv("LOCPATH", searched);
+        QCOMPARE(after, before);
+        QCOMPARE(QByteArray(text), QByteArray("12.500000"));
     }
 
     void blockHeaders_data()
@@ -381,7 +407,8 @@ private slots:
         QFETCH(bool, erased);
         QFETCH(int, blocksSent);
         ModuleSession none;
-        FwRewriter rewriter(fault.isEmpty() ? none : link, imageFile(SimFirmwareImage::generate(16384, 5)), log);
+        FwRewriter rewriter(fault.isEmpty() ? none : link,
+                            imageFile(SimFirmwareImage::generate(16384, 5)), log);
         if (fault == "failBlockWrite")
             model->failBlockWrite(3);
         else if (fault == "corruptMemRead")
