@@ -961,11 +961,11 @@ Replace them?</translation>
     </message>
     <message>
         <source>Автокалибровка: показания мультиметра не следуют за выходом модуля. Проверьте подключение мультиметра к выходу модуля!</source>
-        <translation>Automatic calibration: the multimeter's readings do not follow the module's output. Check the multimeter's connection to the module's output!</translation>
+        <translation>Automatic calibration: the multimeter&apos;s readings do not follow the module&apos;s output. Check the multimeter&apos;s connection to the module&apos;s output!</translation>
     </message>
     <message>
         <source>Поверка: показания мультиметра не следуют за выходом модуля. Проверьте подключение мультиметра к выходу модуля!</source>
-        <translation>Verification: the multimeter's readings do not follow the module's output. Check the multimeter's connection to the module's output!</translation>
+        <translation>Verification: the multimeter&apos;s readings do not follow the module&apos;s output. Check the multimeter&apos;s connection to the module&apos;s output!</translation>
     </message>
 </context>
 <context>
