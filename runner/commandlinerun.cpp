@@ -3,6 +3,8 @@
 #include "benchports.h"
 #include "instrumentprobe.h"
 #include "modulesession.h"
+#include "resultscommand.h"
+#include "runrecording.h"
 #include "scenariorunner.h"
 #include "stopsignals.h"
 
@@ -82,7 +84,7 @@ private:
                      const QVector<ScenarioChoice> &chosen);
     void showProgress(const ScenarioProgress &progress);
     void endProgressLine();
-    void showOutcome(const ScenarioOutcome &outcome);
+    void showOutcome(const ScenarioOutcome &outcome, const std::optional<qint64> &recordId);
     void print(const QJsonObject &object);
 
     QTextStream &out;
@@ -109,6 +111,7 @@ void Invocation::defineOptions()
     parser.addOption({QStringLiteral("load"), QStringLiteral("the electronic load's serial port"),
                       QStringLiteral("PORT")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("results as JSON lines")});
+    RunRecording::addOptions(parser);
 }
 
 int Invocation::fail(const QString &message)
@@ -174,13 +177,18 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
     ModuleSession session;
     if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
         return fail(resource + QStringLiteral(": Не удалось открыть соединение!"));
+    RunRecording recording(parser, resource, err);
+    if (!recording.beforeRun(chosen))
+        return fail(QStringLiteral("эталонные средства измерений не подтверждены реестром"));
     ScenarioRunner runner(session);
     StopSignals stops;
     QObject::connect(&stops, &StopSignals::received, &runner, &ScenarioRunner::requestStop);
     QObject::connect(&runner, &ScenarioRunner::progressed,
                      [this](const ScenarioProgress &progress) { showProgress(progress); });
     QObject::connect(&runner, &ScenarioRunner::scenarioEnded,
-                     [this](int, int, const ScenarioOutcome &outcome) { showOutcome(outcome); });
+                     [this, &recording](int, int, const ScenarioOutcome &outcome) {
+                         showOutcome(outcome, recording.record(outcome));
+                     });
     const QVector<ScenarioOutcome> outcomes = runner.run(chosen);
     endProgressLine();
     session.close();
@@ -194,6 +202,8 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
     if (!ranAll)
         return fail(runner.stopRequested() ? QStringLiteral("остановлено")
                                            : QStringLiteral("не все процедуры выполнены"));
+    if (recording.requiredRecordMissing())
+        return fail(QStringLiteral("не все результаты сохранены в хранилище"));
     return allPass ? CommandLineRun::AllPass : CommandLineRun::PointsFail;
 }
 
@@ -216,7 +226,7 @@ void Invocation::endProgressLine()
     progressLineOpen = false;
 }
 
-void Invocation::showOutcome(const ScenarioOutcome &outcome)
+void Invocation::showOutcome(const ScenarioOutcome &outcome, const std::optional<qint64> &recordId)
 {
     endProgressLine();
     if (!outcome.message.isEmpty())
@@ -233,6 +243,8 @@ void Invocation::showOutcome(const ScenarioOutcome &outcome)
         }
         if (!outcome.message.isEmpty())
             line.insert(QStringLiteral("message"), outcome.message);
+        line.insert(QStringLiteral("record"),
+                    recordId ? QJsonValue(double(*recordId)) : QJsonValue(QJsonValue::Null));
         print(line);
     } else {
         out << key(outcome.scenario) << '\t' << verdict(outcome) << '\t'
@@ -251,5 +263,7 @@ void Invocation::print(const QJsonObject &object)
 int CommandLineRun::run(const QStringList &arguments, QTextStream &out, QTextStream &err,
                         bool terminal)
 {
+    if (arguments.value(0) == ResultsCommand::name)
+        return ResultsCommand::run(arguments.mid(1), out, err);
     return Invocation(out, err, terminal).run(arguments);
 }
