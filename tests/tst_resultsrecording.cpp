@@ -229,6 +229,60 @@ private slots:
         QCOMPARE(record.points.at(1).setValue, QStringLiteral("1"));
     }
 
+    // --require-references refuses a run with an instrument that is unregistered or past its
+    // due date before anything is sent; without the option it only warns. Ports described
+    // without a serial number, the older form, still work and count as unregistered.
+    void referencesRequired_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("withSerials");
+        QTest::addColumn<bool>("required");
+        QTest::addColumn<bool>("runs");
+        QTest::addColumn<QString>("warning");
+        const QString expired = "voltadesk-run: нагрузка электронная (порт %1, серийный номер "
+                                "EA-9000-31): срок поверки истёк 2020-01-31\n";
+        const QString unknown = "voltadesk-run: мультиметр (порт %1, серийный номер не известен): "
+                                "нет в реестре эталонов\n";
+        QTest::newRow("expired load, required") << "iac" << true << true << false << expired;
+        QTest::newRow("expired load, warned") << "iac" << true << false << true << expired;
+        QTest::newRow("another procedure with the load") << "vdcn" << true << true << false
+                                                         << expired;
+        QTest::newRow("valid meter, no load") << "vdc" << true << true << true << QString();
+        QTest::newRow("no serial numbers") << "vdc" << false << true << false << unknown;
+    }
+
+    void referencesRequired()
+    {
+        QFETCH(QString, option);
+        QFETCH(bool, withSerials);
+        QFETCH(bool, required);
+        QFETCH(bool, runs);
+        QFETCH(QString, warning);
+        if (!withSerials)
+            lan.publishSerialPorts();
+        const QString ports = qEnvironmentVariable("VOLTADESK_SERIAL_PORTS");
+        const QString port = ports.section(';', warning.contains("нагрузка") ? 1 : 0).section('|', 0, 0);
+        module->transcript().clear();
+        const QString path = dir.filePath("references-" + option + ".html");
+        QFile::remove(path);
+        QStringList arguments{resource, "--" + option, path};
+        if (required)
+            arguments << "--require-references";
+        const Invocation run = invoke(arguments);
+        QVERIFY2(run.err.startsWith(warning.arg(port)), qPrintable(run.err));
+        QCOMPARE(run.err.contains("серийный номер"), !warning.isEmpty());
+        if (runs) {
+            QVERIFY(run.status == 0 || run.status == 1);
+            QVERIFY(!ProtocolFile::rows(ProtocolFile::read(path)).isEmpty());
+        } else {
+            QCOMPARE(run.status, 2);
+            QVERIFY(run.err.endsWith("voltadesk-run: эталонные средства измерений не "
+                                     "подтверждены реестром\n"));
+            QVERIFY(module->transcript().messages().isEmpty());
+            QVERIFY(!QFile::exists(path));
+        }
+    }
+
     // A store that cannot be written: the procedure runs, its protocol is written, the operator
     // is told why, and only --require-record turns it into exit status 2. A file that is not a
     // store is left exactly as it was.
