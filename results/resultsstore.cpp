@@ -135,7 +135,11 @@ void ResultsStore::rollback()
 
 bool ResultsStore::migrate()
 {
-    if (!exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)")))
+    // Two PostgreSQL sessions creating the table at the same moment may collide in the
+    // catalogue; the one that lost finds the table there when it tries again.
+    const QString versionTable =
+        QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+    if (!exec(versionTable) && !(location.postgres && exec(versionTable)))
         return false;
     if (!begin())
         return false;
