@@ -141,6 +141,7 @@ bool ResultsStore::migrate()
         QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
     if (!exec(versionTable) && !(location.postgres && exec(versionTable)))
         return false;
+    problem.clear();
     if (!begin())
         return false;
     QSqlQuery query(QSqlDatabase::database(connection, false));
