@@ -22,7 +22,9 @@ ReferenceRegister ReferenceRegister::load(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return ReferenceRegister();
-    return parse(QString::fromUtf8(file.readAll()));
+    ReferenceRegister read = parse(QString::fromUtf8(file.readAll()));
+    read.found = true;
+    return read;
 }
 
 ReferenceRegister ReferenceRegister::parse(const QString &text)

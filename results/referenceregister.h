@@ -31,6 +31,9 @@ public:
     // An absent file is an empty register; lines that do not read are skipped.
     static ReferenceRegister load(const QString &path = defaultPath());
     static ReferenceRegister parse(const QString &text);
+    // A register file was found: a station without one does not use the register, and its
+    // runs are not questioned (their records still show the instruments as unregistered).
+    bool present() const { return found; }
 
     // The instrument on port as the register sees it on day.
     ReferenceRecord check(const QString &role, const BenchPort &port, const QDate &day) const;
@@ -44,4 +47,5 @@ public:
 
 private:
     QHash<QString, Entry> entries; // by serial number
+    bool found = false;
 };

@@ -30,6 +30,7 @@ public:
     // the port enumeration before the run: missing from the register or past their due date.
     QStringList referenceWarnings(const QVector<ScenarioChoice> &chosen, const QDate &day) const;
 
+    bool registerPresent() const { return references.present(); }
     const ResultsLocation &where() const { return location; }
 
 private:

@@ -25,8 +25,13 @@ RunRecording::RunRecording(const QCommandLineParser &parser, const QString &reso
 
 bool RunRecording::beforeRun(const QVector<ScenarioChoice> &chosen)
 {
+    if (!recorder.registerPresent() && !requireReferences)
+        return true;
     const QDate today = TimeFacility::instance().currentDateTime().toUTC().date();
-    const QStringList warnings = recorder.referenceWarnings(chosen, today);
+    QStringList warnings = recorder.referenceWarnings(chosen, today);
+    if (!recorder.registerPresent())
+        warnings.prepend(QStringLiteral("реестр эталонов не найден: ") +
+                         ReferenceRegister::defaultPath());
     for (const QString &warning : warnings)
         err << "voltadesk-run: " << warning << '\n';
     err.flush();

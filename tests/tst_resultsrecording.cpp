@@ -283,6 +283,23 @@ private slots:
         }
     }
 
+    // A station without a register is not questioned, unless references are required.
+    void noRegister()
+    {
+        const QByteArray kept = qgetenv("VOLTADESK_REFERENCES");
+        qputenv("VOLTADESK_REFERENCES", dir.filePath("absent.txt").toUtf8());
+        const QString path = dir.filePath("no-register.html");
+        const Invocation warned = invoke({resource, "--iac", path});
+        const Invocation refused = invoke({resource, "--iac", path, "--require-references"});
+        qputenv("VOLTADESK_REFERENCES", kept);
+        QCOMPARE(warned.status, 0);
+        QVERIFY2(!warned.err.contains("серийный номер"), qPrintable(warned.err));
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.startsWith("voltadesk-run: реестр эталонов не найден: " +
+                                        dir.filePath("absent.txt") + "\n"),
+                 qPrintable(refused.err));
+    }
+
     // A store that cannot be written: the procedure runs, its protocol is written, the operator
     // is told why, and only --require-record turns it into exit status 2. A file that is not a
     // store is left exactly as it was.
