@@ -90,6 +90,9 @@ bool ResultsStore::open()
     if (!db.open())
         return failed(QStringLiteral("не удалось открыть хранилище ") + location.display(),
                       db.lastError().text());
+    // The server's notices (a table that already exists) are not the operator's business.
+    if (location.postgres && !exec(QStringLiteral("SET client_min_messages TO warning")))
+        return false;
     // Readers never block the writer and a second writer waits its turn.
     if (!location.postgres && (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
                                !exec(QStringLiteral("PRAGMA foreign_keys=ON"))))
