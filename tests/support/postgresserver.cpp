@@ -50,6 +50,12 @@ bool PostgresServer::start()
         !tool(QStringLiteral("initdb"), {QStringLiteral("-A"), QStringLiteral("trust"),
                                          QStringLiteral("-U"), user, QStringLiteral("-D"), data}))
         return false;
+    // A server signalled to stop may still be on its way out: pg_ctl waits for it (and fails,
+    // harmlessly, when none is running).
+    if (QFile::exists(folder.filePath(QStringLiteral("data/postmaster.pid"))))
+        tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data, QStringLiteral("-m"),
+                                        QStringLiteral("fast"), QStringLiteral("-w"),
+                                        QStringLiteral("stop")});
     running = tool(QStringLiteral("pg_ctl"),
                    {QStringLiteral("-D"), data, QStringLiteral("-l"),
                     folder.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
