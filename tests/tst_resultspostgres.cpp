@@ -130,6 +130,23 @@ private slots:
         QCOMPARE(verified.status, 0);
     }
 
+    // A server that refuses the login: the run and its protocol stand, the operator is told.
+    void loginRefused()
+    {
+        const QByteArray kept = qgetenv("VOLTADESK_RESULTS");
+        qputenv("VOLTADESK_RESULTS", QString(server.url("results")).replace("station@", "intruder@").toUtf8());
+        const QString path = dir.filePath("refused.html");
+        const Invocation run =
+            invoke({lan.bench().resourceName(moduleAddress), "--iac", path, "--json"});
+        qputenv("VOLTADESK_RESULTS", kept);
+        QVERIFY2(run.status == 0 || run.status == 1, qPrintable(run.err));
+        QVERIFY(json(run.lines().first()).value("record").isNull());
+        QVERIFY2(run.err.contains("voltadesk-run: результат не сохранён в хранилище: не удалось "
+                                  "открыть хранилище postgresql://intruder@"),
+                 qPrintable(run.err));
+        QCOMPARE(ProtocolFile::rows(ProtocolFile::read(path)).size(), 1);
+    }
+
     // The server stops while the second procedure runs: the first procedure's record is
     // stored, the second's is not and the operator is told, both protocols are written and
     // the exit status is the verdicts'. Once the server is back, the next run records again.
