@@ -1,5 +1,6 @@
 #include "resultshistory.h"
 
+#include "eventwait.h"
 #include "resultsstore.h"
 #include "verificationtext.h"
 
@@ -63,25 +64,31 @@ ResultsHistory::ResultsHistory(QWidget *parent)
     connect(pointBox, &QComboBox::currentTextChanged, this, [this] { drawChart(); });
 }
 
+// The store is read on a thread of its own, the window staying alive meanwhile: a shared
+// server may be slow to answer.
 bool ResultsHistory::load(const QString &serial, const QString &resource)
 {
-    ResultsStore store(ResultsLocation::configured());
     moduleSerial = serial;
     runs.clear();
-    if (store.open() && moduleSerial.isEmpty()) {
-        // The module last recorded on this resource.
-        const QVector<RunRecord> all = store.runs(RunFilter(), false);
-        for (auto run = all.crbegin(); run != all.crend() && moduleSerial.isEmpty(); ++run)
-            if (run->resource == resource)
-                moduleSerial = run->serial;
-    }
-    if (store.ok() && !moduleSerial.isEmpty())
-        runs = store.runs({moduleSerial, QString(), QString()}, true);
+    QString problem;
+    runBesideEventLoop([this, &resource, &problem] {
+        ResultsStore store(ResultsLocation::configured());
+        if (store.open() && moduleSerial.isEmpty()) {
+            // The module last recorded on this resource.
+            const QVector<RunRecord> all = store.runs(RunFilter(), false);
+            for (auto run = all.crbegin(); run != all.crend() && moduleSerial.isEmpty(); ++run)
+                if (run->resource == resource)
+                    moduleSerial = run->serial;
+        }
+        if (store.ok() && !moduleSerial.isEmpty())
+            runs = store.runs({moduleSerial, QString(), QString()}, true);
+        problem = store.error();
+    });
     setWindowTitle(moduleSerial.isEmpty() ? tr("История")
                                           : tr("История: модуль %1").arg(moduleSerial));
     showRuns();
-    if (!store.ok()) {
-        chartView->chart()->setTitle(tr("Хранилище результатов недоступно: %1").arg(store.error()));
+    if (!problem.isEmpty()) {
+        chartView->chart()->setTitle(tr("Хранилище результатов недоступно: %1").arg(problem));
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "resultsrecorder.h"
 
+#include "eventwait.h"
 #include "scenariorecord.h"
 
 ResultsRecorder::ResultsRecorder(const QString &moduleResource, const ResultsLocation &where,
@@ -15,25 +16,15 @@ qint64 ResultsRecorder::record(const ScenarioOutcome &outcome)
     if (!outcome.identity.isEmpty())
         knownIdentity = outcome.identity;
     RunRecord run = ScenarioRecord::of(outcome, resource, knownIdentity, references);
-    // A store that failed is opened afresh for the next record: a server back up, a disk
-    // with room again.
-    if (!store) {
-        store = std::make_unique<ResultsStore>(location);
-        if (!store->open()) {
-            problem = store->error();
-            store.reset();
-            failedOnce = true;
-            return 0;
-        }
-    }
-    if (!store->record(run)) {
-        problem = store->error();
-        store.reset();
-        failedOnce = true;
-        return 0;
-    }
-    problem.clear();
-    return run.id;
+    // A connection belongs to the thread that made it: it is made, used and closed there.
+    bool stored = false;
+    runBesideEventLoop([this, &run, &stored] {
+        ResultsStore store(location);
+        stored = store.open() && store.record(run);
+        problem = stored ? QString() : store.error();
+    });
+    failedOnce = failedOnce || !stored;
+    return stored ? run.id : 0;
 }
 
 QStringList ResultsRecorder::referenceWarnings(const QVector<ScenarioChoice> &chosen,

@@ -5,11 +5,11 @@
 #include "resultsstore.h"
 #include "scenariorunner.h"
 
-#include <memory>
 
 // Records a run's scenarios, one record each, into the configured store. A store that cannot
 // be opened or written never stops a scenario: record() says so and the caller tells the
-// operator. The identity the module gave in one scenario stands for the scenarios of the
+// operator. Each record opens the store afresh on a thread of its own while the event loop
+// goes on, since a busy store or a server out of reach can take seconds to answer. The identity the module gave in one scenario stands for the scenarios of the
 // same run that read none (the calibration, an early end).
 class ResultsRecorder
 {
@@ -37,7 +37,6 @@ private:
     QString resource;
     ResultsLocation location;
     ReferenceRegister references;
-    std::unique_ptr<ResultsStore> store;
     QString knownIdentity;
     QString problem;
     bool failedOnce = false;
