@@ -28,15 +28,16 @@ constexpr qint64 listLimitMs = 200;
 RunRecord sampleRun(const QString &serial, int i)
 {
     RunRecord run;
-    run.started = run.ended = QStringLiteral("2026-%1-01T10:00:00.000Z").arg(1 + i % 12, 2, 10, QChar('0'));
+    run.started = run.ended =
+        QStringLiteral("2026-%1-01T10:00:00.000Z").arg(1 + i % 12, 2, 10, QChar('0'));
     run.station = QStringLiteral("station-1");
     run.serial = serial;
     run.procedure = QStringLiteral("vdc");
     run.result = QStringLiteral("pass");
     run.outcome = QStringLiteral("все точки \"норма\"");
     for (int k = 1; k <= pointsPerRun; ++k)
-        run.points.append({k, QString::number(k * 7), "10.0012;10.0009", "-1.2;0.3", "0.055",
-                           "норма", {}});
+        run.points.append(
+            {k, QString::number(k * 7), "10.0012;10.0009", "-1.2;0.3", "0.055", "норма", {}});
     return run;
 }
 
@@ -51,7 +52,8 @@ bool fill(const ResultsLocation &location)
     }
     bool done = true;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(location.postgres ? "QPSQL" : "QSQLITE", "fill");
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(location.postgres ? "QPSQL" : "QSQLITE", "fill");
         db.setDatabaseName(location.postgres ? location.database : location.file);
         db.setHostName(location.host);
         db.setUserName(location.user);

@@ -46,8 +46,8 @@ QVector<BenchPort> BenchPorts::available()
 {
     QVector<BenchPort> ports;
     for (const QSerialPortInfo &info : systemPorts())
-        ports.append({info.systemLocation(), info.manufacturer(), info.description(),
-                      info.serialNumber()});
+        ports.append(
+            {info.systemLocation(), info.manufacturer(), info.description(), info.serialNumber()});
     ports += described(qEnvironmentVariable(portsVariable));
     for (const QString &location : pinned) {
         const bool listed = std::any_of(ports.begin(), ports.end(), [&](const BenchPort &port) {

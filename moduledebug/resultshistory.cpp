@@ -14,8 +14,8 @@
 #include <QLineSeries>
 #include <QSet>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 using namespace QtCharts;
 
@@ -40,9 +40,8 @@ const char *const errorNames[] = {
 } // namespace
 
 ResultsHistory::ResultsHistory(QWidget *parent)
-    : QWidget(parent, Qt::Window), table(new QTableWidget(this)),
-      procedureBox(new QComboBox(this)), pointBox(new QComboBox(this)),
-      chartView(new QChartView(this))
+    : QWidget(parent, Qt::Window), table(new QTableWidget(this)), procedureBox(new QComboBox(this)),
+      pointBox(new QComboBox(this)), chartView(new QChartView(this))
 {
     setWindowTitle(tr("История"));
     resize(820, 640);
@@ -205,8 +204,9 @@ void ResultsHistory::drawChart()
     axisX->setRange(0.5, std::max(count, 1) + 0.5);
     axisX->setTickCount(std::min(std::max(count, 1), 10) + 1);
     axisY->setRange(-1.2 * std::max(extent, 1e-3), 1.2 * std::max(extent, 1e-3));
-    chart->setTitle(procedureBox->currentText().isEmpty() ? tr("Записей нет")
-                                                          : procedureBox->currentText() + QLatin1Char(' ') + pointBox->currentText());
+    chart->setTitle(procedureBox->currentText().isEmpty()
+                        ? tr("Записей нет")
+                        : procedureBox->currentText() + QLatin1Char(' ') + pointBox->currentText());
     QChart *old = chartView->chart();
     chartView->setChart(chart);
     delete old;

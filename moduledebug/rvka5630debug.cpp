@@ -7,8 +7,8 @@
 #include "modulesession.h"
 #include "resultshistory.h"
 #include "resultsrecorder.h"
-#include "scenariorecord.h"
 #include "scenariofailure.h"
+#include "scenariorecord.h"
 #include "scenariorunner.h"
 #include "scenariosummary.h"
 #include "timefacility.h"
@@ -197,7 +197,8 @@ void Rvka5630Debug::on_historyButton_clicked()
 {
     if (!history)
         history = new ResultsHistory(this);
-    history->load(ScenarioRecord::serialOf(moduleIdentity), session ? session->resource() : QString());
+    history->load(ScenarioRecord::serialOf(moduleIdentity),
+                  session ? session->resource() : QString());
     history->show();
     history->raise();
     history->activateWindow();
@@ -432,9 +433,9 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
         (new ScenarioSummary(outcomes, this))->show();
     // The procedures and their protocols stand; only the record is missing.
     if (!notRecorded.isEmpty())
-        QMessageBox::warning(this, tr("Хранилище результатов"),
-                             tr("Результат не сохранён в хранилище:\n%1")
-                                 .arg(notRecorded.join(QLatin1Char('\n'))));
+        QMessageBox::warning(
+            this, tr("Хранилище результатов"),
+            tr("Результат не сохранён в хранилище:\n%1").arg(notRecorded.join(QLatin1Char('\n'))));
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)

@@ -5,9 +5,9 @@
 
 #include <QDateTime>
 #include <QMetaType>
-#include <QStringList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class ModuleSession;

@@ -69,6 +69,5 @@ QString RecordHash::of(const RunRecord &run)
 
 QString RecordHash::ofBytes(const QByteArray &bytes)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }

@@ -79,12 +79,11 @@ QVector<BenchPort> ReferenceRegister::expected(bool useLoad)
 
 QString ReferenceRegister::warning(const ReferenceRecord &reference)
 {
-    const QString who = (reference.role == QLatin1String("load")
-                             ? QStringLiteral("нагрузка электронная")
-                             : QStringLiteral("мультиметр")) +
-                        QStringLiteral(" (порт %1, серийный номер %2)")
-                            .arg(reference.port,
-                                 reference.serialNumber.isEmpty() ? QStringLiteral("не известен")
+    const QString who =
+        (reference.role == QLatin1String("load") ? QStringLiteral("нагрузка электронная")
+                                                 : QStringLiteral("мультиметр")) +
+        QStringLiteral(" (порт %1, серийный номер %2)")
+            .arg(reference.port, reference.serialNumber.isEmpty() ? QStringLiteral("не известен")
                                                                   : reference.serialNumber);
     if (reference.status == QLatin1String("unregistered"))
         return who + QStringLiteral(": нет в реестре эталонов");

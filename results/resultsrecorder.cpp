@@ -39,7 +39,8 @@ QStringList ResultsRecorder::referenceWarnings(const QVector<ScenarioChoice> &ch
     for (int i = 0; i < ports.size(); ++i) {
         if (ports.at(i).location.isEmpty())
             continue; // not on the bench at all: the scenario itself will say so
-        const QString warning = ReferenceRegister::warning(references.check(roles[i], ports.at(i), day));
+        const QString warning =
+            ReferenceRegister::warning(references.check(roles[i], ports.at(i), day));
         if (!warning.isEmpty())
             warnings.append(warning);
     }

@@ -5,12 +5,12 @@
 #include "resultsstore.h"
 #include "scenariorunner.h"
 
-
 // Records a run's scenarios, one record each, into the configured store. A store that cannot
 // be opened or written never stops a scenario: record() says so and the caller tells the
 // operator. Each record opens the store afresh on a thread of its own while the event loop
-// goes on, since a busy store or a server out of reach can take seconds to answer. The identity the module gave in one scenario stands for the scenarios of the
-// same run that read none (the calibration, an early end).
+// goes on, since a busy store or a server out of reach can take seconds to answer. The identity the
+// module gave in one scenario stands for the scenarios of the same run that read none (the
+// calibration, an early end).
 class ResultsRecorder
 {
 public:

@@ -60,8 +60,8 @@ ResultsStore::~ResultsStore()
 
 bool ResultsStore::failed(const QString &what, const QString &detail)
 {
-    problem = what + (detail.trimmed().isEmpty() ? QString() : QStringLiteral(": ") +
-                                                                   detail.trimmed());
+    problem =
+        what + (detail.trimmed().isEmpty() ? QString() : QStringLiteral(": ") + detail.trimmed());
     return false;
 }
 
@@ -255,11 +255,10 @@ bool ResultsStore::insertReferences(const RunRecord &run)
                                  "model, certificate, due_date, status) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
     for (const ReferenceRecord &reference : run.references) {
-        for (const QVariant &value :
-             {QVariant(run.id), QVariant(reference.role), QVariant(reference.port),
-              QVariant(reference.serialNumber), QVariant(reference.model),
-              QVariant(reference.certificate), QVariant(reference.dueDate),
-              QVariant(reference.status)})
+        for (const QVariant &value : {QVariant(run.id), QVariant(reference.role),
+                                      QVariant(reference.port), QVariant(reference.serialNumber),
+                                      QVariant(reference.model), QVariant(reference.certificate),
+                                      QVariant(reference.dueDate), QVariant(reference.status)})
             query.addBindValue(value);
         if (!query.exec())
             return failed(QStringLiteral("ошибка записи в хранилище ") + location.display(),
@@ -286,13 +285,13 @@ QVector<RunRecord> ResultsStore::runs(const RunFilter &filter, bool withPoints)
             conditions.append(QLatin1String(condition));
             values.append(*value);
         }
-    const QString where = conditions.isEmpty()
-                              ? QString()
-                              : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    const QString where =
+        conditions.isEmpty() ? QString()
+                             : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     QSqlQuery query(QSqlDatabase::database(connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM runs%2 ORDER BY id")
-                      .arg(QLatin1String(runColumns), where));
+    query.prepare(
+        QStringLiteral("SELECT %1 FROM runs%2 ORDER BY id").arg(QLatin1String(runColumns), where));
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
@@ -303,9 +302,9 @@ QVector<RunRecord> ResultsStore::runs(const RunFilter &filter, bool withPoints)
     while (query.next()) {
         RunRecord run;
         run.id = query.value(0).toLongLong();
-        QString *texts[] = {&run.started,   &run.ended,    &run.station,  &run.operatorName,
+        QString *texts[] = {&run.started,        &run.ended,    &run.station,  &run.operatorName,
                             &run.programVersion, &run.resource, &run.identity, &run.serial,
-                            &run.procedure, &run.result};
+                            &run.procedure,      &run.result};
         for (int i = 0; i < int(std::size(texts)); ++i)
             *texts[i] = query.value(1 + i).toString();
         run.failing = query.value(11).toInt();

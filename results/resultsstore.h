@@ -4,8 +4,8 @@
 #include "runrecord.h"
 
 #include <QSqlDatabase>
-#include <QVariantList>
 #include <QString>
+#include <QVariantList>
 #include <QVector>
 
 // What a listing asks for; empty fields do not narrow it.

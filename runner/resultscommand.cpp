@@ -29,26 +29,39 @@ int fail(QTextStream &err, const QString &message)
     return Unusable;
 }
 
-const char *const runFields[] = {"id",     "started", "ended",   "serial",   "procedure",
-                                 "result", "failing", "outcome", "protocol", "station",
-                                 "operator"};
-const char *const pointFields[] = {"id",       "serial", "procedure", "started",
-                                   "index",    "set",    "measured",  "error",
-                                   "tolerance", "verdict", "stored"};
+const char *const runFields[] = {"id",      "started", "ended",    "serial",  "procedure", "result",
+                                 "failing", "outcome", "protocol", "station", "operator"};
+const char *const pointFields[] = {"id",       "serial", "procedure", "started", "index", "set",
+                                   "measured", "error",  "tolerance", "verdict", "stored"};
 
 QStringList runValues(const RunRecord &run)
 {
-    return {QString::number(run.id), run.started,  run.ended,
-            run.serial,              run.procedure, run.result,
-            QString::number(run.failing), run.outcome, run.protocol,
-            run.station,             run.operatorName};
+    return {QString::number(run.id),
+            run.started,
+            run.ended,
+            run.serial,
+            run.procedure,
+            run.result,
+            QString::number(run.failing),
+            run.outcome,
+            run.protocol,
+            run.station,
+            run.operatorName};
 }
 
 QStringList pointValues(const RunRecord &run, const PointRecord &point)
 {
-    return {QString::number(run.id), run.serial,     run.procedure, run.started,
-            QString::number(point.index), point.setValue, point.measured, point.error,
-            point.tolerance,         point.verdict,  point.stored};
+    return {QString::number(run.id),
+            run.serial,
+            run.procedure,
+            run.started,
+            QString::number(point.index),
+            point.setValue,
+            point.measured,
+            point.error,
+            point.tolerance,
+            point.verdict,
+            point.stored};
 }
 
 QString csvLine(const QStringList &values)
@@ -65,8 +78,7 @@ QString csvLine(const QStringList &values)
     return quoted.join(QLatin1Char(','));
 }
 
-template <std::size_t N>
-QStringList names(const char *const (&fields)[N])
+template <std::size_t N> QStringList names(const char *const (&fields)[N])
 {
     QStringList list;
     for (const char *field : fields)
@@ -165,7 +177,8 @@ int ResultsCommand::run(const QStringList &arguments, QTextStream &out, QTextStr
     if (!parser.parse(QStringList{QStringLiteral("voltadesk-run results")} + arguments))
         return fail(err, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return fail(err, QStringLiteral("лишний аргумент: ") + parser.positionalArguments().first());
+        return fail(err,
+                    QStringLiteral("лишний аргумент: ") + parser.positionalArguments().first());
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const bool json = parser.isSet(QStringLiteral("json"));
     if (csv && json)

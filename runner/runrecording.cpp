@@ -9,11 +9,11 @@ const QString requireReferencesOption = QStringLiteral("require-references");
 
 void RunRecording::addOptions(QCommandLineParser &parser)
 {
-    parser.addOption({requireRecordOption,
-                      QStringLiteral("exit status 2 when a record could not be stored")});
-    parser.addOption({requireReferencesOption,
-                      QStringLiteral("refuse a run whose reference instruments are not "
-                                     "registered or past their due date")});
+    parser.addOption(
+        {requireRecordOption, QStringLiteral("exit status 2 when a record could not be stored")});
+    parser.addOption(
+        {requireReferencesOption, QStringLiteral("refuse a run whose reference instruments are not "
+                                                 "registered or past their due date")});
 }
 
 RunRecording::RunRecording(const QCommandLineParser &parser, const QString &resource,
@@ -43,8 +43,8 @@ std::optional<qint64> RunRecording::record(const ScenarioOutcome &outcome)
     const qint64 id = recorder.record(outcome);
     if (id > 0)
         return id;
-    err << QStringLiteral("voltadesk-run: результат не сохранён в хранилище: ") << recorder.failure()
-        << '\n';
+    err << QStringLiteral("voltadesk-run: результат не сохранён в хранилище: ")
+        << recorder.failure() << '\n';
     err.flush();
     return std::nullopt;
 }

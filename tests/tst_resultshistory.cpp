@@ -106,7 +106,8 @@ private slots:
             answerer.press("&No");
             runIac(answerer, path);
             QCOMPARE(answerer.shown().size(), 1);
-            QCOMPARE(answerer.shown().first().title, QStringLiteral("Эталонные средства измерений"));
+            QCOMPARE(answerer.shown().first().title,
+                     QStringLiteral("Эталонные средства измерений"));
             QVERIFY(answerer.shown().first().text.contains("срок поверки истёк 2020-01-31"));
             QVERIFY(!QFile::exists(path));
             QVERIFY(recorded().isEmpty());

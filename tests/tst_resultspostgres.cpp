@@ -52,7 +52,8 @@ int station(const QString &name)
     for (int i = 0; i < runsPerStation; ++i) {
         ResultsStore store(ResultsLocation::configured());
         RunRecord run;
-        run.started = run.ended = QStringLiteral("2026-12-08T10:00:%1.000Z").arg(i, 2, 10, QChar('0'));
+        run.started = run.ended =
+            QStringLiteral("2026-12-08T10:00:%1.000Z").arg(i, 2, 10, QChar('0'));
         run.station = name;
         run.serial = QStringLiteral("0042");
         run.procedure = QStringLiteral("vdc");
@@ -134,7 +135,8 @@ private slots:
     void loginRefused()
     {
         const QByteArray kept = qgetenv("VOLTADESK_RESULTS");
-        qputenv("VOLTADESK_RESULTS", QString(server.url("results")).replace("station@", "intruder@").toUtf8());
+        qputenv("VOLTADESK_RESULTS",
+                QString(server.url("results")).replace("station@", "intruder@").toUtf8());
         const QString path = dir.filePath("refused.html");
         const Invocation run =
             invoke({lan.bench().resourceName(moduleAddress), "--iac", path, "--json"});
@@ -163,8 +165,8 @@ private slots:
         poll.start(5);
         const QString first = dir.filePath("vdcn.html");
         const QString second = dir.filePath("iac.html");
-        const Invocation run = invoke({lan.bench().resourceName(moduleAddress), "--vdcn", first,
-                                       "--iac", second, "--json"});
+        const Invocation run = invoke(
+            {lan.bench().resourceName(moduleAddress), "--vdcn", first, "--iac", second, "--json"});
         QVERIFY(!poll.isActive());
         QVERIFY2(run.status == 0 || run.status == 1, qPrintable(run.err));
         QCOMPARE(run.lines().size(), 2);

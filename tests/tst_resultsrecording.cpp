@@ -118,7 +118,8 @@ private slots:
         QFile references(dir.filePath("references.txt"));
         QVERIFY(references.open(QIODevice::WriteOnly));
         references.write(("# serial;model;certificate;due\n" + meterSerial +
-                          ";GDM-8341;C-17;2099-12-31\n" + loadSerial + ";EL 9000 B;C-18;2020-01-31\n")
+                          ";GDM-8341;C-17;2099-12-31\n" + loadSerial +
+                          ";EL 9000 B;C-18;2020-01-31\n")
                              .toUtf8());
         references.close();
         qputenv("VOLTADESK_REFERENCES", references.fileName().toUtf8());
@@ -131,7 +132,8 @@ private slots:
         model->execute("CAL:SAVE\n");
         model->execute("*RST\n");
         lan.publishSerialPorts();
-        qputenv("VOLTADESK_SERIAL_PORTS", portsWithSerials(qEnvironmentVariable("VOLTADESK_SERIAL_PORTS")));
+        qputenv("VOLTADESK_SERIAL_PORTS",
+                portsWithSerials(qEnvironmentVariable("VOLTADESK_SERIAL_PORTS")));
         useStore(dir.filePath("results.sqlite"));
     }
 
@@ -203,7 +205,8 @@ private slots:
         module->transcript().clear();
         const Invocation run = invoke({resource, "--autocal", "--json"});
         QCOMPARE(run.status, 0);
-        const RunRecord record = stored(storeFile, run.json().value("record").toVariant().toLongLong());
+        const RunRecord record =
+            stored(storeFile, run.json().value("record").toVariant().toLongLong());
         QCOMPARE(record.result, QStringLiteral("done"));
         const QVector<QByteArray> sent = module->transcript().startingWith("CAL:VOLT ");
         QCOMPARE(record.points.size(), 11);
@@ -230,7 +233,8 @@ private slots:
         poll.start(5);
         const Invocation run = invoke({resource, "--vdc", dir.filePath("stopped.html"), "--json"});
         QCOMPARE(run.status, 2);
-        const RunRecord record = stored(storeFile, run.json().value("record").toVariant().toLongLong());
+        const RunRecord record =
+            stored(storeFile, run.json().value("record").toVariant().toLongLong());
         QCOMPARE(record.result, QStringLiteral("stopped"));
         QCOMPARE(record.outcome, QStringLiteral("Поверка: остановлена оператором."));
         QCOMPARE(record.protocol, QString());
@@ -254,8 +258,8 @@ private slots:
                                 "нет в реестре эталонов\n";
         QTest::newRow("expired load, required") << "iac" << true << true << false << expired;
         QTest::newRow("expired load, warned") << "iac" << true << false << true << expired;
-        QTest::newRow("another procedure with the load") << "vdcn" << true << true << false
-                                                         << expired;
+        QTest::newRow("another procedure with the load")
+            << "vdcn" << true << true << false << expired;
         QTest::newRow("valid meter, no load") << "vdc" << true << true << true << QString();
         QTest::newRow("no serial numbers") << "vdc" << false << true << false << unknown;
     }
@@ -270,7 +274,8 @@ private slots:
         if (!withSerials)
             lan.publishSerialPorts();
         const QString ports = qEnvironmentVariable("VOLTADESK_SERIAL_PORTS");
-        const QString port = ports.section(';', warning.contains("нагрузка") ? 1 : 0).section('|', 0, 0);
+        const QString port =
+            ports.section(';', warning.contains("нагрузка") ? 1 : 0).section('|', 0, 0);
         module->transcript().clear();
         const QString path = dir.filePath("references-" + option + ".html");
         QFile::remove(path);
@@ -400,8 +405,9 @@ private slots:
 int main(int argc, char *argv[])
 {
     static char folder[] = "/tmp/voltadesk-small-disk-XXXXXX";
-    if (unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-        mkdtemp(folder) && mount("tmpfs", folder, "tmpfs", 0, "size=512k") == 0)
+    if (unshare(CLONE_NEWNS) == 0 &&
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 && mkdtemp(folder) &&
+        mount("tmpfs", folder, "tmpfs", 0, "size=512k") == 0)
         smallDisk = QString::fromLatin1(folder);
     QCoreApplication application(argc, argv);
     TestResultsRecording test;

@@ -53,9 +53,9 @@ bool PostgresServer::start()
     // A server signalled to stop may still be on its way out: pg_ctl waits for it (and fails,
     // harmlessly, when none is running).
     if (QFile::exists(folder.filePath(QStringLiteral("data/postmaster.pid"))))
-        tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data, QStringLiteral("-m"),
-                                        QStringLiteral("fast"), QStringLiteral("-w"),
-                                        QStringLiteral("stop")});
+        tool(QStringLiteral("pg_ctl"),
+             {QStringLiteral("-D"), data, QStringLiteral("-m"), QStringLiteral("fast"),
+              QStringLiteral("-w"), QStringLiteral("stop")});
     running = tool(QStringLiteral("pg_ctl"),
                    {QStringLiteral("-D"), data, QStringLiteral("-l"),
                     folder.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
@@ -69,9 +69,9 @@ void PostgresServer::stop()
     if (!running)
         return;
     running = false;
-    tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), folder.filePath(QStringLiteral("data")),
-                                    QStringLiteral("-m"), QStringLiteral("fast"),
-                                    QStringLiteral("-w"), QStringLiteral("stop")});
+    tool(QStringLiteral("pg_ctl"),
+         {QStringLiteral("-D"), folder.filePath(QStringLiteral("data")), QStringLiteral("-m"),
+          QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
 }
 
 // The server runs as this process's own user outside its namespace, so a signal reaches it.
