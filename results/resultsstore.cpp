@@ -136,8 +136,18 @@ void ResultsStore::rollback()
     QSqlQuery(QSqlDatabase::database(connection, false)).exec(QStringLiteral("ROLLBACK"));
 }
 
+// A store already at this version is only read: a listing works on a store it may not write.
+bool ResultsStore::current()
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    return query.exec(QStringLiteral("SELECT version FROM schema_version")) && query.next() &&
+           query.value(0).toInt() == schemaVersion;
+}
+
 bool ResultsStore::migrate()
 {
+    if (current())
+        return true;
     // Two PostgreSQL sessions creating the table at the same moment may collide in the
     // catalogue; the one that lost finds the table there when it tries again.
     const QString versionTable =

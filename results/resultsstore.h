@@ -49,6 +49,7 @@ private:
     bool begin();
     bool commit();
     void rollback();
+    bool current();
     bool migrate();
     bool insertRun(const RunRecord &run);
     bool insertPoints(const RunRecord &run);

@@ -3,6 +3,7 @@
 // recording into one file at once, the hash chain and the protocols checked by
 // "voltadesk-run results --verify", and the listings of "voltadesk-run results".
 #include "commandlinerun.h"
+#include "filepermissionsenforced.h"
 #include "recordhash.h"
 #include "resultsstore.h"
 
@@ -285,6 +286,23 @@ private slots:
         const Invocation listed = results(arguments);
         QCOMPARE(listed.status, 0);
         QCOMPARE(listed.out.split('\n', Qt::SkipEmptyParts), lines);
+    }
+
+    // A store that may only be read still lists.
+    void readOnlyListing()
+    {
+        const QString file = dir.filePath("listing.sqlite");
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
+        qputenv("VOLTADESK_RESULTS", file.toUtf8());
+        Invocation listed;
+        {
+            FilePermissionsEnforced enforced;
+            QVERIFY(enforced.active());
+            listed = results({"--serial", "0043"});
+        }
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY2(listed.status == 0, qPrintable(listed.err));
+        QCOMPARE(listed.out.count('\n'), 1);
     }
 
     void jsonListing()
