@@ -3,6 +3,7 @@
 #include "recordhash.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 
 namespace {
@@ -108,7 +109,8 @@ RunRecord ScenarioRecord::of(const ScenarioOutcome &outcome, const QString &reso
     run.failing = outcome.failing;
     run.outcome = ScenarioRunner::outcomeText(outcome);
     if (outcome.protocolWritten()) {
-        run.protocol = outcome.fName;
+        // Absolute, so that the protocol is found again from wherever the store is read.
+        run.protocol = QFileInfo(outcome.fName).absoluteFilePath();
         QFile protocol(outcome.fName);
         if (protocol.open(QIODevice::ReadOnly))
             run.protocolSha256 = RecordHash::ofBytes(protocol.readAll());

@@ -129,6 +129,10 @@ private slots:
         QCOMPARE(fromA, runsPerStation);
         const Invocation verified = invoke({"results", "--verify"});
         QCOMPARE(verified.status, 0);
+        const Invocation listed = invoke({"results", "--serial", "0042", "--csv"});
+        QCOMPARE(listed.status, 0);
+        QCOMPARE(listed.lines().size(), 1 + 2 * runsPerStation);
+        QCOMPARE(listed.lines().filter(",station-B,").size(), runsPerStation);
     }
 
     // A server that refuses the login: the run and its protocol stand, the operator is told.
