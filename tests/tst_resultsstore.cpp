@@ -353,6 +353,20 @@ private slots:
         QCOMPARE(location.problem.isEmpty(), accepted);
         QVERIFY(!location.display().contains("secret"));
     }
+
+    // Unset, the store is the file in the user's data folder that the window and the runner
+    // share, whatever the program's name.
+    void defaultLocation()
+    {
+        qunsetenv("VOLTADESK_RESULTS");
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+        const ResultsLocation location = ResultsLocation::configured();
+        QVERIFY(!location.postgres);
+        QCOMPARE(location.file, dir.filePath("data/Korvalis/voltaDesk/results.sqlite"));
+        ResultsStore store(location);
+        QVERIFY2(store.open(), qPrintable(store.error()));
+        QVERIFY(QFile::exists(location.file));
+    }
 };
 
 int main(int argc, char *argv[])
