@@ -27,6 +27,7 @@ BenchInstruments::Outcome BenchInstruments::search(const MultimeterConfiguration
     for (const BenchPort &port : BenchPorts::available()) {
         if (!multimeterPort.isOpen() && BenchPorts::recognises(BenchInstrument::Multimeter, port)) {
             multimeterPort.setPortName(port.location);
+            multimeterInfo = port;
             switch (openMultimeter(multimeterPort, configuration)) {
             case InstrumentOpen::CannotOpen:
                 return Outcome::MultimeterCannotOpen;
@@ -38,6 +39,7 @@ BenchInstruments::Outcome BenchInstruments::search(const MultimeterConfiguration
         }
         if (useLoad && !loadPort.isOpen() && BenchPorts::recognises(BenchInstrument::Load, port)) {
             loadPort.setPortName(port.location);
+            loadInfo = port;
             switch (openLoad(loadPort)) {
             case InstrumentOpen::CannotOpen:
                 return Outcome::LoadCannotOpen;

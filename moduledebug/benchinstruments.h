@@ -1,5 +1,6 @@
 #pragma once
 
+#include "benchports.h"
 #include "serialline.h"
 
 #include <QSerialPort>
@@ -44,6 +45,9 @@ public:
 
     QSerialPort &multimeter() { return multimeterPort; }
     QSerialPort &load() { return loadPort; }
+    // The ports the last search opened, as the enumeration described them; empty when none.
+    const BenchPort &multimeterFound() const { return multimeterInfo; }
+    const BenchPort &loadFound() const { return loadInfo; }
 
     // Which instruments are present and can be opened now. Every recognised port is opened and
     // closed again at once; nothing is written to it.
@@ -52,4 +56,6 @@ public:
 private:
     QSerialPort multimeterPort;
     QSerialPort loadPort;
+    BenchPort multimeterInfo;
+    BenchPort loadInfo;
 };

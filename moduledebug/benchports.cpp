@@ -46,7 +46,8 @@ QVector<BenchPort> BenchPorts::available()
 {
     QVector<BenchPort> ports;
     for (const QSerialPortInfo &info : systemPorts())
-        ports.append({info.systemLocation(), info.manufacturer(), info.description()});
+        ports.append(
+            {info.systemLocation(), info.manufacturer(), info.description(), info.serialNumber()});
     ports += described(qEnvironmentVariable(portsVariable));
     for (const QString &location : pinned) {
         const bool listed = std::any_of(ports.begin(), ports.end(), [&](const BenchPort &port) {
@@ -66,7 +67,7 @@ QVector<BenchPort> BenchPorts::described(const QString &entries)
         const QString location = fields.value(0).trimmed();
         if (location.isEmpty())
             continue;
-        ports.append({location, fields.value(1), fields.value(2)});
+        ports.append({location, fields.value(1), fields.value(2), fields.value(3).trimmed()});
     }
     return ports;
 }

@@ -9,6 +9,7 @@ struct BenchPort
     QString location; // the device path, e.g. /dev/ttyACM0
     QString manufacturer;
     QString description;
+    QString serialNumber; // the USB serial number, empty where the port reports none
 };
 
 enum class BenchInstrument
@@ -23,9 +24,10 @@ enum class BenchInstrument
 // Ports come from the system's serial port enumeration, followed by the ports described in the
 // environment variable VOLTADESK_SERIAL_PORTS, in their order. Pseudo-terminals and other
 // ports that the enumeration cannot see are described there as entries separated by ";", each
-// "path|manufacturer|description", for example
-//     /dev/pts/4|GWinstek|GDM8341;/dev/pts/5|EA Elektro-Automatik GmbH & Co. KG|EL 9000 B
-// A missing field reads as empty; an entry without a path is skipped. A bench of real USB
+// "path|manufacturer|description" or "path|manufacturer|description|serial number", for example
+//     /dev/pts/4|GWinstek|GDM8341|GEW123456;/dev/pts/5|EA Elektro-Automatik GmbH & Co. KG|EL 9000 B
+// A missing field reads as empty; an entry without a path is skipped. The serial number lets
+// a pseudo-terminal instrument stand for a registered reference instrument. A bench of real USB
 // instruments needs no such variable.
 class BenchPorts
 {

@@ -5,9 +5,13 @@
 #include "delayms.h"
 #include "iomonitor.h"
 #include "modulesession.h"
+#include "resultshistory.h"
+#include "resultsrecorder.h"
 #include "scenariofailure.h"
+#include "scenariorecord.h"
 #include "scenariorunner.h"
 #include "scenariosummary.h"
+#include "timefacility.h"
 #include "ui_rvka5630debug.h"
 
 #include <QCloseEvent>
@@ -187,6 +191,17 @@ void Rvka5630Debug::on_ioMonitorButton_clicked()
     ioMonitor->show();
     ioMonitor->raise();
     ioMonitor->activateWindow();
+}
+
+void Rvka5630Debug::on_historyButton_clicked()
+{
+    if (!history)
+        history = new ResultsHistory(this);
+    history->load(ScenarioRecord::serialOf(moduleIdentity),
+                  session ? session->resource() : QString());
+    history->show();
+    history->raise();
+    history->activateWindow();
 }
 
 void Rvka5630Debug::on_addHwCheckButton_clicked()
@@ -377,6 +392,20 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
     // an earlier protocol would replace it even if the run were stopped at once.
     if (!replacingAgreed(ScenarioRunner::existingProtocols(chosen)))
         return;
+    ResultsRecorder recorder(session->resource());
+    recorder.setIdentity(moduleIdentity);
+    const QStringList warnings =
+        recorder.registerPresent()
+            ? recorder.referenceWarnings(chosen,
+                                         TimeFacility::instance().currentDateTime().toUTC().date())
+            : QStringList();
+    if (!warnings.isEmpty() &&
+        QMessageBox::question(this, tr("Эталонные средства измерений"),
+                              tr("Реестр эталонов не подтверждает приборы стенда:\n%1\n\n"
+                                 "Выполнить процедуры всё равно?")
+                                  .arg(warnings.join(QLatin1Char('\n')))) != QMessageBox::Yes)
+        return;
+    QStringList notRecorded;
 
     // Disabled, the panels' polls leave the shared session to the scenarios. A scenario that
     // loses the module makes the main window take the panels down, but their deletion waits
@@ -404,7 +433,12 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
                                       ScenarioRunner::progressText(now));
             });
     connect(&runner, &ScenarioRunner::scenarioEnded, this,
-            [this, &progress](int k, int, const ScenarioOutcome &outcome) {
+            [this, &progress, &recorder, &notRecorded](int k, int, const ScenarioOutcome &outcome) {
+                if (recorder.record(outcome) == 0)
+                    notRecorded.append(ScenarioRunner::name(outcome.scenario) +
+                                       QStringLiteral(": ") + recorder.failure());
+                if (!outcome.identity.isEmpty())
+                    moduleIdentity = outcome.identity;
                 reportScenario(outcome.scenario, outcome.failure);
                 progress.setValue(2 * k);
             });
@@ -415,6 +449,11 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
     setPanelsEnabled(true);
     if (!outcomes.isEmpty())
         (new ScenarioSummary(outcomes, this))->show();
+    // The procedures and their protocols stand; only the record is missing.
+    if (!notRecorded.isEmpty())
+        QMessageBox::warning(
+            this, tr("Хранилище результатов"),
+            tr("Результат не сохранён в хранилище:\n%1").arg(notRecorded.join(QLatin1Char('\n'))));
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)

@@ -5,6 +5,7 @@
 
 enum class Scenario;
 class IoMonitor;
+class ResultsHistory;
 enum class ScenarioFailure;
 class QCheckBox;
 class QCloseEvent;
@@ -68,6 +69,7 @@ private slots:
     void on_pidButton_clicked();
     void on_addHwCheckButton_clicked();
     void on_ioMonitorButton_clicked();
+    void on_historyButton_clicked();
 
     void on_vdcPathButton_clicked();
     void on_vdcCurrPathButton_clicked();
@@ -109,4 +111,6 @@ private:
     // meantime nothing here touches the module.
     QPointer<ModuleSession> session;
     QPointer<IoMonitor> ioMonitor;
+    QPointer<ResultsHistory> history;
+    QString moduleIdentity; // as the last recorded scenario read it
 };

@@ -64,6 +64,9 @@ bool ScenarioBench::openInstruments(const MultimeterConfiguration &configuration
     if (rehearsal)
         return true;
     fail(asFailure(instruments.search(configuration, useLoad)));
+    if (ok() && observer)
+        observer->instrumentsFound(instruments.multimeterFound(),
+                                   useLoad ? instruments.loadFound() : BenchPort());
     return ok();
 }
 

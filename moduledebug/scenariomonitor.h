@@ -1,5 +1,10 @@
 #pragma once
 
+#include "benchports.h"
+
+#include <QStringList>
+#include <QVector>
+
 // Who follows a running scenario: the bench reports every point it starts and every pause it
 // is asked for, a verification reports the verdicts of its finished protocol, and the bench
 // asks before each pause whether the operator wants the scenario stopped. One monitor at a
@@ -25,6 +30,20 @@ public:
     virtual void pausing(int ms) = 0;
     // A verification has written its protocol with failing of its points "не норма".
     virtual void protocolWritten(int points, int failing) = 0;
+    // The bench has opened its instruments on these ports (load empty where not used).
+    virtual void instrumentsFound(const BenchPort &multimeter, const BenchPort &load)
+    {
+        (void)multimeter;
+        (void)load;
+    }
+    // The points measured when a scenario ends, however it ended, as the protocol's rows
+    // (number first); the calibration's: number, set value, readings, the value stored.
+    // identity is the module's "*IDN?" reply where the scenario read it.
+    virtual void pointsMeasured(const QVector<QStringList> &rows, const QString &identity)
+    {
+        (void)rows;
+        (void)identity;
+    }
     virtual bool stopRequested() const { return false; }
     virtual bool rehearsing() const { return false; }
 

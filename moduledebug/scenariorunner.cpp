@@ -216,7 +216,9 @@ QVector<ScenarioOutcome> ScenarioRunner::run(QVector<ScenarioChoice> chosen)
         ended.scenario = choice.scenario;
         ended.fName = choice.fName;
         outcome = &ended;
+        ended.started = TimeFacility::instance().currentDateTime().toUTC();
         ended.failure = runOne(choice);
+        ended.ended = TimeFacility::instance().currentDateTime().toUTC();
         outcome = nullptr;
         ended.message = message(choice.scenario, ended.failure);
         outcomes.append(ended);
@@ -277,5 +279,21 @@ void ScenarioRunner::protocolWritten(int points, int failing)
     if (outcome) {
         outcome->points = points;
         outcome->failing = failing;
+    }
+}
+
+void ScenarioRunner::instrumentsFound(const BenchPort &multimeter, const BenchPort &load)
+{
+    if (outcome) {
+        outcome->multimeter = multimeter;
+        outcome->load = load;
+    }
+}
+
+void ScenarioRunner::pointsMeasured(const QVector<QStringList> &rows, const QString &identity)
+{
+    if (outcome) {
+        outcome->rows = rows;
+        outcome->identity = identity;
     }
 }

@@ -3,6 +3,7 @@
 #include "scenariofailure.h"
 #include "scenariomonitor.h"
 
+#include <QDateTime>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -63,6 +64,14 @@ struct ScenarioOutcome
     int points = 0;  // rows of the protocol written
     int failing = 0; // of them "не норма"
     QString message; // the operator's message when it ended early
+    // For the record: when it ran (UTC), the instruments it opened, the module's identity
+    // where it read one, and every point it measured as its protocol shows it.
+    QDateTime started;
+    QDateTime ended;
+    BenchPort multimeter;
+    BenchPort load;
+    QString identity;
+    QVector<QStringList> rows;
 
     bool protocolWritten() const { return failure == ScenarioFailure::None && !fName.isEmpty(); }
 };
@@ -124,6 +133,8 @@ private:
     void pointStarted(int k, int n) override;
     void pausing(int ms) override;
     void protocolWritten(int points, int failing) override;
+    void instrumentsFound(const BenchPort &multimeter, const BenchPort &load) override;
+    void pointsMeasured(const QVector<QStringList> &rows, const QString &identity) override;
 
     ModuleSession &session;
     bool stopping = false;

@@ -26,8 +26,9 @@ bool VerificationFrame::begin(const QString &fName)
 
 ScenarioFailure VerificationFrame::finish()
 {
+    QString identity;
     if (scenarioBench.ok()) {
-        const QString identity = scenarioBench.identity();
+        identity = scenarioBench.identity();
         scenarioBench.pause(identityPauseMs);
         const QDate today = TimeFacility::instance().currentDateTime().date();
         if (scenarioBench.rehearsing())
@@ -38,6 +39,8 @@ ScenarioFailure VerificationFrame::finish()
             scenarioBench.monitor()->protocolWritten(
                 verificationProtocol.rows(), verificationProtocol.rowsEndingWith(verdict(false)));
     }
+    if (scenarioBench.monitor() && !scenarioBench.rehearsing())
+        scenarioBench.monitor()->pointsMeasured(verificationProtocol.rowCells(), identity);
     scenarioBench.release();
     verificationProtocol.discard();
     return scenarioBench.failure();

@@ -40,6 +40,8 @@ public:
     void discard();
 
     int rows() const { return table.size(); }
+    // Every row so far, its number first.
+    const QVector<QStringList> &rowCells() const { return table; }
     // The rows whose last cell is lastCell (a verdict).
     int rowsEndingWith(const QString &lastCell) const;
 

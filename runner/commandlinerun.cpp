@@ -3,6 +3,8 @@
 #include "benchports.h"
 #include "instrumentprobe.h"
 #include "modulesession.h"
+#include "resultscommand.h"
+#include "runrecording.h"
 #include "scenariorunner.h"
 #include "stopsignals.h"
 
@@ -15,6 +17,7 @@
 #include <QTextStream>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -105,10 +108,11 @@ private:
     int runScenarios(ViSession resourceManager, const QString &resource,
                      const QVector<ScenarioChoice> &chosen);
     int refuseReplacing(const QVector<ScenarioChoice> &chosen);
-    bool isModule(ModuleSession &session);
+    // The module's identity; none (and the reason told) for anything but an RVKA5630.
+    std::optional<QString> moduleIdentity(ModuleSession &session);
     void showProgress(const ScenarioProgress &progress);
     void endProgressLine();
-    void showOutcome(const ScenarioOutcome &outcome);
+    void showOutcome(const ScenarioOutcome &outcome, const std::optional<qint64> &recordId);
     void print(const QJsonObject &object);
 
     QTextStream &out;
@@ -137,6 +141,7 @@ void Invocation::defineOptions()
     parser.addOption({QStringLiteral("json"), QStringLiteral("results as JSON lines")});
     parser.addOption(
         {QStringLiteral("overwrite"), QStringLiteral("replace protocols that exist already")});
+    RunRecording::addOptions(parser);
 }
 
 int Invocation::fail(const QString &message)
@@ -210,18 +215,27 @@ int Invocation::list(ViSession resourceManager)
 int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
                              const QVector<ScenarioChoice> &chosen)
 {
+    // The register is read off the serial ports alone: a refused run sends the module nothing.
+    RunRecording recording(parser, resource, err);
+    if (!recording.beforeRun(chosen))
+        return fail(QStringLiteral("эталонные средства измерений не подтверждены реестром"));
     ModuleSession session;
     if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
         return fail(resource + QStringLiteral(": Не удалось открыть соединение!"));
-    if (!isModule(session))
+    const std::optional<QString> identity = moduleIdentity(session);
+    if (!identity)
         return CommandLineRun::NotRun;
+    // Every record names the module, a calibration run on its own included.
+    recording.setIdentity(*identity);
     ScenarioRunner runner(session);
     StopSignals stops;
     QObject::connect(&stops, &StopSignals::received, &runner, &ScenarioRunner::requestStop);
     QObject::connect(&runner, &ScenarioRunner::progressed,
                      [this](const ScenarioProgress &progress) { showProgress(progress); });
     QObject::connect(&runner, &ScenarioRunner::scenarioEnded,
-                     [this](int, int, const ScenarioOutcome &outcome) { showOutcome(outcome); });
+                     [this, &recording](int, int, const ScenarioOutcome &outcome) {
+                         showOutcome(outcome, recording.record(outcome));
+                     });
     const QVector<ScenarioOutcome> outcomes = runner.run(chosen);
     endProgressLine();
     session.close();
@@ -235,6 +249,8 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
     if (!ranAll)
         return fail(runner.stopRequested() ? QStringLiteral("остановлено")
                                            : QStringLiteral("не все процедуры выполнены"));
+    if (recording.requiredRecordMissing())
+        return fail(QStringLiteral("не все результаты сохранены в хранилище"));
     return allPass ? CommandLineRun::AllPass : CommandLineRun::PointsFail;
 }
 
@@ -254,12 +270,12 @@ int Invocation::refuseReplacing(const QVector<ScenarioChoice> &chosen)
 
 // The procedures are for the RVKA5630 alone: any other instrument is sent nothing but the
 // identification query that discovery sends too.
-bool Invocation::isModule(ModuleSession &session)
+std::optional<QString> Invocation::moduleIdentity(ModuleSession &session)
 {
     QString idn;
     switch (InstrumentProbe::identify(session.vi(), InstrumentProbe::moduleModel(), idn)) {
     case InstrumentProbe::Identity::Module:
-        return true;
+        return idn;
     case InstrumentProbe::Identity::OtherModel:
         fail(tr("%1 не модуль RVKA5630: %2").arg(session.resource(), idn));
         break;
@@ -267,7 +283,7 @@ bool Invocation::isModule(ModuleSession &session)
         fail(tr("%1 не отвечает на запрос *IDN?").arg(session.resource()));
         break;
     }
-    return false;
+    return std::nullopt;
 }
 
 // On a terminal one line that keeps being rewritten; elsewhere a line at each new point.
@@ -289,7 +305,7 @@ void Invocation::endProgressLine()
     progressLineOpen = false;
 }
 
-void Invocation::showOutcome(const ScenarioOutcome &outcome)
+void Invocation::showOutcome(const ScenarioOutcome &outcome, const std::optional<qint64> &recordId)
 {
     endProgressLine();
     if (!outcome.message.isEmpty())
@@ -307,6 +323,8 @@ void Invocation::showOutcome(const ScenarioOutcome &outcome)
         }
         if (!outcome.message.isEmpty())
             line.insert(QStringLiteral("message"), outcome.message);
+        line.insert(QStringLiteral("record"),
+                    recordId ? QJsonValue(double(*recordId)) : QJsonValue(QJsonValue::Null));
         print(line);
     } else {
         out << key(outcome.scenario) << '\t' << verdict(outcome) << '\t'
@@ -325,5 +343,7 @@ void Invocation::print(const QJsonObject &object)
 int CommandLineRun::run(const QStringList &arguments, QTextStream &out, QTextStream &err,
                         bool terminal)
 {
+    if (arguments.value(0) == ResultsCommand::name)
+        return ResultsCommand::run(arguments.mid(1), out, err);
     return Invocation(out, err, terminal).run(arguments);
 }

@@ -11,8 +11,11 @@ class QTextStream;
 //         the modules that discovery finds: resource, identity and placement, one per line
 //     voltadesk-run RESOURCE [--autocal] [--vdc FILE] [--vdcn FILE] [--vac FILE] [--idc FILE]
 //                   [--idcn FILE] [--iac FILE] [--multimeter PORT] [--load PORT] [--json]
-//                   [--overwrite]
-//         the chosen scenarios on the module in their fixed order, one result line each
+//                   [--overwrite] [--require-record] [--require-references]
+//         the chosen scenarios on the module in their fixed order, one result line each, each
+//         recorded in the results store (runrecording.h)
+//     voltadesk-run results ...
+//         the results store read (resultscommand.h)
 //
 // Exit status: 0 when every point of every scenario is "норма" (and the calibration done),
 // 1 when any point is "не норма", 2 when a scenario could not run (a set-up fault among them)

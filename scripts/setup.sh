@@ -9,11 +9,11 @@ purpose=${1:-test}
 
 packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev \
 qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth \
-dpkg-dev ccache"
+dpkg-dev ccache libqt5sql5-sqlite libqt5sql5-psql"
 if [ "$purpose" = test ]; then
     packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686 clang \
 libclang-rt-14-dev \
-desktop-file-utils appstream xdotool"
+desktop-file-utils appstream xdotool postgresql"
 fi
 
 missing=""

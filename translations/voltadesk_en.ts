@@ -425,6 +425,77 @@ Required checksum: %2
     </message>
 </context>
 <context>
+    <name>ResultsHistory</name>
+    <message>
+        <source>Погрешность</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Погрешность измерения</source>
+        <translation>Measurement error</translation>
+    </message>
+    <message>
+        <source>История</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Начало (UTC)</source>
+        <translation>Started (UTC)</translation>
+    </message>
+    <message>
+        <source>Процедура</source>
+        <translation>Procedure</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Результат</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>Рабочее место</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Процедура:</source>
+        <translation>Procedure:</translation>
+    </message>
+    <message>
+        <source>Точка:</source>
+        <translation>Point:</translation>
+    </message>
+    <message>
+        <source>История: модуль %1</source>
+        <translation>History: module %1</translation>
+    </message>
+    <message>
+        <source>Хранилище результатов недоступно: %1</source>
+        <translation>Results store unavailable: %1</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Допуск</source>
+        <translation>Tolerance</translation>
+    </message>
+    <message>
+        <source>−Допуск</source>
+        <translation>−Tolerance</translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>Записей нет</source>
+        <translation>No records</translation>
+    </message>
+</context>
+<context>
     <name>Rvka5630</name>
     <message>
         <source>Панель DIRERURe</source>
@@ -800,6 +871,38 @@ Replace them?</translation>
     <message>
         <source>Нет</source>
         <translation>No</translation>
+    </message>
+    <message>
+        <source>Записи процедур этого модуля и погрешность точек от записи к записи</source>
+        <translation>This module&apos;s procedure records and each point&apos;s error from record to record</translation>
+    </message>
+    <message>
+        <source>История</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>Эталонные средства измерений</source>
+        <translation>Reference instruments</translation>
+    </message>
+    <message>
+        <source>Реестр эталонов не подтверждает приборы стенда:
+%1
+
+Выполнить процедуры всё равно?</source>
+        <translation>The reference register does not confirm the bench instruments:
+%1
+
+Run the procedures anyway?</translation>
+    </message>
+    <message>
+        <source>Хранилище результатов</source>
+        <translation>Results store</translation>
+    </message>
+    <message>
+        <source>Результат не сохранён в хранилище:
+%1</source>
+        <translation>The result was not stored:
+%1</translation>
     </message>
 </context>
 <context>

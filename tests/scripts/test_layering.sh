@@ -4,7 +4,8 @@
 # header is found, and an include of a higher layer's header, or of a sibling's, is refused.
 #
 #     app -> module -> moduledebug, firmware -> visa -> runtime;  sim -> runtime
-#     app -> discovery -> visa;  runner -> scenarios of moduledebug, discovery
+#     app -> discovery -> visa;  runner -> results, discovery
+#     moduledebug's window -> results -> scenarios of moduledebug
 # ctest-timeout: 120
 set -eu
 build=$(cd "$1" && pwd)
@@ -27,6 +28,8 @@ LAYERS = [
     ("moduledebug", "rvka5630debug.h", ["rvka5630panel.h", "ui_rvka5630panel.h", "fwrewriter.h"]),
     ("module", "rvka5630panel.h", ["widget.h", "ui_widget.h"]),
     ("discovery", "instrumentprobe.h", ["widget.h", "rvka5630panel.h", "rvka5630debug.h"]),
+    ("results", "resultsstore.h", ["commandlinerun.h", "ui_rvka5630debug.h",
+                                   "rvka5630panel.h", "widget.h"]),
     ("runner", "commandlinerun.h", ["widget.h", "rvka5630panel.h", "ui_rvka5630debug.h"]),
     ("sim", "simbench.h", ["commandchain.h", "rvka5630debug.h"]),
 ]
