@@ -9,6 +9,7 @@
 #include <visa.h>
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -127,7 +128,9 @@ int Invocation::run(const QStringList &arguments)
     json = parser.isSet(QStringLiteral("json"));
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
-        return fail(QStringLiteral("укажите ресурс модуля или \"list\"\n") + parser.helpText());
+        return fail(
+            QCoreApplication::translate("CommandLineRun", "укажите ресурс модуля или \"list\"\n") +
+            parser.helpText());
 
     QVector<ScenarioChoice> chosen;
     for (const ScenarioOption &option : scenarioOptions)
@@ -136,15 +139,17 @@ int Invocation::run(const QStringList &arguments)
                            option.protocol ? parser.value(QLatin1String(option.key)) : QString()});
     const bool listing = positional.first() == listCommand;
     if (!listing && chosen.isEmpty())
-        return fail(QStringLiteral("не выбрана ни одна процедура"));
+        return fail(QCoreApplication::translate("CommandLineRun", "не выбрана ни одна процедура"));
     if (!ScenarioRunner::valid(chosen))
-        return fail(QStringLiteral("пути протоколов должны быть заданы и различаться"));
+        return fail(QCoreApplication::translate(
+            "CommandLineRun", "пути протоколов должны быть заданы и различаться"));
     BenchPorts::pin(BenchInstrument::Multimeter, parser.value(QStringLiteral("multimeter")));
     BenchPorts::pin(BenchInstrument::Load, parser.value(QStringLiteral("load")));
 
     ViSession resourceManager = VI_NULL;
     if (viOpenDefaultRM(&resourceManager) != VI_SUCCESS)
-        return fail(QStringLiteral("Не удалось создать общую структуру VISA!"));
+        return fail(QCoreApplication::translate("CommandLineRun",
+                                                "Не удалось создать общую структуру VISA!"));
     const int status =
         listing ? list(resourceManager) : runScenarios(resourceManager, positional.first(), chosen);
     viClose(resourceManager);
@@ -173,7 +178,8 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
 {
     ModuleSession session;
     if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
-        return fail(resource + QStringLiteral(": Не удалось открыть соединение!"));
+        return fail(resource + QCoreApplication::translate("CommandLineRun",
+                                                           ": Не удалось открыть соединение!"));
     ScenarioRunner runner(session);
     StopSignals stops;
     QObject::connect(&stops, &StopSignals::received, &runner, &ScenarioRunner::requestStop);
@@ -192,8 +198,10 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
         allPass = allPass && outcome.failing == 0;
     }
     if (!ranAll)
-        return fail(runner.stopRequested() ? QStringLiteral("остановлено")
-                                           : QStringLiteral("не все процедуры выполнены"));
+        return fail(
+            runner.stopRequested()
+                ? QCoreApplication::translate("CommandLineRun", "остановлено")
+                : QCoreApplication::translate("CommandLineRun", "не все процедуры выполнены"));
     return allPass ? CommandLineRun::AllPass : CommandLineRun::PointsFail;
 }
 
@@ -221,6 +229,13 @@ void Invocation::showOutcome(const ScenarioOutcome &outcome)
     endProgressLine();
     if (!outcome.message.isEmpty())
         err << outcome.message << '\n';
+    // The bench is searched by its USB strings; one that does not show them is named outright.
+    if (outcome.failure == ScenarioFailure::InstrumentsMissing)
+        err << QCoreApplication::translate(
+                   "CommandLineRun",
+                   "voltadesk-run: укажите порты приборов: --multimeter ПОРТ и --load ПОРТ, "
+                   "или опишите их в VOLTADESK_SERIAL_PORTS (см. --help)")
+            << '\n';
     err.flush();
     const QString protocol = outcome.protocolWritten() ? outcome.fName : QString();
     if (json) {

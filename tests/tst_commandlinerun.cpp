@@ -117,8 +117,9 @@ private slots:
         QTest::newRow("no instruments")
             << QStringList{"--vdc", "%1"} << false << 2
             << QStringList{"vdc\tошибка\tПоверка: не удалось обнаружить доп. оборудование!\t"}
-            << "Поверка: не удалось обнаружить доп. оборудование!\nvoltadesk-run: не все процедуры "
-               "выполнены\n";
+            << "Поверка: не удалось обнаружить доп. оборудование!\nvoltadesk-run: укажите порты "
+               "приборов: --multimeter ПОРТ и --load ПОРТ, или опишите их в "
+               "VOLTADESK_SERIAL_PORTS (см. --help)\nvoltadesk-run: не все процедуры выполнены\n";
         QTest::newRow("no procedure") << QStringList{} << true << 2 << QStringList{}
                                       << "voltadesk-run: не выбрана ни одна процедура\n";
         QTest::newRow("one path twice")
