@@ -73,6 +73,43 @@ Continue?</translation>
     </message>
 </context>
 <context>
+    <name>CommandLineRun</name>
+    <message>
+        <source>укажите ресурс модуля или &quot;list&quot;
+</source>
+        <translation>name the module&apos;s resource or &quot;list&quot;
+</translation>
+    </message>
+    <message>
+        <source>не выбрана ни одна процедура</source>
+        <translation>no procedure chosen</translation>
+    </message>
+    <message>
+        <source>пути протоколов должны быть заданы и различаться</source>
+        <translation>the protocol paths must be given and differ</translation>
+    </message>
+    <message>
+        <source>Не удалось создать общую структуру VISA!</source>
+        <translation>Could not create the VISA resource manager!</translation>
+    </message>
+    <message>
+        <source>: Не удалось открыть соединение!</source>
+        <translation>: Could not open the connection!</translation>
+    </message>
+    <message>
+        <source>остановлено</source>
+        <translation>stopped</translation>
+    </message>
+    <message>
+        <source>не все процедуры выполнены</source>
+        <translation>not every procedure ran</translation>
+    </message>
+    <message>
+        <source>voltadesk-run: укажите порты приборов: --multimeter ПОРТ и --load ПОРТ, или опишите их в VOLTADESK_SERIAL_PORTS (см. --help)</source>
+        <translation>voltadesk-run: name the instruments&apos; ports: --multimeter PORT and --load PORT, or describe them in VOLTADESK_SERIAL_PORTS (see --help)</translation>
+    </message>
+</context>
+<context>
     <name>FirmwareUpdate</name>
     <message>
         <source>Обновление встроенного ПО</source>
@@ -358,6 +395,45 @@ Required checksum: %2
     </message>
 </context>
 <context>
+    <name>ProgramHelp</name>
+    <message>
+        <source>Использование: voltadesk [ПАРАМЕТР...]
+Панель управления модулями питания RVKA5630: находит модули в сети (ресурсы VISA по VXI-11), управляет ими, калибрует и поверяет их.
+
+Параметры:
+  -h, --help            показать эту справку и выйти
+  -v, --version         показать версию и выйти
+  -platform ИМЯ         стандартные параметры Qt (-platform, -style, -display и другие) действуют как обычно
+
+Окружение:
+  VOLTADESK_LANG        &quot;ru&quot; или &quot;en&quot;: язык окон, иначе язык рабочего стола
+  VDVISA_RESOURCES      ресурсы модулей (строки VISA или адреса) через &quot;;&quot;; иначе файл ~/.config/vdvisa/resources, по одному ресурсу в строке
+  VDVISA_BROADCAST      0 отключает широковещательный поиск VXI-11
+  VDVISA_BROADCAST_MS   сколько ждать ответов на широковещательный запрос, мс (по умолчанию 500)
+  VOLTADESK_SERIAL_PORTS  порты мультиметра и нагрузки, которых нет в списке системы, записями &quot;путь|изготовитель|описание&quot; через &quot;;&quot;
+  VXIPNPPATH            корень дерева VXIplug&amp;play с файлами драйвера модуля
+  VOLTADESK_DEBUG       1 выводит отладочные сообщения в терминал
+</source>
+        <translation>Usage: voltadesk [OPTION...]
+The control panel for RVKA5630 power modules: finds the modules on the LAN (VISA resources over VXI-11), controls, calibrates and verifies them.
+
+Options:
+  -h, --help            show this help and exit
+  -v, --version         show the version and exit
+  -platform NAME        Qt&apos;s standard options (-platform, -style, -display and others) work as usual
+
+Environment:
+  VOLTADESK_LANG        &quot;ru&quot; or &quot;en&quot;: the language of the windows, else the desktop&apos;s
+  VDVISA_RESOURCES      module resources (VISA strings or addresses) separated by &quot;;&quot;; else the file ~/.config/vdvisa/resources, one resource per line
+  VDVISA_BROADCAST      0 turns the VXI-11 broadcast search off
+  VDVISA_BROADCAST_MS   how long answers to the broadcast are awaited, in ms (default 500)
+  VOLTADESK_SERIAL_PORTS  ports of the multimeter and the load that the system does not list, as &quot;path|manufacturer|description&quot; entries separated by &quot;;&quot;
+  VXIPNPPATH            root of the VXIplug&amp;play tree with the module&apos;s driver files
+  VOLTADESK_DEBUG       1 prints the diagnostics on the terminal
+</translation>
+    </message>
+</context>
+<context>
     <name>ReadingChart</name>
     <message>
         <source>График</source>
@@ -422,6 +498,115 @@ Required checksum: %2
     <message>
         <source>%1   U = %2 В   I = %3 А   P = %4 Вт   T = %5 °C</source>
         <translation>%1   U = %2 V   I = %3 A   P = %4 W   T = %5 °C</translation>
+    </message>
+</context>
+<context>
+    <name>RunnerHelp</name>
+    <message>
+        <source>--vdc ФАЙЛ</source>
+        <translation>--vdc FILE</translation>
+    </message>
+    <message>
+        <source>--vdcn ФАЙЛ</source>
+        <translation>--vdcn FILE</translation>
+    </message>
+    <message>
+        <source>--vac ФАЙЛ</source>
+        <translation>--vac FILE</translation>
+    </message>
+    <message>
+        <source>--idc ФАЙЛ</source>
+        <translation>--idc FILE</translation>
+    </message>
+    <message>
+        <source>--idcn ФАЙЛ</source>
+        <translation>--idcn FILE</translation>
+    </message>
+    <message>
+        <source>--iac ФАЙЛ</source>
+        <translation>--iac FILE</translation>
+    </message>
+    <message>
+        <source>--multimeter ПОРТ</source>
+        <translation>--multimeter PORT</translation>
+    </message>
+    <message>
+        <source>последовательный порт мультиметра, например /dev/ttyACM0, вместо поиска по его строкам USB</source>
+        <translation>serial port of the multimeter, e.g. /dev/ttyACM0, instead of the search by its USB strings</translation>
+    </message>
+    <message>
+        <source>--load ПОРТ</source>
+        <translation>--load PORT</translation>
+    </message>
+    <message>
+        <source>последовательный порт нагрузки электронной</source>
+        <translation>serial port of the electronic load</translation>
+    </message>
+    <message>
+        <source>результаты строками JSON</source>
+        <translation>results as JSON lines</translation>
+    </message>
+    <message>
+        <source>показать эту справку и выйти</source>
+        <translation>show this help and exit</translation>
+    </message>
+    <message>
+        <source>показать версию и выйти</source>
+        <translation>show the version and exit</translation>
+    </message>
+    <message>
+        <source>Использование: voltadesk-run list [--json]
+  или: voltadesk-run РЕСУРС ПРОЦЕДУРА... [ПАРАМЕТР...]
+Проводит процедуры калибровки и поверки модуля питания RVKA5630 без окна программы, для испытательных стендов, которые запускают их из сценариев.
+
+  list                  перечислить найденные модули: ресурс, идентификация и размещение
+  РЕСУРС                VISA-ресурс модуля, например TCPIP0::192.168.1.20::inst0::INSTR
+
+Процедуры, выполняются в этом порядке; ФАЙЛ - протокол:
+</source>
+        <translation>Usage: voltadesk-run list [--json]
+  or:  voltadesk-run RESOURCE PROCEDURE... [OPTION...]
+Runs the calibration and verification procedures of an RVKA5630 power module without the window, for test stations that run them from scripts.
+
+  list                  list the modules found: resource, identity and placement
+  RESOURCE              the module&apos;s VISA resource, e.g. TCPIP0::192.168.1.20::inst0::INSTR
+
+Procedures, run in this order; FILE is the protocol to write:
+</translation>
+    </message>
+    <message>
+        <source>
+Параметры:
+</source>
+        <translation>
+Options:
+</translation>
+    </message>
+    <message>
+        <source>
+Окружение:
+  VOLTADESK_SERIAL_PORTS  порты, которых нет в списке системы, записями &quot;путь|изготовитель|описание&quot; через &quot;;&quot;
+  VDVISA_RESOURCES      ресурсы для поиска помимо широковещательного запроса, через &quot;;&quot;
+  VOLTADESK_LANG        &quot;ru&quot; или &quot;en&quot;: язык сообщений (протоколы остаются на русском)
+
+Код завершения:
+  0  все точки всех процедур в норме (и калибровка выполнена)
+  1  есть точки &quot;не норма&quot;
+  2  процедура не выполнена или остановлена, либо параметры не задают запуска
+SIGINT и SIGTERM безопасно останавливают идущую процедуру.
+</source>
+        <translation>
+Environment:
+  VOLTADESK_SERIAL_PORTS  ports the system does not list, as &quot;path|manufacturer|description&quot; entries separated by &quot;;&quot;
+  VDVISA_RESOURCES      resources to search besides the broadcast, separated by &quot;;&quot;
+  VOLTADESK_LANG        &quot;ru&quot; or &quot;en&quot;: the language of the messages (protocols stay Russian)
+
+Exit status:
+  0  every point of every procedure within tolerance (and the calibration done)
+  1  a point out of tolerance
+  2  a procedure could not run or was stopped, or the arguments make no run
+SIGINT and SIGTERM stop the running procedure safely.
+</translation>
     </message>
 </context>
 <context>
