@@ -1246,5 +1246,21 @@ The program cannot continue.</translation>
         <source>Отмена</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Модули не найдены. Модули RVKA5630 ищутся широковещательным запросом VXI-11 во всех сетях компьютера (VDVISA_BROADCAST=0 его отключает) и среди заданных ресурсов: переменная окружения VDVISA_RESOURCES (строки VISA или адреса через &quot;;&quot;) или файл ~/.config/vdvisa/resources, по одному ресурсу в строке. Проверьте питание и подключение модулей и нажмите &quot;Обновить&quot;.</source>
+        <translation>No modules found. RVKA5630 modules are found by a VXI-11 broadcast on every network of this computer (VDVISA_BROADCAST=0 turns it off) and among the configured resources: the environment variable VDVISA_RESOURCES (VISA strings or addresses separated by &quot;;&quot;) or the file ~/.config/vdvisa/resources, one resource per line. Check that the modules are powered and connected, then press &quot;Refresh&quot;.</translation>
+    </message>
+    <message>
+        <source>%1: другая модель (%2)</source>
+        <translation>%1: another model (%2)</translation>
+    </message>
+    <message>
+        <source>%1: нет ответа</source>
+        <translation>%1: no answer</translation>
+    </message>
+    <message>
+        <source>Не показаны найденные ресурсы: %1 из %2 (не ответили: %3, другой модели: %4). Подробности - в подсказке этой строки.</source>
+        <translation>Found resources not listed: %1 of %2 (no answer: %3, another model: %4). The details are in this line&apos;s tooltip.</translation>
+    </message>
 </context>
 </TS>
