@@ -5,6 +5,7 @@
 #include "delayms.h"
 #include "iomonitor.h"
 #include "modulesession.h"
+#include "savefiledialog.h"
 #include "scenariofailure.h"
 #include "scenariorunner.h"
 #include "scenariosummary.h"
@@ -12,7 +13,6 @@
 
 #include <QCloseEvent>
 #include <QDebug>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
@@ -252,8 +252,8 @@ void Rvka5630Debug::check_iac(const QString &fName)
 // The field takes whatever the dialog returns: cancelling empties it.
 void Rvka5630Debug::choosePath(QLineEdit *field)
 {
-    field->setText(QFileDialog::getSaveFileName(this, tr("Сохранить отчет"), QString(),
-                                                tr("HTML страница (*.html)")));
+    field->setText(SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
+                                            tr("HTML страница (*.html)")));
 }
 
 void Rvka5630Debug::promptForPath(bool checked, QLineEdit *field)
