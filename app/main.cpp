@@ -1,3 +1,4 @@
+#include "diagnostics.h"
 #include "language.h"
 #include "librarypaths.h"
 #include "programhelp.h"
@@ -28,6 +29,7 @@ bool answeredWithoutWindow(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    Diagnostics::apply();
     if (answeredWithoutWindow(argc, argv))
         return 0;
     // The platform plug-in is loaded by the application's constructor, so its search list

@@ -1,4 +1,5 @@
 #include "commandlinerun.h"
+#include "diagnostics.h"
 #include "language.h"
 #include "runnerhelp.h"
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char *argv[])
 {
+    Diagnostics::apply();
     QCoreApplication application(argc, argv);
     Language::install(application);
     QTextStream out(stdout);

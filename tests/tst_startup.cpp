@@ -1,6 +1,7 @@
 // ctest-timeout: 120
 // Start-up: where the program looks for Qt's plug-ins, and what happens when the VISA
 // resource manager cannot be created (a critical box, then the process ends with -1).
+#include "diagnostics.h"
 #include "dialoganswerer.h"
 #include "librarypaths.h"
 #include "programexit.h"
@@ -8,6 +9,7 @@
 
 #include <vdvisa_testing.h>
 
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -222,6 +224,23 @@ private slots:
 
         qputenv("VXIPNPPATH", oldVxipnp);
         QCoreApplication::setLibraryPaths(before);
+    }
+
+    // The diagnostics stay off the operator's terminal unless asked for.
+    void diagnosticsOnlyWhenAsked()
+    {
+        const QByteArray before = qgetenv("VOLTADESK_DEBUG");
+        qunsetenv("VOLTADESK_DEBUG");
+        Diagnostics::apply();
+        const bool quiet = !QLoggingCategory::defaultCategory()->isDebugEnabled();
+        QLoggingCategory::setFilterRules(QString());
+        qputenv("VOLTADESK_DEBUG", "1");
+        Diagnostics::apply();
+        const bool asked = QLoggingCategory::defaultCategory()->isDebugEnabled();
+        QLoggingCategory::setFilterRules(QString());
+        qputenv("VOLTADESK_DEBUG", before);
+        QVERIFY(quiet);
+        QVERIFY(asked);
     }
 
     void missingResourceManagerShowsCriticalBox()
