@@ -5,6 +5,7 @@
 #
 #     app -> module -> moduledebug, firmware -> visa -> runtime;  sim -> runtime
 #     app -> discovery -> visa;  runner -> scenarios of moduledebug, discovery
+#     app, runner -> language
 # ctest-timeout: 120
 set -eu
 build=$(cd "$1" && pwd)
@@ -28,6 +29,7 @@ LAYERS = [
     ("module", "rvka5630panel.h", ["widget.h", "ui_widget.h"]),
     ("discovery", "instrumentprobe.h", ["widget.h", "rvka5630panel.h", "rvka5630debug.h"]),
     ("runner", "commandlinerun.h", ["widget.h", "rvka5630panel.h", "ui_rvka5630debug.h"]),
+    ("language", "language.h", ["widget.h", "commandlinerun.h", "timefacility.h"]),
     ("sim", "simbench.h", ["commandchain.h", "rvka5630debug.h"]),
 ]
 
