@@ -3,14 +3,18 @@
 #include "driverdirectory.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 
 namespace {
 const QString valueName = QStringLiteral("QT_DISTRIB_INSTALL_DIR");
+const QStringList pluginKinds = {QStringLiteral("imageformats"), QStringLiteral("platforms"),
+                                 QStringLiteral("iconengines")};
 } // namespace
 
-QStringList LibraryPaths::searchList(const QString &configuredDir, const QStringList &environment)
+QStringList LibraryPaths::searchList(const QString &configuredDir, const QStringList &environment,
+                                     const QString &executableDir)
 {
     QString dir = configuredDir;
     // The VXIplug&play root in the environment ends with a separator, so nothing is inserted
@@ -19,16 +23,27 @@ QStringList LibraryPaths::searchList(const QString &configuredDir, const QString
         if (const std::optional<QString> root = DriverDirectory::vxipnpRoot(environment))
             dir = *root + DriverDirectory::binarySubdir();
     }
-    // The directory is a prefix: a configured value without a trailing separator names
-    // sibling directories, and nothing here corrects it.
-    return {dir,
-            dir + QStringLiteral("imageformats"),
-            dir + QStringLiteral("platforms"),
-            dir + QStringLiteral("iconengines"),
-            QStringLiteral("."),
-            QStringLiteral("./imageformats"),
-            QStringLiteral("./platforms"),
-            QStringLiteral("./iconengines")};
+    QStringList list;
+    // Nothing configured: the bare names would be folders of the working directory, and a
+    // program started inside a downloaded folder must not load code from it.
+    if (!dir.isEmpty()) {
+        // The directory is a prefix: a configured value without a trailing separator names
+        // sibling directories, and nothing here corrects it.
+        list << dir;
+        for (const QString &kind : pluginKinds)
+            list << dir + kind;
+    }
+    // Plug-in folders placed beside the executable, named by its own directory.
+    list << executableDir;
+    for (const QString &kind : pluginKinds)
+        list << executableDir + QLatin1Char('/') + kind;
+    return list;
+}
+
+QString LibraryPaths::executableDir()
+{
+    // Asked before the application object exists, so from the kernel rather than from Qt.
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).path();
 }
 
 QString LibraryPaths::configuredDir()
@@ -46,5 +61,6 @@ QString LibraryPaths::configuredDir()
 
 void LibraryPaths::apply()
 {
-    QCoreApplication::setLibraryPaths(searchList(configuredDir(), QProcess::systemEnvironment()));
+    QCoreApplication::setLibraryPaths(
+        searchList(configuredDir(), QProcess::systemEnvironment(), executableDir()));
 }

@@ -10,9 +10,15 @@
 class LibraryPaths
 {
 public:
-    // The eight search directories for a configured Qt directory (empty when none) and the
-    // process environment as NAME=value entries, in the order the environment lists them.
-    static QStringList searchList(const QString &configuredDir, const QStringList &environment);
+    // The search directories for a configured Qt directory (empty when none), the process
+    // environment as NAME=value entries, in the order the environment lists them, and the
+    // directory of the executable: that directory and its three plug-in folders always, and
+    // before them the Qt directory and its plug-in folders when one is configured or derived.
+    // No entry is relative to the working directory unless the configuration makes it so.
+    static QStringList searchList(const QString &configuredDir, const QStringList &environment,
+                                  const QString &executableDir);
+    // The directory holding this process's executable, without a trailing separator.
+    static QString executableDir();
     // The configured Qt directory, "QT_DISTRIB_INSTALL_DIR" of the maker's per-user settings;
     // empty when the setting is missing.
     static QString configuredDir();

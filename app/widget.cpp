@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTableWidgetItem>
@@ -39,6 +40,13 @@ Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
     ui->setupUi(this);
     // A double-click connects; it must not also open an editor on the resource address.
     ui->devicesTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    discoveryNote = new QLabel(ui->mainPage);
+    discoveryNote->setObjectName(QStringLiteral("discoveryNote"));
+    discoveryNote->setWordWrap(true);
+    discoveryNote->setTextFormat(Qt::PlainText);
+    discoveryNote->hide();
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->devicesTable) + 1,
+                                     discoveryNote);
     makerName = QStringLiteral("Korvalis");
     versionSuffix = QStringLiteral(" v1.01");
     modelFilter = InstrumentProbe::moduleModel();
@@ -77,9 +85,9 @@ void Widget::closeEvent(QCloseEvent *event)
 void Widget::on_refreshInstrumentsListButton_clicked()
 {
     auto findList = std::make_shared<FindListHandle>();
-    const QFuture<QVector<modRow>> probe =
-        QtConcurrent::run(QThreadPool::globalInstance(), &InstrumentProbe::run,
-                          defaultRM, findList, modelFilter, placeQuery, placeFormat);
+    const QFuture<DiscoverySurvey> probe =
+        QtConcurrent::run(QThreadPool::globalInstance(), &InstrumentProbe::survey, defaultRM,
+                          findList, modelFilter, placeQuery, placeFormat);
     QProgressDialog *progress = showSearchProgress();
     const bool finished = waitForProbe(probe, progress);
     // Each refresh makes its own dialog: kept, every one would stay with the window.
@@ -91,7 +99,9 @@ void Widget::on_refreshInstrumentsListButton_clicked()
         return;
     }
     findList->close();
-    fillDevicesTable(probe.result());
+    const DiscoverySurvey survey = probe.result();
+    fillDevicesTable(survey.rows);
+    showDiscoveryNote(survey);
 }
 
 QProgressDialog *Widget::showSearchProgress()
@@ -103,11 +113,11 @@ QProgressDialog *Widget::showSearchProgress()
     return progress;
 }
 
-bool Widget::waitForProbe(const QFuture<QVector<modRow>> &probe, QProgressDialog *progress)
+bool Widget::waitForProbe(const QFuture<DiscoverySurvey> &probe, QProgressDialog *progress)
 {
     // Sleeps in the event loop until the task finishes or the operator cancels, so the GUI
     // stays responsive without spinning a core.
-    QFutureWatcher<QVector<modRow>> watcher;
+    QFutureWatcher<DiscoverySurvey> watcher;
     QEventLoop loop;
     connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
     connect(progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
@@ -137,6 +147,39 @@ void Widget::fillDevicesTable(const QVector<modRow> &rows)
         table->sortItems(1, Qt::AscendingOrder);
         table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     }
+}
+
+void Widget::showDiscoveryNote(const DiscoverySurvey &survey)
+{
+    QStringList lines;
+    if (survey.rows.isEmpty())
+        lines << tr("Модули не найдены. Модули RVKA5630 ищутся широковещательным запросом VXI-11 "
+                    "во всех сетях компьютера (VDVISA_BROADCAST=0 его отключает) и среди заданных "
+                    "ресурсов: переменная окружения VDVISA_RESOURCES (строки VISA или адреса "
+                    "через \";\") или файл ~/.config/vdvisa/resources, по одному ресурсу в "
+                    "строке. Проверьте питание и подключение модулей и нажмите \"Обновить\".");
+    int silent = 0;
+    int otherModel = 0;
+    QStringList details;
+    for (const LeftOutResource &resource : survey.leftOut) {
+        if (resource.reason == LeftOutResource::OtherModel) {
+            ++otherModel;
+            details << tr("%1: другая модель (%2)").arg(resource.address, resource.idn);
+        } else {
+            ++silent;
+            details << tr("%1: нет ответа").arg(resource.address);
+        }
+    }
+    if (!survey.leftOut.isEmpty())
+        lines << tr("Не показаны найденные ресурсы: %1 из %2 (не ответили: %3, другой модели: "
+                    "%4). Подробности - в подсказке этой строки.")
+                     .arg(survey.leftOut.size())
+                     .arg(survey.leftOut.size() + survey.rows.size())
+                     .arg(silent)
+                     .arg(otherModel);
+    discoveryNote->setText(lines.join(QLatin1Char('\n')));
+    discoveryNote->setToolTip(details.join(QLatin1Char('\n')));
+    discoveryNote->setVisible(!lines.isEmpty());
 }
 
 void Widget::on_connectButton_clicked()

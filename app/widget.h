@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discoverysurvey.h"
 #include "modrow.h"
 #include "panelretirement.h"
 
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 class QCloseEvent;
+class QLabel;
 class QProgressDialog;
 
 namespace Ui {
@@ -43,8 +45,11 @@ private slots:
 private:
     QProgressDialog *showSearchProgress();
     // Keeps the GUI alive until the probe has finished; false when the operator cancelled.
-    bool waitForProbe(const QFuture<QVector<modRow>> &probe, QProgressDialog *progress);
+    bool waitForProbe(const QFuture<DiscoverySurvey> &probe, QProgressDialog *progress);
     void fillDevicesTable(const QVector<modRow> &rows);
+    // Under the table, no box to dismiss: how modules are found when none was, and what the
+    // refresh left out.
+    void showDiscoveryNote(const DiscoverySurvey &survey);
 
     Ui::Widget *ui;
     QString makerName;
@@ -53,6 +58,7 @@ private:
     QString placeQuery;
     QString placeFormat;
     ViSession defaultRM = VI_NULL;
+    QLabel *discoveryNote = nullptr;
     // Panels taken down and waiting until nothing of theirs runs any more.
     PanelRetirement retirement;
 };

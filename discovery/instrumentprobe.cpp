@@ -27,6 +27,7 @@ struct Probed
     QByteArray descriptor;
     bool listed = false;
     modRow row;
+    LeftOutResource leftOut;
 };
 
 // A probe session is closed whatever the instrument did.
@@ -58,6 +59,16 @@ QVector<modRow> InstrumentProbe::run(ViSession resourceManager,
                                      std::shared_ptr<FindListHandle> findList, QString modelFilter,
                                      QString placeQuery, QString placeFormat)
 {
+    return survey(resourceManager, std::move(findList), std::move(modelFilter),
+                  std::move(placeQuery), std::move(placeFormat))
+        .rows;
+}
+
+DiscoverySurvey InstrumentProbe::survey(ViSession resourceManager,
+                                        std::shared_ptr<FindListHandle> findList,
+                                        QString modelFilter, QString placeQuery,
+                                        QString placeFormat)
+{
     ViChar descriptor[VI_FIND_BUFLEN] = {};
     if (findList->find(resourceManager, lanInstruments, descriptor) != VI_SUCCESS)
         return {};
@@ -76,18 +87,23 @@ QVector<modRow> InstrumentProbe::run(ViSession resourceManager,
         entry->descriptor = QByteArray(descriptor);
         probes.start([=, &freeSlots, &modelFilter, &query, &placeFormat] {
             entry->listed = probe(resourceManager, entry->descriptor.constData(), modelFilter,
-                                  query, placeFormat, entry->row);
+                                  query, placeFormat, entry->row, entry->leftOut);
             freeSlots.release();
         });
         freeSlots.acquire();
     } while (findList->next(descriptor) == VI_SUCCESS);
     // The task ends only after the last of its probe sessions has been closed.
     probes.waitForDone();
-    QVector<modRow> rows;
-    for (const std::unique_ptr<Probed> &entry : found)
-        if (entry->listed)
-            rows.append(entry->row);
-    return rows;
+    DiscoverySurvey result;
+    for (const std::unique_ptr<Probed> &entry : found) {
+        if (entry->listed) {
+            result.rows.append(entry->row);
+        } else {
+            entry->leftOut.address = QString::fromUtf8(entry->descriptor);
+            result.leftOut.append(entry->leftOut);
+        }
+    }
+    return result;
 }
 
 InstrumentProbe::Identity InstrumentProbe::identify(ViSession vi, const QString &modelFilter,
@@ -104,14 +120,21 @@ InstrumentProbe::Identity InstrumentProbe::identify(ViSession vi, const QString 
 
 bool InstrumentProbe::probe(ViSession resourceManager, const char *descriptor,
                             const QString &modelFilter, const QByteArray &placeQuery,
-                            const QString &placeFormat, modRow &row)
+                            const QString &placeFormat, modRow &row, LeftOutResource &leftOut)
 {
+    leftOut.reason = LeftOutResource::NoAnswer;
     ProbeSession probeSession(resourceManager, descriptor);
     if (!probeSession.isOpen())
         return false;
     QString idn;
-    if (identify(probeSession.session(), modelFilter, idn) != Identity::Module)
+    const Identity identity = identify(probeSession.session(), modelFilter, idn);
+    if (identity == Identity::NoAnswer)
         return false;
+    if (identity == Identity::OtherModel) {
+        leftOut.reason = LeftOutResource::OtherModel;
+        leftOut.idn = idn;
+        return false;
+    }
     char placement[256];
     CommandChain place(probeSession.session());
     place.queryToken(placeQuery.constData(), placement);

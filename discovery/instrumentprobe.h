@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discoverysurvey.h"
 #include "findlisthandle.h"
 #include "modrow.h"
 
@@ -39,13 +40,19 @@ public:
 
     static QVector<modRow> run(ViSession resourceManager, std::shared_ptr<FindListHandle> findList,
                                QString modelFilter, QString placeQuery, QString placeFormat);
+    // The same discovery, also telling which found resources were left out and why.
+    static DiscoverySurvey survey(ViSession resourceManager,
+                                  std::shared_ptr<FindListHandle> findList, QString modelFilter,
+                                  QString placeQuery, QString placeFormat);
 
     // The placement text: each ";"-separated part of the reply, empty parts included, fills
     // the next "%s" of the format; surplus parts are dropped and unfilled markers stay.
     static QString placementInfo(const QString &placeFormat, const QString &reply);
 
 private:
-    // One instrument; false when it cannot be opened, does not answer or is another model.
+    // One instrument; false when it cannot be opened, does not answer or is another model,
+    // with the reason in leftOut.
     static bool probe(ViSession resourceManager, const char *descriptor, const QString &modelFilter,
-                      const QByteArray &placeQuery, const QString &placeFormat, modRow &row);
+                      const QByteArray &placeQuery, const QString &placeFormat, modRow &row,
+                      LeftOutResource &leftOut);
 };

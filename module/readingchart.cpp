@@ -1,10 +1,10 @@
 #include "readingchart.h"
 
 #include "readinglog.h"
+#include "savefiledialog.h"
 #include "ui_readingchart.h"
 
 #include <QDateTime>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
@@ -157,8 +157,8 @@ void ReadingChart::dropPointsBefore(qint64 msecsSinceEpoch)
 void ReadingChart::fitScales()
 {
     const int count = series[0]->count();
-    const qint64 last = count ? qint64(series[0]->at(count - 1).x())
-                              : QDateTime::currentMSecsSinceEpoch();
+    const qint64 last =
+        count ? qint64(series[0]->at(count - 1).x()) : QDateTime::currentMSecsSinceEpoch();
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(last - visibleSpanMs),
                        QDateTime::fromMSecsSinceEpoch(last));
     for (int q = 0; q < QuantityCount; ++q) {
@@ -195,8 +195,8 @@ void ReadingChart::on_autoscaleButton_clicked()
 
 void ReadingChart::on_saveCsvButton_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить показания"), QString(),
-                                                      tr("Таблица CSV (*.csv)"));
+    const QString path = SaveFileDialog::fileName(this, tr("Сохранить показания"), QString(),
+                                                  tr("Таблица CSV (*.csv)"));
     if (path.isEmpty())
         return;
     if (!readings.saveCsv(path))

@@ -11,6 +11,7 @@
 #include "readinglog.h"
 #include "rvka5630debug.h"
 #include "rvka5630link.h"
+#include "savefiledialog.h"
 #include "selftestdialogs.h"
 #include "selftestlink.h"
 #include "selftestprogress.h"
@@ -21,7 +22,6 @@
 
 #include <QDateTime>
 #include <QDebug>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QMessageBox>
@@ -496,8 +496,8 @@ void Rvka5630panel::runSelfTest()
 void Rvka5630panel::saveSelfTestReport()
 {
     stopPolling();
-    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить отчет"), QString(),
-                                                      tr("HTML страница (*.html)"));
+    const QString path = SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
+                                                  tr("HTML страница (*.html)"));
     restartPolling();
     if (path.isEmpty())
         return;

@@ -3,9 +3,9 @@
 #include "filesave.h"
 #include "ioexchangemodel.h"
 #include "iorecorder.h"
+#include "savefiledialog.h"
 #include "ui_iomonitor.h"
 
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -29,9 +29,10 @@ IoMonitor::IoMonitor(QWidget *owner)
     ui->exchangeTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     ui->exchangeTable->horizontalHeader()->setSectionResizeMode(IoExchangeModel::Bytes,
                                                                 QHeaderView::Stretch);
-    for (int column : {IoExchangeModel::Time, IoExchangeModel::Direction, IoExchangeModel::Duration})
-        ui->exchangeTable->horizontalHeader()->setSectionResizeMode(
-            column, QHeaderView::ResizeToContents);
+    for (int column :
+         {IoExchangeModel::Time, IoExchangeModel::Direction, IoExchangeModel::Duration})
+        ui->exchangeTable->horizontalHeader()->setSectionResizeMode(column,
+                                                                    QHeaderView::ResizeToContents);
     ui->exchangeTable->setColumnWidth(IoExchangeModel::Instrument, 260);
     ui->exchangeTable->setColumnWidth(IoExchangeModel::Outcome, 150);
     connect(refreshTimer, &QTimer::timeout, this, [this] {
@@ -104,8 +105,8 @@ QString IoMonitor::shownText() const
 
 void IoMonitor::on_saveButton_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить журнал обмена"),
-                                                      QString(), tr("Текст (*.txt)"));
+    const QString path = SaveFileDialog::fileName(this, tr("Сохранить журнал обмена"), QString(),
+                                                  tr("Текст (*.txt)"));
     if (path.isEmpty())
         return;
     if (!saveFile(path, shownText().toUtf8()))

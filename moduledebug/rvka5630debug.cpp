@@ -7,6 +7,7 @@
 #include "modulesession.h"
 #include "resultshistory.h"
 #include "resultsrecorder.h"
+#include "savefiledialog.h"
 #include "scenariofailure.h"
 #include "scenariorecord.h"
 #include "scenariorunner.h"
@@ -16,7 +17,6 @@
 
 #include <QCloseEvent>
 #include <QDebug>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
@@ -267,8 +267,8 @@ void Rvka5630Debug::check_iac(const QString &fName)
 // The field takes whatever the dialog returns: cancelling empties it.
 void Rvka5630Debug::choosePath(QLineEdit *field)
 {
-    field->setText(QFileDialog::getSaveFileName(this, tr("Сохранить отчет"), QString(),
-                                                tr("HTML страница (*.html)")));
+    field->setText(SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
+                                            tr("HTML страница (*.html)")));
 }
 
 void Rvka5630Debug::promptForPath(bool checked, QLineEdit *field)

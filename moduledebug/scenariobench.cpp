@@ -3,6 +3,7 @@
 #include "commandchain.h"
 #include "modulesession.h"
 #include "scenariomonitor.h"
+#include "serialline.h"
 #include "timefacility.h"
 
 #include <QtGlobal>
@@ -61,6 +62,8 @@ bool ScenarioBench::openInstruments(const MultimeterConfiguration &configuration
     if (!ok())
         return false;
     measuringQuery = configuration.query;
+    // The instruments' opening sequences take their time whatever is found on the ports.
+    account(multimeterOpeningMs() + (useLoad ? loadOpeningMs() : 0));
     if (rehearsal)
         return true;
     fail(asFailure(instruments.search(configuration, useLoad)));
@@ -131,6 +134,7 @@ std::optional<double> ScenarioBench::reading()
 {
     if (!ok())
         return std::nullopt;
+    account(serialReadingMs());
     if (rehearsal)
         return rehearsedReading;
     const SerialReading reading = serialQuery(instruments.multimeter(), measuringQuery);
@@ -165,6 +169,12 @@ void ScenarioBench::pause(int ms)
     const auto stopRequested = [this] { return observer && observer->stopRequested(); };
     if (!TimeFacility::instance().pause(ms, stopRequested))
         fail(ScenarioFailure::Stopped);
+}
+
+void ScenarioBench::account(int ms)
+{
+    if (observer)
+        observer->pausing(ms);
 }
 
 void ScenarioBench::fail(ScenarioFailure reason)

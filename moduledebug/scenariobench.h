@@ -56,6 +56,9 @@ public:
     // Point k (from 1) of n is about to be set up.
     void pointStarted(int k, int n);
     void pause(int ms);
+    // Time an exchange takes on a working bench, told to the monitor as if it were a pause
+    // (so a rehearsal counts it) without waiting for it.
+    void account(int ms);
     void fail(ScenarioFailure reason);
     bool ok() const { return failed == ScenarioFailure::None; }
     ScenarioFailure failure() const { return failed; }

@@ -26,7 +26,9 @@ public:
 
     // Point k (from 1) of n is about to be set up.
     virtual void pointStarted(int k, int n) = 0;
-    // The bench is about to pause ms (a module command's 100 ms included).
+    // The bench is about to pause ms (a module command's 100 ms included), or an exchange with
+    // the bench instruments is about to take that long on a working bench (a reading's quiet
+    // second, the instruments' opening sequences).
     virtual void pausing(int ms) = 0;
     // A verification has written its protocol with failing of its points "не норма".
     virtual void protocolWritten(int points, int failing) = 0;

@@ -100,12 +100,16 @@ const char *outcomeText(SerialWrite result)
 const char *outcomeText(SerialReading::Outcome outcome)
 {
     switch (outcome) {
-    case SerialReading::Outcome::Value: return QT_TRANSLATE_NOOP("IoMonitor", "значение");
-    case SerialReading::Outcome::NoReply: return QT_TRANSLATE_NOOP("IoMonitor", "нет ответа");
-    case SerialReading::Outcome::Garbled: return QT_TRANSLATE_NOOP("IoMonitor", "не число");
+    case SerialReading::Outcome::Value:
+        return QT_TRANSLATE_NOOP("IoMonitor", "значение");
+    case SerialReading::Outcome::NoReply:
+        return QT_TRANSLATE_NOOP("IoMonitor", "нет ответа");
+    case SerialReading::Outcome::Garbled:
+        return QT_TRANSLATE_NOOP("IoMonitor", "не число");
     case SerialReading::Outcome::Unfinished:
         return QT_TRANSLATE_NOOP("IoMonitor", "ответ не завершён");
-    case SerialReading::Outcome::LinkBroken: return QT_TRANSLATE_NOOP("IoMonitor", "нет связи");
+    case SerialReading::Outcome::LinkBroken:
+        return QT_TRANSLATE_NOOP("IoMonitor", "нет связи");
     }
     return "";
 }
@@ -175,6 +179,21 @@ InstrumentOpen openMultimeter(QSerialPort &port, const MultimeterConfiguration &
         return InstrumentOpen::LinkBroken;
     delayMs(multimeterSettlingMs);
     return InstrumentOpen::Ready;
+}
+
+int serialReadingMs()
+{
+    return replyGapMs;
+}
+
+int multimeterOpeningMs()
+{
+    return serialReadingMs() + multimeterSettlingMs;
+}
+
+int loadOpeningMs()
+{
+    return int(loadOpening.size()) * loadCommandPauseMs;
 }
 
 InstrumentOpen openLoad(QSerialPort &port)

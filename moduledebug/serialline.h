@@ -72,6 +72,14 @@ InstrumentOpen openMultimeter(QSerialPort &port, const MultimeterConfiguration &
 // Opens the load's port, locks it under remote control and switches its input off at 0 V,
 // each line followed by a 500 ms pause. The load is never read.
 InstrumentOpen openLoad(QSerialPort &port);
+// What the exchanges take on a working bench beyond the pauses a procedure asks for, for its
+// time-left estimate: a reply is complete only once its line has stayed quiet for a second,
+// so every reading costs that second; opening the multimeter costs its priming reading and
+// the settling pause, opening the load its three pauses.
+int serialReadingMs();
+int multimeterOpeningMs();
+int loadOpeningMs();
+
 // Return the instruments to local control and close their ports; failures are ignored.
 void releaseMultimeter(QSerialPort &port);
 void releaseLoad(QSerialPort &port);

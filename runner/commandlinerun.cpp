@@ -70,11 +70,6 @@ QString resultKey(const ScenarioOutcome &outcome)
     return QStringLiteral("error");
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("CommandLineRun", text);
-}
-
 // The verdict word of a scenario's result line.
 QString verdict(const ScenarioOutcome &outcome)
 {
@@ -160,7 +155,9 @@ int Invocation::run(const QStringList &arguments)
     json = parser.isSet(QStringLiteral("json"));
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
-        return fail(QStringLiteral("укажите ресурс модуля или \"list\"\n") + parser.helpText());
+        return fail(
+            QCoreApplication::translate("CommandLineRun", "укажите ресурс модуля или \"list\"\n") +
+            parser.helpText());
 
     QVector<ScenarioChoice> chosen;
     for (const ScenarioOption &option : scenarioOptions)
@@ -169,9 +166,10 @@ int Invocation::run(const QStringList &arguments)
                            option.protocol ? parser.value(QLatin1String(option.key)) : QString()});
     const bool listing = positional.first() == listCommand;
     if (!listing && chosen.isEmpty())
-        return fail(QStringLiteral("не выбрана ни одна процедура"));
+        return fail(QCoreApplication::translate("CommandLineRun", "не выбрана ни одна процедура"));
     if (!ScenarioRunner::valid(chosen))
-        return fail(QStringLiteral("пути протоколов должны быть заданы и различаться"));
+        return fail(QCoreApplication::translate(
+            "CommandLineRun", "пути протоколов должны быть заданы и различаться"));
     if (!listing && !parser.isSet(QStringLiteral("overwrite")))
         if (const int refused = refuseReplacing(chosen))
             return refused;
@@ -180,7 +178,8 @@ int Invocation::run(const QStringList &arguments)
 
     ViSession resourceManager = VI_NULL;
     if (viOpenDefaultRM(&resourceManager) != VI_SUCCESS)
-        return fail(QStringLiteral("Не удалось создать общую структуру VISA!"));
+        return fail(QCoreApplication::translate("CommandLineRun",
+                                                "Не удалось создать общую структуру VISA!"));
     const int status =
         listing ? list(resourceManager) : runScenarios(resourceManager, positional.first(), chosen);
     viClose(resourceManager);
@@ -194,8 +193,10 @@ int Invocation::list(ViSession resourceManager)
         InstrumentProbe::placementQuery(), InstrumentProbe::placementFormat());
     if (rows.isEmpty()) {
         err << "voltadesk-run: "
-            << tr("не найдено ни одного модуля RVKA5630 (проверьте подключение к сети и "
-                  "VDVISA_RESOURCES)")
+            << QCoreApplication::translate(
+                   "CommandLineRun",
+                   "не найдено ни одного модуля RVKA5630 (проверьте подключение к сети и "
+                   "VDVISA_RESOURCES)")
             << '\n';
         err.flush();
         return CommandLineRun::NothingFound;
@@ -218,10 +219,12 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
     // The register is read off the serial ports alone: a refused run sends the module nothing.
     RunRecording recording(parser, resource, err);
     if (!recording.beforeRun(chosen))
-        return fail(QStringLiteral("эталонные средства измерений не подтверждены реестром"));
+        return fail(QCoreApplication::translate(
+            "CommandLineRun", "эталонные средства измерений не подтверждены реестром"));
     ModuleSession session;
     if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
-        return fail(resource + QStringLiteral(": Не удалось открыть соединение!"));
+        return fail(resource + QCoreApplication::translate("CommandLineRun",
+                                                           ": Не удалось открыть соединение!"));
     const std::optional<QString> identity = moduleIdentity(session);
     if (!identity)
         return CommandLineRun::NotRun;
@@ -247,10 +250,13 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
         allPass = allPass && outcome.failing == 0;
     }
     if (!ranAll)
-        return fail(runner.stopRequested() ? QStringLiteral("остановлено")
-                                           : QStringLiteral("не все процедуры выполнены"));
+        return fail(
+            runner.stopRequested()
+                ? QCoreApplication::translate("CommandLineRun", "остановлено")
+                : QCoreApplication::translate("CommandLineRun", "не все процедуры выполнены"));
     if (recording.requiredRecordMissing())
-        return fail(QStringLiteral("не все результаты сохранены в хранилище"));
+        return fail(QCoreApplication::translate("CommandLineRun",
+                                                "не все результаты сохранены в хранилище"));
     return allPass ? CommandLineRun::AllPass : CommandLineRun::PointsFail;
 }
 
@@ -262,7 +268,10 @@ int Invocation::refuseReplacing(const QVector<ScenarioChoice> &chosen)
     const QStringList existing = ScenarioRunner::existingProtocols(chosen);
     for (const QString &path : existing)
         err << "voltadesk-run: "
-            << tr("протокол %1 уже существует; чтобы заменить его, укажите --overwrite").arg(path)
+            << QCoreApplication::translate(
+                   "CommandLineRun",
+                   "протокол %1 уже существует; чтобы заменить его, укажите --overwrite")
+                   .arg(path)
             << '\n';
     err.flush();
     return existing.isEmpty() ? CommandLineRun::AllPass : CommandLineRun::NotRun;
@@ -277,10 +286,12 @@ std::optional<QString> Invocation::moduleIdentity(ModuleSession &session)
     case InstrumentProbe::Identity::Module:
         return idn;
     case InstrumentProbe::Identity::OtherModel:
-        fail(tr("%1 не модуль RVKA5630: %2").arg(session.resource(), idn));
+        fail(QCoreApplication::translate("CommandLineRun", "%1 не модуль RVKA5630: %2")
+                 .arg(session.resource(), idn));
         break;
     case InstrumentProbe::Identity::NoAnswer:
-        fail(tr("%1 не отвечает на запрос *IDN?").arg(session.resource()));
+        fail(QCoreApplication::translate("CommandLineRun", "%1 не отвечает на запрос *IDN?")
+                 .arg(session.resource()));
         break;
     }
     return std::nullopt;
@@ -310,6 +321,13 @@ void Invocation::showOutcome(const ScenarioOutcome &outcome, const std::optional
     endProgressLine();
     if (!outcome.message.isEmpty())
         err << outcome.message << '\n';
+    // The bench is searched by its USB strings; one that does not show them is named outright.
+    if (outcome.failure == ScenarioFailure::InstrumentsMissing)
+        err << QCoreApplication::translate(
+                   "CommandLineRun",
+                   "voltadesk-run: укажите порты приборов: --multimeter ПОРТ и --load ПОРТ, "
+                   "или опишите их в VOLTADESK_SERIAL_PORTS (см. --help)")
+            << '\n';
     err.flush();
     const QString protocol = outcome.protocolWritten() ? outcome.fName : QString();
     if (json) {

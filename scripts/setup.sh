@@ -2,18 +2,18 @@
 # Installs the Debian 12 packages voltaDesk needs. "demo" installs what building and running
 # the program needs (with lrelease for its translation and dpkg-dev for its Debian package);
 # "test" also the independent VXI-11 clients, the cross compiler, the clang with libFuzzer and
-# sanitizer runtimes, and the desktop-entry and metainfo validators and xdotool that the
-# package's test uses. Run as root, or it prints the command to run.
+# sanitizer runtimes, and the desktop-entry and metainfo validators, lintian and xdotool that
+# the package's test uses. Run as root, or it prints the command to run.
 set -e
 purpose=${1:-test}
 
 packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev \
 qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth \
-dpkg-dev ccache libqt5sql5-sqlite libqt5sql5-psql"
+dpkg-dev ccache libqt5sql5-sqlite libqt5sql5-psql help2man qttranslations5-l10n"
 if [ "$purpose" = test ]; then
     packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686 clang \
 libclang-rt-14-dev \
-desktop-file-utils appstream xdotool postgresql"
+desktop-file-utils appstream xdotool postgresql lintian"
 fi
 
 missing=""

@@ -11,6 +11,6 @@ ts=$(readlink -f "${1:-$source/translations/voltadesk_en.ts}")
 lupdate=/usr/lib/qt5/bin/lupdate
 [ -x "$lupdate" ] || lupdate=lupdate
 cd "$source"
-# Every layer whose windows show operator texts.
+# Every layer that shows operator texts, in a window or on the runner's terminal.
 exec "$lupdate" -silent -locations none -no-obsolete -source-language ru_RU -target-language en_US \
-    app module moduledebug firmware visa runtime -ts "$ts"
+    app module moduledebug firmware visa runtime runner -ts "$ts"

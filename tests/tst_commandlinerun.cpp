@@ -7,6 +7,7 @@
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
+#include "scenariorunner.h"
 #include "settlingpause.h"
 #include "simlan.h"
 #include "timefacility.h"
@@ -148,8 +149,9 @@ private slots:
         QTest::newRow("no instruments")
             << QStringList{"--vdc", "%1"} << false << 2
             << QStringList{"vdc\tошибка\tПоверка: не удалось обнаружить доп. оборудование!\t"}
-            << "Поверка: не удалось обнаружить доп. оборудование!\nvoltadesk-run: не все процедуры "
-               "выполнены\n"
+            << "Поверка: не удалось обнаружить доп. оборудование!\nvoltadesk-run: укажите порты "
+               "приборов: --multimeter ПОРТ и --load ПОРТ, или опишите их в "
+               "VOLTADESK_SERIAL_PORTS (см. --help)\nvoltadesk-run: не все процедуры выполнены\n"
             << QStringList{"setup"};
         QTest::newRow("no procedure") << QStringList{} << true << 2 << QStringList{}
                                       << "voltadesk-run: не выбрана ни одна процедура\n"
@@ -344,6 +346,57 @@ private slots:
         time().resetWallClock();
         QCOMPARE(ProtocolFile::rows(ProtocolFile::read(fromRunner)).size(), 6);
         QCOMPARE(ProtocolFile::read(fromRunner), ProtocolFile::read(fromWindow));
+    }
+
+    // What each procedure takes on the simulated bench, against the time left it announced
+    // when it began: within a tenth of the real duration.
+    void timeLeftEstimate_data()
+    {
+        QTest::addColumn<int>("scenario");
+        QTest::newRow("autocal") << int(Scenario::AutoCalibration);
+        QTest::newRow("vdc") << int(Scenario::Vdc);
+        QTest::newRow("vdcn") << int(Scenario::VdcCurr);
+        QTest::newRow("vac") << int(Scenario::VacCurr);
+        QTest::newRow("idc") << int(Scenario::Idc);
+        QTest::newRow("idcn") << int(Scenario::IdcN);
+        QTest::newRow("iac") << int(Scenario::Iac);
+    }
+
+    void timeLeftEstimate()
+    {
+        QFETCH(int, scenario);
+        // Slower than the other tests: the host's own milliseconds count as many times over
+        // as the clock runs faster, and a tenth of the shortest procedure is two seconds.
+        time().setSpeedup(20.0);
+        ViSession rm = VI_NULL;
+        QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
+        ModuleSession session;
+        QCOMPARE(session.open(rm, resource, 1000), VI_SUCCESS);
+        qint64 announced = -1;
+        qint64 lasted = 0;
+        {
+            ScenarioRunner runner(session);
+            QObject::connect(&runner, &ScenarioRunner::progressed,
+                             [&](const ScenarioProgress &progress) {
+                                 if (announced < 0)
+                                     announced = progress.remainingMs;
+                             });
+            const qint64 start = time().elapsedMs();
+            const QVector<ScenarioOutcome> outcomes =
+                runner.run({{Scenario(scenario), dir.filePath(QTest::currentDataTag() +
+                                                              QStringLiteral("-estimate.html"))}});
+            lasted = time().elapsedMs() - start;
+            QCOMPARE(outcomes.size(), 1);
+            QCOMPARE(outcomes.first().failure, ScenarioFailure::None);
+        }
+        session.close();
+        viClose(rm);
+        // The second between procedures is not part of the procedure.
+        lasted -= 1000;
+        QVERIFY(announced > 0);
+        QVERIFY2(
+            qAbs(announced - lasted) * 10 <= lasted,
+            qPrintable(QStringLiteral("announced %1 ms, lasted %2 ms").arg(announced).arg(lasted)));
     }
 
     // At full speed, SIGTERM in the first point's settling pause ends the procedure within a

@@ -114,8 +114,9 @@ QString row(const QString &address, const QString &idn, const QString &info)
 // Presses the busy dialog's cancel button as soon as the dialog is up, after letting
 // inspect look at it.
 // Presses the busy dialog's cancel once it shows and ready() holds.
-void cancelWhenShown(QWidget *window, QTimer &poll, std::function<void(QProgressDialog *)> inspect,
-                     std::function<bool()> ready = [] { return true; })
+void cancelWhenShown(
+    QWidget *window, QTimer &poll, std::function<void(QProgressDialog *)> inspect,
+    std::function<bool()> ready = [] { return true; })
 {
     QObject::connect(&poll, &QTimer::timeout, [window, &poll, inspect, ready]() {
         for (QProgressDialog *dialog : window->findChildren<QProgressDialog *>()) {
@@ -162,9 +163,12 @@ private slots:
 
     void init()
     {
-        const QStringList touched = sixteenModules() << "127.0.0.2" << "127.0.0.3"
-                                                     << "127.0.0.7" << "127.0.0.9"
-                                                     << "127.0.0.10" << "127.0.0.20";
+        const QStringList touched = sixteenModules() << "127.0.0.2"
+                                                     << "127.0.0.3"
+                                                     << "127.0.0.7"
+                                                     << "127.0.0.9"
+                                                     << "127.0.0.10"
+                                                     << "127.0.0.20";
         for (const QString &address : touched) {
             lan.bench().module(address)->transcript().clear();
             lan.bench().module(address)->clearFaults();
@@ -217,10 +221,51 @@ private slots:
         QCOMPARE(w.table->horizontalHeaderItem(2)->text(),
                  QStringLiteral("Дополнительная информация"));
 
-        // A search that finds nothing empties the table without a word.
+        // A search that finds nothing empties the table.
         publishOnly({});
         w.pressRefresh();
         QCOMPARE(w.table->rowCount(), 0);
+    }
+
+    // Beside the table, with no box to dismiss: a refresh that finds nothing says how modules
+    // are found, and one that leaves found resources out says how many and why, each one in
+    // the line's tooltip.
+    void leftOutResourcesExplained()
+    {
+        Window w;
+        auto *note = w.widget.findChild<QLabel *>(QStringLiteral("discoveryNote"));
+        QVERIFY(note);
+        QVERIFY(!note->isVisible());
+
+        publishOnly({});
+        w.pressRefresh();
+        QCOMPARE(w.table->rowCount(), 0);
+        QVERIFY(note->isVisible());
+        for (const char *hint :
+             {"VDVISA_RESOURCES", "~/.config/vdvisa/resources", "VXI-11", "VDVISA_BROADCAST"})
+            QVERIFY2(note->text().contains(QLatin1String(hint)), qPrintable(note->text()));
+
+        // Another model, a module that never answers, an address where nothing listens.
+        publishOnly({"127.0.0.2", "127.0.0.3", "127.0.0.20", "127.0.0.30", "127.0.0.8"});
+        w.pressRefresh();
+        QCOMPARE(w.table->rowCount(), 2);
+        QVERIFY(note->isVisible());
+        QVERIFY2(!note->text().contains(QLatin1String("VDVISA_RESOURCES")),
+                 qPrintable(note->text()));
+        QVERIFY2(note->text().contains(QStringLiteral("3 из 5 (не ответили: 2, другой модели: 1)")),
+                 qPrintable(note->text()));
+        QCOMPARE(note->toolTip().split(QLatin1Char('\n')),
+                 QStringList({resource("127.0.0.3") + ": другая модель (Korvalis,PSM2410,0007,2.0)",
+                              resource("127.0.0.20") + ": нет ответа",
+                              resource("127.0.0.30") + ": нет ответа"}));
+
+        publishOnly({"127.0.0.2"});
+        w.pressRefresh();
+        QVERIFY(!note->isVisible());
+        // Only the busy dialog came and went; nothing waits to be acknowledged.
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY2(!window->isVisible() || window == &w.widget,
+                     window->metaObject()->className());
     }
 
     // Rows are ordered by identification; equal identifications keep discovery order, also
@@ -283,17 +328,20 @@ private slots:
                     return false;
             return true;
         };
-        cancelWhenShown(&w.widget, poll, [&](QProgressDialog *dialog) {
-            cancelled = true;
-            sinceCancel.start();
-            title = dialog->windowTitle();
-            label = dialog->labelText();
-            cancelText = dialog->findChild<QPushButton *>()->text();
-            modality = dialog->windowModality();
-            minimum = dialog->minimum();
-            maximum = dialog->maximum();
-            parent = dialog->parentWidget();
-        }, allQuestioned);
+        cancelWhenShown(
+            &w.widget, poll,
+            [&](QProgressDialog *dialog) {
+                cancelled = true;
+                sinceCancel.start();
+                title = dialog->windowTitle();
+                label = dialog->labelText();
+                cancelText = dialog->findChild<QPushButton *>()->text();
+                modality = dialog->windowModality();
+                minimum = dialog->minimum();
+                maximum = dialog->maximum();
+                parent = dialog->parentWidget();
+            },
+            allQuestioned);
         w.pressRefresh();
         QVERIFY(cancelled);
         QVERIFY2(sinceCancel.elapsed() < 1000, "cancel waited for the silent instruments");

@@ -7,11 +7,14 @@
 #include "simlan.h"
 
 #include <QDir>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 const QString desktopEntry =
@@ -141,6 +144,7 @@ private slots:
     void initTestCase();
     void installedFilesValidate_data();
     void installedFilesValidate();
+    void commandsAndManualPages();
     void startsFromDesktopEntryAndFindsModule();
     void languageFromDesktop_data();
     void languageFromDesktop();
@@ -164,6 +168,36 @@ void TestInstalledPackage::initTestCase()
              root.path()},
             &ok);
     QVERIFY2(ok, qPrintable(output));
+    // The package's plug-in links are relative and point at the system's Qt beside them, which
+    // a real installation has: the private root gets the system's.
+    const QString qtDir = QFileInfo(QLibraryInfo::location(QLibraryInfo::PluginsPath)).path();
+    QVERIFY(QDir().mkpath(root.path() + QFileInfo(qtDir).path()));
+    QVERIFY(QFile::link(qtDir, root.path() + qtDir));
+}
+
+// What a user finds: one command per program in the system's command folder, and a manual page
+// for each; the real executables and their libraries lie in the package's own folder.
+void TestInstalledPackage::commandsAndManualPages()
+{
+    QDir bin(root.filePath(QStringLiteral("usr/bin")));
+    const QStringList commands = bin.entryList(QDir::Files | QDir::System, QDir::Name);
+    QCOMPARE(commands, (QStringList{"vdvisa-query", "voltadesk", "voltadesk-run"}));
+    for (const QString &command : commands) {
+        QVERIFY2(QFile::exists(root.filePath("usr/share/man/man1/" + command + ".1.gz")),
+                 qPrintable(command));
+        const QFileInfo entry(bin.filePath(command));
+        if (entry.isSymLink()) {
+            char target[4096];
+            const ssize_t size =
+                ::readlink(QFile::encodeName(entry.filePath()).constData(), target, sizeof target);
+            QVERIFY2(size > 0 && target[0] != '/', qPrintable(command));
+            QVERIFY2(QFileInfo(entry.canonicalFilePath()).isExecutable(), qPrintable(command));
+        }
+    }
+    bool ok = false;
+    const QString help =
+        run(bin.filePath(QStringLiteral("voltadesk")), {QStringLiteral("--help")}, &ok);
+    QVERIFY2(ok && help.contains(QStringLiteral("--version")), qPrintable(help));
 }
 
 void TestInstalledPackage::installedFilesValidate_data()

@@ -9,10 +9,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -85,6 +89,7 @@ class TestLanguage : public QObject
 private slots:
     void choice_data();
     void choice();
+    void qtTextsInRussian();
     void englishWindowsAndRussianReport();
 };
 
@@ -106,6 +111,29 @@ void TestLanguage::choice()
     QFETCH(QStringList, uiLanguages);
     QFETCH(bool, english);
     QCOMPARE(Language::english(override, uiLanguages), english);
+}
+
+// Qt's own dialogs speak the window's Russian: the file dialog, the standard buttons.
+void TestLanguage::qtTextsInRussian()
+{
+    qputenv("VOLTADESK_LANG", "ru");
+    Language::install(*qApp);
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    const QString lookIn = files.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text();
+    // "OK" reads the same in Russian.
+    QDialogButtonBox buttons(QDialogButtonBox::Close | QDialogButtonBox::Cancel);
+    const QStringList texts = {lookIn, buttons.button(QDialogButtonBox::Close)->text(),
+                               buttons.button(QDialogButtonBox::Cancel)->text()};
+    // The English window that follows keeps Qt's English.
+    for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    for (const QString &text : texts)
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))), qPrintable(text));
+    QCOMPARE(QString(texts[1]).remove(QLatin1Char('&')), QStringLiteral("Закрыть"));
 }
 
 void TestLanguage::englishWindowsAndRussianReport()

@@ -312,6 +312,11 @@ private slots:
         choose->click();
         QVERIFY(answerer.waitUntilAnswered());
         QCOMPARE(path->text(), chosen);
+        // A name typed without a suffix gets the filter's.
+        answerer.choosePath(dir.filePath(box));
+        choose->click();
+        QVERIFY(answerer.waitUntilAnswered());
+        QCOMPARE(path->text(), chosen);
         check->click();
         check->click();
         QVERIFY(check->isChecked());
@@ -321,11 +326,11 @@ private slots:
         QVERIFY(path->text().isEmpty());
 
         const QVector<DialogAnswerer::Shown> shown = answerer.shown();
-        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown.size(), 5);
         QCOMPARE(shown[1].text, QStringLiteral("Поля заполнены неверно!"));
         QCOMPARE(shown[1].title, QStringLiteral("Ошибка"));
         QCOMPARE(shown[1].icon, QMessageBox::Critical);
-        for (int i : {0, 2, 3}) {
+        for (int i : {0, 2, 3, 4}) {
             QCOMPARE(shown[i].kind, DialogAnswerer::Kind::FileDialog);
             QCOMPARE(shown[i].title, QStringLiteral("Сохранить отчет"));
             QCOMPARE(shown[i].nameFilter, QStringLiteral("HTML страница (*.html)"));

@@ -1,6 +1,7 @@
 // ctest-timeout: 120
 // Start-up: where the program looks for Qt's plug-ins, and what happens when the VISA
 // resource manager cannot be created (a critical box, then the process ends with -1).
+#include "diagnostics.h"
 #include "dialoganswerer.h"
 #include "librarypaths.h"
 #include "programexit.h"
@@ -8,6 +9,7 @@
 
 #include <vdvisa_testing.h>
 
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -22,8 +24,10 @@
 #include <memory>
 
 namespace {
-const QStringList bareTail = {QStringLiteral("."), QStringLiteral("./imageformats"),
-                              QStringLiteral("./platforms"), QStringLiteral("./iconengines")};
+// Where the executable lies; the list ends with it and its plug-in folders.
+const QString exeDir = QStringLiteral("/opt/voltadesk/lib");
+const QStringList bareTail = {exeDir, exeDir + "/imageformats", exeDir + "/platforms",
+                              exeDir + "/iconengines"};
 
 QStringList expectedList(const QString &dir)
 {
@@ -147,10 +151,9 @@ private slots:
                            "VXIPNPPATH=D:\\VXIPNP\\"}
             << expectedList("D:\\VXIPNP\\winnt/bin/");
         QTest::newRow("name is matched case-sensitively")
-            << QString() << QStringList{"vxipnppath=D:\\VXIPNP\\"} << expectedList(QString());
-        QTest::newRow("nothing configured, no variable: bare relative names")
-            << QString() << QStringList{"PATH=/usr/bin"}
-            << (QStringList{"", "imageformats", "platforms", "iconengines"} + bareTail);
+            << QString() << QStringList{"vxipnppath=D:\\VXIPNP\\"} << bareTail;
+        QTest::newRow("nothing configured, no variable: only the executable's folders")
+            << QString() << QStringList{"PATH=/usr/bin"} << bareTail;
         QTest::newRow("empty value still gets the driver directory")
             << QString() << QStringList{"VXIPNPPATH="} << expectedList("winnt/bin/");
     }
@@ -160,7 +163,37 @@ private slots:
         QFETCH(QString, configured);
         QFETCH(QStringList, environment);
         QFETCH(QStringList, expected);
-        QCOMPARE(LibraryPaths::searchList(configured, environment), expected);
+        QCOMPARE(LibraryPaths::searchList(configured, environment, exeDir), expected);
+    }
+
+    // A folder of the working directory is never searched: a program started inside a
+    // downloaded folder would otherwise load the plug-ins placed there.
+    void workingDirectoryNeverSearched()
+    {
+        QTemporaryDir cwd;
+        QVERIFY(cwd.isValid());
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(cwd.path()));
+        const QByteArray oldVxipnp = qgetenv("VXIPNPPATH");
+        qunsetenv("VXIPNPPATH");
+        QTemporaryDir store;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+        const QStringList paths = QCoreApplication::libraryPaths();
+
+        LibraryPaths::apply();
+        const QStringList applied = QCoreApplication::libraryPaths();
+        QCoreApplication::setLibraryPaths(paths);
+        qputenv("VXIPNPPATH", oldVxipnp);
+        QDir::setCurrent(before);
+
+        const QString ownDir = QFileInfo(QCoreApplication::applicationFilePath()).path();
+        QCOMPARE(LibraryPaths::executableDir(), ownDir);
+        QCOMPARE(applied.size(), 4);
+        for (const QString &path : applied) {
+            QVERIFY2(QDir::isAbsolutePath(path), qPrintable(path));
+            QVERIFY2(path.startsWith(ownDir), qPrintable(path));
+            QVERIFY2(!path.startsWith(cwd.path()), qPrintable(path));
+        }
     }
 
     // The configured directory comes from the maker's per-user settings and, applied, replaces
@@ -176,7 +209,8 @@ private slots:
         const QByteArray oldVxipnp = qgetenv("VXIPNPPATH");
         qputenv("VXIPNPPATH", "/opt/vxipnp/");
         LibraryPaths::apply();
-        QCOMPARE(QCoreApplication::libraryPaths(), expectedList("/opt/vxipnp/winnt/bin/"));
+        QCOMPARE(QCoreApplication::libraryPaths().mid(0, 4),
+                 expectedList("/opt/vxipnp/winnt/bin/").mid(0, 4));
 
         {
             QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Korvalis",
@@ -185,10 +219,28 @@ private slots:
         }
         QCOMPARE(LibraryPaths::configuredDir(), QStringLiteral("/opt/qtshared/"));
         LibraryPaths::apply();
-        QCOMPARE(QCoreApplication::libraryPaths(), expectedList("/opt/qtshared/"));
+        QCOMPARE(QCoreApplication::libraryPaths().mid(0, 4),
+                 expectedList("/opt/qtshared/").mid(0, 4));
 
         qputenv("VXIPNPPATH", oldVxipnp);
         QCoreApplication::setLibraryPaths(before);
+    }
+
+    // The diagnostics stay off the operator's terminal unless asked for.
+    void diagnosticsOnlyWhenAsked()
+    {
+        const QByteArray before = qgetenv("VOLTADESK_DEBUG");
+        qunsetenv("VOLTADESK_DEBUG");
+        Diagnostics::apply();
+        const bool quiet = !QLoggingCategory::defaultCategory()->isDebugEnabled();
+        QLoggingCategory::setFilterRules(QString());
+        qputenv("VOLTADESK_DEBUG", "1");
+        Diagnostics::apply();
+        const bool asked = QLoggingCategory::defaultCategory()->isDebugEnabled();
+        QLoggingCategory::setFilterRules(QString());
+        qputenv("VOLTADESK_DEBUG", before);
+        QVERIFY(quiet);
+        QVERIFY(asked);
     }
 
     void missingResourceManagerShowsCriticalBox()

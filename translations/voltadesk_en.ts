@@ -73,6 +73,67 @@ Continue?</translation>
     </message>
 </context>
 <context>
+    <name>CommandLineRun</name>
+    <message>
+        <source>укажите ресурс модуля или &quot;list&quot;
+</source>
+        <translation>name the module&apos;s resource or &quot;list&quot;
+</translation>
+    </message>
+    <message>
+        <source>не выбрана ни одна процедура</source>
+        <translation>no procedure chosen</translation>
+    </message>
+    <message>
+        <source>пути протоколов должны быть заданы и различаться</source>
+        <translation>the protocol paths must be given and differ</translation>
+    </message>
+    <message>
+        <source>Не удалось создать общую структуру VISA!</source>
+        <translation>Could not create the VISA resource manager!</translation>
+    </message>
+    <message>
+        <source>: Не удалось открыть соединение!</source>
+        <translation>: Could not open the connection!</translation>
+    </message>
+    <message>
+        <source>остановлено</source>
+        <translation>stopped</translation>
+    </message>
+    <message>
+        <source>не все процедуры выполнены</source>
+        <translation>not every procedure ran</translation>
+    </message>
+    <message>
+        <source>voltadesk-run: укажите порты приборов: --multimeter ПОРТ и --load ПОРТ, или опишите их в VOLTADESK_SERIAL_PORTS (см. --help)</source>
+        <translation>voltadesk-run: name the instruments&apos; ports: --multimeter PORT and --load PORT, or describe them in VOLTADESK_SERIAL_PORTS (see --help)</translation>
+    </message>
+    <message>
+        <source>эталонные средства измерений не подтверждены реестром</source>
+        <translation>the reference instruments are not confirmed by the register</translation>
+    </message>
+    <message>
+        <source>не все результаты сохранены в хранилище</source>
+        <translation>not every result was stored</translation>
+    </message>
+    <message>
+        <source>не найдено ни одного модуля RVKA5630 (проверьте подключение к сети и VDVISA_RESOURCES)</source>
+        <translation>no RVKA5630 module found (check the network connection and VDVISA_RESOURCES)</translation>
+    </message>
+    <message>
+        <source>протокол %1 уже существует; чтобы заменить его, укажите --overwrite</source>
+        <translation>the protocol %1 exists already; give --overwrite to replace it</translation>
+    </message>
+    <message>
+        <source>%1 не модуль RVKA5630: %2</source>
+        <translation>%1 is not an RVKA5630 module: %2</translation>
+    </message>
+    <message>
+        <source>%1 не отвечает на запрос *IDN?</source>
+        <translation>%1 does not answer *IDN?</translation>
+    </message>
+</context>
+<context>
     <name>FirmwareUpdate</name>
     <message>
         <source>Обновление встроенного ПО</source>
@@ -358,6 +419,45 @@ Required checksum: %2
     </message>
 </context>
 <context>
+    <name>ProgramHelp</name>
+    <message>
+        <source>Использование: voltadesk [ПАРАМЕТР...]
+Панель управления модулями питания RVKA5630: находит модули в сети (ресурсы VISA по VXI-11), управляет ими, калибрует и поверяет их.
+
+Параметры:
+  -h, --help            показать эту справку и выйти
+  -v, --version         показать версию и выйти
+  -platform ИМЯ         стандартные параметры Qt (-platform, -style, -display и другие) действуют как обычно
+
+Окружение:
+  VOLTADESK_LANG        &quot;ru&quot; или &quot;en&quot;: язык окон, иначе язык рабочего стола
+  VDVISA_RESOURCES      ресурсы модулей (строки VISA или адреса) через &quot;;&quot;; иначе файл ~/.config/vdvisa/resources, по одному ресурсу в строке
+  VDVISA_BROADCAST      0 отключает широковещательный поиск VXI-11
+  VDVISA_BROADCAST_MS   сколько ждать ответов на широковещательный запрос, мс (по умолчанию 500)
+  VOLTADESK_SERIAL_PORTS  порты мультиметра и нагрузки, которых нет в списке системы, записями &quot;путь|изготовитель|описание&quot; через &quot;;&quot;
+  VXIPNPPATH            корень дерева VXIplug&amp;play с файлами драйвера модуля
+  VOLTADESK_DEBUG       1 выводит отладочные сообщения в терминал
+</source>
+        <translation>Usage: voltadesk [OPTION...]
+The control panel for RVKA5630 power modules: finds the modules on the LAN (VISA resources over VXI-11), controls, calibrates and verifies them.
+
+Options:
+  -h, --help            show this help and exit
+  -v, --version         show the version and exit
+  -platform NAME        Qt&apos;s standard options (-platform, -style, -display and others) work as usual
+
+Environment:
+  VOLTADESK_LANG        &quot;ru&quot; or &quot;en&quot;: the language of the windows, else the desktop&apos;s
+  VDVISA_RESOURCES      module resources (VISA strings or addresses) separated by &quot;;&quot;; else the file ~/.config/vdvisa/resources, one resource per line
+  VDVISA_BROADCAST      0 turns the VXI-11 broadcast search off
+  VDVISA_BROADCAST_MS   how long answers to the broadcast are awaited, in ms (default 500)
+  VOLTADESK_SERIAL_PORTS  ports of the multimeter and the load that the system does not list, as &quot;path|manufacturer|description&quot; entries separated by &quot;;&quot;
+  VXIPNPPATH            root of the VXIplug&amp;play tree with the module&apos;s driver files
+  VOLTADESK_DEBUG       1 prints the diagnostics on the terminal
+</translation>
+    </message>
+</context>
+<context>
     <name>ReadingChart</name>
     <message>
         <source>График</source>
@@ -493,6 +593,131 @@ Required checksum: %2
     <message>
         <source>Записей нет</source>
         <translation>No records</translation>
+    </message>
+</context>
+<context>
+    <name>RunnerHelp</name>
+    <message>
+        <source>--vdc ФАЙЛ</source>
+        <translation>--vdc FILE</translation>
+    </message>
+    <message>
+        <source>--vdcn ФАЙЛ</source>
+        <translation>--vdcn FILE</translation>
+    </message>
+    <message>
+        <source>--vac ФАЙЛ</source>
+        <translation>--vac FILE</translation>
+    </message>
+    <message>
+        <source>--idc ФАЙЛ</source>
+        <translation>--idc FILE</translation>
+    </message>
+    <message>
+        <source>--idcn ФАЙЛ</source>
+        <translation>--idcn FILE</translation>
+    </message>
+    <message>
+        <source>--iac ФАЙЛ</source>
+        <translation>--iac FILE</translation>
+    </message>
+    <message>
+        <source>--multimeter ПОРТ</source>
+        <translation>--multimeter PORT</translation>
+    </message>
+    <message>
+        <source>последовательный порт мультиметра, например /dev/ttyACM0, вместо поиска по его строкам USB</source>
+        <translation>serial port of the multimeter, e.g. /dev/ttyACM0, instead of the search by its USB strings</translation>
+    </message>
+    <message>
+        <source>--load ПОРТ</source>
+        <translation>--load PORT</translation>
+    </message>
+    <message>
+        <source>последовательный порт нагрузки электронной</source>
+        <translation>serial port of the electronic load</translation>
+    </message>
+    <message>
+        <source>показать эту справку и выйти</source>
+        <translation>show this help and exit</translation>
+    </message>
+    <message>
+        <source>показать версию и выйти</source>
+        <translation>show the version and exit</translation>
+    </message>
+    <message>
+        <source>
+Параметры:
+</source>
+        <translation>
+Options:
+</translation>
+    </message>
+    <message>
+        <source>результаты строками JSON, с полем result: pass, fail, setup, stopped или error</source>
+        <translation>results as JSON lines, with a field result: pass, fail, setup, stopped or error</translation>
+    </message>
+    <message>
+        <source>заменять уже существующие протоколы</source>
+        <translation>replace protocols that exist already</translation>
+    </message>
+    <message>
+        <source>результат, не сохранённый в хранилище, - код 2</source>
+        <translation>a result that could not be stored gives exit status 2</translation>
+    </message>
+    <message>
+        <source>не выполнять процедуры, если приборы стенда не подтверждены реестром эталонов (код 2)</source>
+        <translation>run nothing when the bench instruments are not confirmed by the reference register (status 2)</translation>
+    </message>
+    <message>
+        <source>Использование: voltadesk-run list [--json]
+  или: voltadesk-run РЕСУРС ПРОЦЕДУРА... [ПАРАМЕТР...]
+Проводит процедуры калибровки и поверки модуля питания RVKA5630 без окна программы, для испытательных стендов, которые запускают их из сценариев.
+
+  list                  перечислить найденные модули: ресурс, идентификация и размещение
+  РЕСУРС                VISA-ресурс модуля, например TCPIP0::192.168.1.20::inst0::INSTR
+  results               записи хранилища результатов (см. README, раздел Results)
+
+Процедуры, выполняются в этом порядке; ФАЙЛ - протокол:
+</source>
+        <translation>Usage: voltadesk-run list [--json]
+  or:  voltadesk-run RESOURCE PROCEDURE... [OPTION...]
+Runs the calibration and verification procedures of an RVKA5630 power module without the window, for test stations that run them from scripts.
+
+  list                  list the modules found: resource, identity and placement
+  RESOURCE              the module&apos;s VISA resource, e.g. TCPIP0::192.168.1.20::inst0::INSTR
+  results               the records of the results store (see the README, section Results)
+
+Procedures, run in this order; FILE is the protocol to write:
+</translation>
+    </message>
+    <message>
+        <source>
+Окружение:
+  VOLTADESK_SERIAL_PORTS  порты, которых нет в списке системы, записями &quot;путь|изготовитель|описание&quot; через &quot;;&quot;
+  VDVISA_RESOURCES      ресурсы для поиска помимо широковещательного запроса, через &quot;;&quot;
+  VOLTADESK_LANG        &quot;ru&quot; или &quot;en&quot;: язык сообщений (протоколы остаются на русском)
+
+Код завершения:
+  0  все точки всех процедур в норме (и калибровка выполнена)
+  1  есть точки &quot;не норма&quot;
+  2  процедура не выполнена или остановлена, либо параметры не задают запуска
+  3  list не нашёл ни одного модуля
+SIGINT и SIGTERM безопасно останавливают идущую процедуру.
+</source>
+        <translation>
+Environment:
+  VOLTADESK_SERIAL_PORTS  ports the system does not list, as &quot;path|manufacturer|description&quot; entries separated by &quot;;&quot;
+  VDVISA_RESOURCES      resources to search besides the broadcast, separated by &quot;;&quot;
+  VOLTADESK_LANG        &quot;ru&quot; or &quot;en&quot;: the language of the messages (protocols stay Russian)
+
+Exit status:
+  0  every point of every procedure within tolerance (and the calibration done)
+  1  a point out of tolerance
+  2  a procedure could not run or was stopped, or the arguments make no run
+  3  list found no module
+SIGINT and SIGTERM stop the running procedure safely.
+</translation>
     </message>
 </context>
 <context>
@@ -1193,6 +1418,22 @@ The program cannot continue.</translation>
     <message>
         <source>Отмена</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Модули не найдены. Модули RVKA5630 ищутся широковещательным запросом VXI-11 во всех сетях компьютера (VDVISA_BROADCAST=0 его отключает) и среди заданных ресурсов: переменная окружения VDVISA_RESOURCES (строки VISA или адреса через &quot;;&quot;) или файл ~/.config/vdvisa/resources, по одному ресурсу в строке. Проверьте питание и подключение модулей и нажмите &quot;Обновить&quot;.</source>
+        <translation>No modules found. RVKA5630 modules are found by a VXI-11 broadcast on every network of this computer (VDVISA_BROADCAST=0 turns it off) and among the configured resources: the environment variable VDVISA_RESOURCES (VISA strings or addresses separated by &quot;;&quot;) or the file ~/.config/vdvisa/resources, one resource per line. Check that the modules are powered and connected, then press &quot;Refresh&quot;.</translation>
+    </message>
+    <message>
+        <source>%1: другая модель (%2)</source>
+        <translation>%1: another model (%2)</translation>
+    </message>
+    <message>
+        <source>%1: нет ответа</source>
+        <translation>%1: no answer</translation>
+    </message>
+    <message>
+        <source>Не показаны найденные ресурсы: %1 из %2 (не ответили: %3, другой модели: %4). Подробности - в подсказке этой строки.</source>
+        <translation>Found resources not listed: %1 of %2 (no answer: %3, another model: %4). The details are in this line&apos;s tooltip.</translation>
     </message>
 </context>
 </TS>

@@ -12,7 +12,8 @@
 // that lets voltaDesk find them. --bench (anywhere) is for benchmarks only: the modules also
 // answer "BENCH:BLOCK? <bytes>" and a raw TCP ping-pong server listens on the first module's
 // address (see BenchRvka5630Device and PingPongServer). "ready" is printed on a line of its
-// own once everything listens.
+// own once everything listens. --help and --version answer in the operator's language
+// (VOLTADESK_LANG, else the locale); the build makes the manual page from the English help.
 #include "pingpongserver.h"
 #include "simbench.h"
 #include "simserialload.h"
@@ -22,6 +23,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,6 +36,68 @@ struct ModuleOptions
     QByteArray place = "1;7;0";
     bool silent = false;
 };
+
+bool english()
+{
+    const char *chosen = std::getenv("VOLTADESK_LANG");
+    if (chosen && std::strcmp(chosen, "en") == 0)
+        return true;
+    if (chosen && std::strcmp(chosen, "ru") == 0)
+        return false;
+    // The first locale variable that is set names the language; the C locale names none.
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char *value = std::getenv(name);
+        if (value && *value)
+            return std::strncmp(value, "en", 2) == 0;
+    }
+    return false;
+}
+
+const char *const russianHelp =
+    "Использование: rvka5630-sim [--serial] --address АДРЕС [--idn ТЕКСТ] [--place ТЕКСТ]\n"
+    "                    [--silent] [--address АДРЕС ...]\n"
+    "Имитирует модули питания RVKA5630 по VXI-11 на заданных адресах, пока его не остановят\n"
+    "(SIGINT или SIGTERM). Каждому адресу нужен свой порт 111 (portmapper): запускайте\n"
+    "имитатор в отдельном сетевом пространстве имён, например\n"
+    "  unshare --user --map-root-user --net sh -c 'ip link set lo up; rvka5630-sim ...'\n"
+    "\n"
+    "  --address АДРЕС      адрес IPv4 следующего модуля, например 127.0.0.2\n"
+    "  --idn ТЕКСТ          ответ модуля на \"*IDN?\" (Korvalis,RVKA5630,0042,1.3)\n"
+    "  --place ТЕКСТ        ответ о размещении PLACEID;ADDRID;SWITCHID (1;7;0)\n"
+    "  --silent             модуль принимает соединения, но не отвечает\n"
+    "  --serial             также мультиметр и нагрузка электронная на псевдотерминалах,\n"
+    "                       подключённые к первому модулю; печатает \"serial-ports ЗНАЧЕНИЕ\"\n"
+    "                       для VOLTADESK_SERIAL_PORTS\n"
+    "  --bench              только для измерений производительности: блоки BENCH:BLOCK? и\n"
+    "                       сервер пинг-понга TCP на адресе первого модуля\n"
+    "  -h, --help           показать эту справку и выйти\n"
+    "  -v, --version        показать версию и выйти\n"
+    "\n"
+    "Параметры после --address относятся к этому модулю. Когда всё слушает, печатается\n"
+    "строка \"ready\". Новый модуль не откалиброван: поверка --vdc проходит после --autocal.\n";
+
+const char *const englishHelp =
+    "Usage: rvka5630-sim [--serial] --address ADDRESS [--idn TEXT] [--place TEXT]\n"
+    "                    [--silent] [--address ADDRESS ...]\n"
+    "Serves simulated RVKA5630 power modules over VXI-11 on the given addresses until it is\n"
+    "stopped (SIGINT or SIGTERM). Each address needs port 111 (the portmapper) of its own: run\n"
+    "the simulator in a network namespace of its own, for example\n"
+    "  unshare --user --map-root-user --net sh -c 'ip link set lo up; rvka5630-sim ...'\n"
+    "\n"
+    "  --address ADDRESS    IPv4 address of the next module, e.g. 127.0.0.2\n"
+    "  --idn TEXT           the module's reply to \"*IDN?\" (Korvalis,RVKA5630,0042,1.3)\n"
+    "  --place TEXT         its placement reply PLACEID;ADDRID;SWITCHID (1;7;0)\n"
+    "  --silent             the module accepts links but never answers\n"
+    "  --serial             also a multimeter and an electronic load on pseudo-terminals, wired\n"
+    "                       to the first module; prints \"serial-ports VALUE\" for\n"
+    "                       VOLTADESK_SERIAL_PORTS\n"
+    "  --bench              for benchmarks only: BENCH:BLOCK? blocks and a raw TCP ping-pong\n"
+    "                       server on the first module's address\n"
+    "  -h, --help           show this help and exit\n"
+    "  -v, --version        show the version and exit\n"
+    "\n"
+    "Options after an --address apply to that module. \"ready\" is printed on a line of its\n"
+    "own once everything listens. A new module is uncalibrated: --vdc passes after --autocal.\n";
 
 int usage(const char *problem)
 {
@@ -51,6 +115,16 @@ int main(int argc, char **argv)
     std::vector<ModuleOptions> modules;
     bool serial = false;
     bool benchExtras = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(english() ? englishHelp : russianHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("rvka5630-sim %s\n", VOLTADESK_VERSION);
+            return 0;
+        }
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto value = [&]() -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };

@@ -6,6 +6,7 @@
 #     app -> module -> moduledebug, firmware -> visa -> runtime;  sim -> runtime
 #     app -> discovery -> visa;  runner -> results, discovery
 #     moduledebug's window -> results -> scenarios of moduledebug
+#     app, runner -> language
 # ctest-timeout: 120
 set -eu
 build=$(cd "$1" && pwd)
@@ -31,6 +32,7 @@ LAYERS = [
     ("results", "resultsstore.h", ["commandlinerun.h", "ui_rvka5630debug.h",
                                    "rvka5630panel.h", "widget.h"]),
     ("runner", "commandlinerun.h", ["widget.h", "rvka5630panel.h", "ui_rvka5630debug.h"]),
+    ("language", "language.h", ["widget.h", "commandlinerun.h", "timefacility.h"]),
     ("sim", "simbench.h", ["commandchain.h", "rvka5630debug.h"]),
 ]
 
