@@ -5,6 +5,7 @@
 #include "commandlinerun.h"
 #include "modulesession.h"
 #include "protocolfile.h"
+#include "runnerinvocation.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "scenariorunner.h"
@@ -29,33 +30,6 @@ const QString unwiredAddress = QStringLiteral("127.0.0.3");
 const QString otherModelAddress = QStringLiteral("127.0.0.4");
 const QString silentAddress = QStringLiteral("127.0.0.5");
 constexpr double speedup = 50.0;
-
-// One invocation's exit status and what it wrote.
-struct Invocation
-{
-    int status = -1;
-    QString out;
-    QString err;
-
-    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-    // The "result" field of each JSON line.
-    QStringList results() const
-    {
-        QStringList keys;
-        for (const QString &line : outLines())
-            keys << QJsonDocument::fromJson(line.toUtf8()).object().value("result").toString();
-        return keys;
-    }
-};
-
-Invocation invoke(const QStringList &arguments)
-{
-    Invocation result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = CommandLineRun::run(arguments, out, err);
-    return result;
-}
 
 } // namespace
 
@@ -114,7 +88,7 @@ private slots:
 
     void list()
     {
-        const Invocation listed = invoke({"list"});
+        const RunnerInvocation listed = invokeRunner({"list"});
         QCOMPARE(listed.status, 0);
         QCOMPARE(listed.outLines(),
                  (QStringList{resource + "\tKorvalis,RVKA5630,0042,1.3\tPLACEID: 1; ADDRID: 7; "
@@ -123,7 +97,7 @@ private slots:
                                   "\tKorvalis,RVKA5630,0057,1.3\tPLACEID: 1; ADDRID: 8; "
                                   "SWITCHID: 0"}));
         const QJsonObject row =
-            QJsonDocument::fromJson(invoke({"list", "--json"}).outLines().value(0).toUtf8())
+            QJsonDocument::fromJson(invokeRunner({"list", "--json"}).outLines().value(0).toUtf8())
                 .object();
         QCOMPARE(row.value("resource").toString(), resource);
     }
@@ -178,14 +152,14 @@ private slots:
             texts->replaceInStrings(QStringLiteral("%1"), path);
         if (!instruments)
             qputenv("VOLTADESK_SERIAL_PORTS", "");
-        const Invocation run = invoke(QStringList{resource} + arguments);
+        const RunnerInvocation run = invokeRunner(QStringList{resource} + arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(run.outLines(), results);
         if (!message.isEmpty())
             QVERIFY2(run.err.endsWith(message), qPrintable(run.err));
         QVERIFY(!model->outputOn());
-        const Invocation asJson =
-            invoke(QStringList{resource, "--json", "--overwrite"} + arguments);
+        const RunnerInvocation asJson =
+            invokeRunner(QStringList{resource, "--json", "--overwrite"} + arguments);
         QCOMPARE(asJson.status, status);
         QCOMPARE(asJson.results(), jsonResults);
     }
@@ -213,7 +187,8 @@ private slots:
         instrument->transcript().clear();
         meter->transcript().clear();
         const QString path = dir.filePath(QTest::currentDataTag() + QStringLiteral(".html"));
-        const Invocation run = invoke({SimBench::resourceName(address), "--vdc", path, "--json"});
+        const RunnerInvocation run =
+            invokeRunner({SimBench::resourceName(address), "--vdc", path, "--json"});
         QCOMPARE(run.status, 2);
         QCOMPARE(run.out, QString());
         QCOMPARE(run.err, message);
@@ -228,7 +203,7 @@ private slots:
         const QByteArray published = qgetenv("VDVISA_RESOURCES");
         qputenv("VDVISA_RESOURCES", SimBench::resourceName(otherModelAddress).toUtf8() + ";" +
                                         SimBench::resourceName("127.0.0.9").toUtf8());
-        const Invocation listed = invoke({"list"});
+        const RunnerInvocation listed = invokeRunner({"list"});
         qputenv("VDVISA_RESOURCES", published);
         QCOMPARE(listed.status, int(CommandLineRun::NothingFound));
         QCOMPARE(listed.out, QString());
@@ -267,7 +242,7 @@ private slots:
         QStringList arguments{SimBench::resourceName(unwiredAddress), "--json", option};
         if (option != "--autocal")
             arguments << path;
-        const Invocation run = invoke(arguments);
+        const RunnerInvocation run = invokeRunner(arguments);
         QCOMPARE(run.results(), QStringList{result});
         QCOMPARE(run.status, result == "fail" ? 1 : 2);
         QVERIFY(!lan.rvka5630(unwiredAddress)->outputOn());
@@ -299,7 +274,7 @@ private slots:
         }
         module->transcript().clear();
         meter->transcript().clear();
-        const Invocation refused = invoke({resource, "--vdc", earlier, "--idc", empty});
+        const RunnerInvocation refused = invokeRunner({resource, "--vdc", earlier, "--idc", empty});
         QCOMPARE(refused.status, 2);
         QCOMPARE(refused.err, "voltadesk-run: протокол " + earlier +
                                   " уже существует; чтобы заменить его, укажите --overwrite\n");
@@ -310,8 +285,8 @@ private slots:
         // multimeter port ends it with the file empty.
         for (const QStringList &extra :
              {QStringList{"--idc", empty}, QStringList{"--vdc", earlier, "--overwrite"}}) {
-            const Invocation run =
-                invoke(QStringList{resource, "--multimeter", "/dev/null/none"} + extra);
+            const RunnerInvocation run =
+                invokeRunner(QStringList{resource, "--multimeter", "/dev/null/none"} + extra);
             QCOMPARE(run.status, 2);
             QVERIFY2(run.err.contains("Поверка: ошибка инициализации мультиметра!"),
                      qPrintable(run.err));
@@ -330,7 +305,7 @@ private slots:
         };
         seed();
         const QString fromRunner = dir.filePath("runner.html");
-        QVERIFY(invoke({resource, "--idc", fromRunner}).status != CommandLineRun::NotRun);
+        QVERIFY(invokeRunner({resource, "--idc", fromRunner}).status != CommandLineRun::NotRun);
         seed();
         const QString fromWindow = dir.filePath("window.html");
         ViSession rm = VI_NULL;
@@ -410,7 +385,7 @@ private slots:
         meter->transcript().clear();
         const QString path = dir.filePath("stopped.html");
         SettlingPause settling(module, [] { std::raise(SIGTERM); });
-        const Invocation run = invoke({resource, "--idc", path, "--iac", path + "2"});
+        const RunnerInvocation run = invokeRunner({resource, "--idc", path, "--iac", path + "2"});
         const QElapsedTimer &sinceSignal = settling.acted();
         QVERIFY(sinceSignal.isValid());
         QVERIFY2(sinceSignal.elapsed() < 1000, qPrintable(QString::number(sinceSignal.elapsed())));

@@ -6,6 +6,7 @@
 #include "postgresserver.h"
 #include "protocolfile.h"
 #include "resultsstore.h"
+#include "runnerinvocation.h"
 #include "rvka5630model.h"
 #include "simlan.h"
 #include "timefacility.h"
@@ -22,24 +23,6 @@ namespace {
 const char *const writerVariable = "VOLTADESK_TEST_STATION";
 const QString moduleAddress = QStringLiteral("127.0.0.2");
 constexpr int runsPerStation = 40;
-
-struct Invocation
-{
-    int status = -1;
-    QString out;
-    QString err;
-
-    QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
-};
-
-Invocation invoke(const QStringList &arguments)
-{
-    Invocation result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = CommandLineRun::run(arguments, out, err);
-    return result;
-}
 
 QJsonObject json(const QString &line)
 {
@@ -127,12 +110,12 @@ private slots:
             QCOMPARE(run.points.size(), 1);
         }
         QCOMPARE(fromA, runsPerStation);
-        const Invocation verified = invoke({"results", "--verify"});
+        const RunnerInvocation verified = invokeRunner({"results", "--verify"});
         QCOMPARE(verified.status, 0);
-        const Invocation listed = invoke({"results", "--serial", "0042", "--csv"});
+        const RunnerInvocation listed = invokeRunner({"results", "--serial", "0042", "--csv"});
         QCOMPARE(listed.status, 0);
-        QCOMPARE(listed.lines().size(), 1 + 2 * runsPerStation);
-        QCOMPARE(listed.lines().filter(",station-B,").size(), runsPerStation);
+        QCOMPARE(listed.outLines().size(), 1 + 2 * runsPerStation);
+        QCOMPARE(listed.outLines().filter(",station-B,").size(), runsPerStation);
     }
 
     // A server that refuses the login: the run and its protocol stand, the operator is told.
@@ -142,11 +125,11 @@ private slots:
         qputenv("VOLTADESK_RESULTS",
                 QString(server.url("results")).replace("station@", "intruder@").toUtf8());
         const QString path = dir.filePath("refused.html");
-        const Invocation run =
-            invoke({lan.bench().resourceName(moduleAddress), "--iac", path, "--json"});
+        const RunnerInvocation run =
+            invokeRunner({lan.bench().resourceName(moduleAddress), "--iac", path, "--json"});
         qputenv("VOLTADESK_RESULTS", kept);
         QVERIFY2(run.status == 0 || run.status == 1, qPrintable(run.err));
-        QVERIFY(json(run.lines().first()).value("record").isNull());
+        QVERIFY(json(run.outLines().first()).value("record").isNull());
         QVERIFY2(run.err.contains("voltadesk-run: результат не сохранён в хранилище: не удалось "
                                   "открыть хранилище postgresql://intruder@"),
                  qPrintable(run.err));
@@ -169,24 +152,26 @@ private slots:
         poll.start(5);
         const QString first = dir.filePath("vdcn.html");
         const QString second = dir.filePath("iac.html");
-        const Invocation run = invoke(
+        const RunnerInvocation run = invokeRunner(
             {lan.bench().resourceName(moduleAddress), "--vdcn", first, "--iac", second, "--json"});
         QVERIFY(!poll.isActive());
         QVERIFY2(run.status == 0 || run.status == 1, qPrintable(run.err));
-        QCOMPARE(run.lines().size(), 2);
-        const qint64 stored = json(run.lines().first()).value("record").toVariant().toLongLong();
+        QCOMPARE(run.outLines().size(), 2);
+        const qint64 stored = json(run.outLines().first()).value("record").toVariant().toLongLong();
         QVERIFY(stored > 0);
-        QVERIFY(json(run.lines().last()).value("record").isNull());
+        QVERIFY(json(run.outLines().last()).value("record").isNull());
         QVERIFY2(run.err.contains("voltadesk-run: результат не сохранён в хранилище: "),
                  qPrintable(run.err));
         QCOMPARE(ProtocolFile::rows(ProtocolFile::read(first)).size(), 2);
         QCOMPARE(ProtocolFile::rows(ProtocolFile::read(second)).size(), 1);
 
         QVERIFY2(server.start(), qPrintable(server.problem()));
-        const Invocation again = invoke({lan.bench().resourceName(moduleAddress), "--iac", second,
-                                         "--json", "--require-record", "--overwrite"});
+        const RunnerInvocation again =
+            invokeRunner({lan.bench().resourceName(moduleAddress), "--iac", second, "--json",
+                          "--require-record", "--overwrite"});
         QVERIFY2(again.status == 0 || again.status == 1, qPrintable(again.err));
-        QCOMPARE(json(again.lines().first()).value("record").toVariant().toLongLong(), stored + 1);
+        QCOMPARE(json(again.outLines().first()).value("record").toVariant().toLongLong(),
+                 stored + 1);
     }
 };
 

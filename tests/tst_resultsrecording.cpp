@@ -8,6 +8,7 @@
 #include "protocolfile.h"
 #include "recordhash.h"
 #include "resultsstore.h"
+#include "runnerinvocation.h"
 #include "rvka5630model.h"
 #include "simlan.h"
 #include "timefacility.h"
@@ -33,27 +34,6 @@ const QString loadSerial = QStringLiteral("EA-9000-31");
 
 // A small file system of its own, mounted before any thread starts; empty when that failed.
 QString smallDisk;
-
-struct Invocation
-{
-    int status = -1;
-    QString out;
-    QString err;
-
-    QJsonObject json() const
-    {
-        return QJsonDocument::fromJson(out.section(QLatin1Char('\n'), 0, 0).toUtf8()).object();
-    }
-};
-
-Invocation invoke(const QStringList &arguments)
-{
-    Invocation result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = CommandLineRun::run(arguments, out, err);
-    return result;
-}
 
 RunRecord stored(const QString &file, qint64 id)
 {
@@ -102,7 +82,8 @@ private:
     // One more run into the current store, recorded.
     bool recordsAgain()
     {
-        const Invocation run = invoke({resource, "--iac", dir.filePath("after.html"), "--json"});
+        const RunnerInvocation run =
+            invokeRunner({resource, "--iac", dir.filePath("after.html"), "--json"});
         return run.json().value("record").toVariant().toLongLong() > 0;
     }
 
@@ -155,7 +136,7 @@ private slots:
         QFETCH(QString, option);
         QFETCH(bool, useLoad);
         const QString path = dir.filePath(option + ".html");
-        const Invocation run = invoke({resource, "--" + option, path, "--json"});
+        const RunnerInvocation run = invokeRunner({resource, "--" + option, path, "--json"});
         QVERIFY2(run.status == 0 || run.status == 1, qPrintable(run.err));
         const qint64 id = run.json().value("record").toVariant().toLongLong();
         QVERIFY2(id > 0, qPrintable(run.out + run.err));
@@ -203,7 +184,7 @@ private slots:
     void calibrationRecorded()
     {
         module->transcript().clear();
-        const Invocation run = invoke({resource, "--autocal", "--json"});
+        const RunnerInvocation run = invokeRunner({resource, "--autocal", "--json"});
         QCOMPARE(run.status, 0);
         const RunRecord record =
             stored(storeFile, run.json().value("record").toVariant().toLongLong());
@@ -231,7 +212,8 @@ private slots:
             }
         });
         poll.start(5);
-        const Invocation run = invoke({resource, "--vdc", dir.filePath("stopped.html"), "--json"});
+        const RunnerInvocation run =
+            invokeRunner({resource, "--vdc", dir.filePath("stopped.html"), "--json"});
         QCOMPARE(run.status, 2);
         const RunRecord record =
             stored(storeFile, run.json().value("record").toVariant().toLongLong());
@@ -282,7 +264,7 @@ private slots:
         QStringList arguments{resource, "--" + option, path};
         if (required)
             arguments << "--require-references";
-        const Invocation run = invoke(arguments);
+        const RunnerInvocation run = invokeRunner(arguments);
         QVERIFY2(run.err.startsWith(warning.arg(port)), qPrintable(run.err));
         QCOMPARE(run.err.contains("серийный номер"), !warning.isEmpty());
         if (runs) {
@@ -303,9 +285,9 @@ private slots:
         const QByteArray kept = qgetenv("VOLTADESK_REFERENCES");
         qputenv("VOLTADESK_REFERENCES", dir.filePath("absent.txt").toUtf8());
         const QString path = dir.filePath("no-register.html");
-        const Invocation warned = invoke({resource, "--iac", path});
-        const Invocation refused =
-            invoke({resource, "--iac", path, "--require-references", "--overwrite"});
+        const RunnerInvocation warned = invokeRunner({resource, "--iac", path});
+        const RunnerInvocation refused =
+            invokeRunner({resource, "--iac", path, "--require-references", "--overwrite"});
         qputenv("VOLTADESK_REFERENCES", kept);
         QCOMPARE(warned.status, 0);
         QVERIFY2(!warned.err.contains("серийный номер"), qPrintable(warned.err));
@@ -348,7 +330,7 @@ private slots:
         } else if (fault == "full disk") {
             QVERIFY2(!smallDisk.isEmpty(), "no small file system for the test");
             useStore(smallDisk + "/results.sqlite");
-            QCOMPARE(invoke({resource, "--iac", dir.filePath("before-full.html")}).status, 0);
+            QCOMPARE(invokeRunner({resource, "--iac", dir.filePath("before-full.html")}).status, 0);
             QFile filler(smallDisk + "/filler");
             QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
             while (filler.write(QByteArray(4096, '\0')) == 4096) {
@@ -356,7 +338,7 @@ private slots:
         } else if (fault == "locked file") {
             // Another program holds the write lock past the busy time-out.
             useStore(dir.filePath("locked.sqlite"));
-            QCOMPARE(invoke({resource, "--iac", dir.filePath("before-lock.html")}).status, 0);
+            QCOMPARE(invokeRunner({resource, "--iac", dir.filePath("before-lock.html")}).status, 0);
             QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
             holder.setDatabaseName(storeFile);
             QVERIFY(holder.open());
@@ -373,7 +355,7 @@ private slots:
             QStringList arguments{resource, "--iac", path, "--json", "--overwrite"};
             if (required)
                 arguments << "--require-record";
-            const Invocation run = invoke(arguments);
+            const RunnerInvocation run = invokeRunner(arguments);
             QCOMPARE(run.status, required ? 2 : 0);
             QVERIFY(run.json().value("record").isNull());
             QVERIFY2(run.err.contains("voltadesk-run: результат не сохранён в хранилище: "),

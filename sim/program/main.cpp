@@ -18,6 +18,7 @@
 #include "simbench.h"
 #include "simserialload.h"
 #include "simserialmultimeter.h"
+#include "terminallanguage.h"
 
 #include <malloc.h>
 
@@ -36,22 +37,6 @@ struct ModuleOptions
     QByteArray place = "1;7;0";
     bool silent = false;
 };
-
-bool english()
-{
-    const char *chosen = std::getenv("VOLTADESK_LANG");
-    if (chosen && std::strcmp(chosen, "en") == 0)
-        return true;
-    if (chosen && std::strcmp(chosen, "ru") == 0)
-        return false;
-    // The first locale variable that is set names the language; the C locale names none.
-    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char *value = std::getenv(name);
-        if (value && *value)
-            return std::strncmp(value, "en", 2) == 0;
-    }
-    return false;
-}
 
 const char *const russianHelp =
     "Использование: rvka5630-sim [--serial] --address АДРЕС [--idn ТЕКСТ] [--place ТЕКСТ]\n"
@@ -117,7 +102,7 @@ int main(int argc, char **argv)
     bool benchExtras = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(english() ? englishHelp : russianHelp, stdout);
+            std::fputs(terminalSpeaksEnglish() ? englishHelp : russianHelp, stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {

@@ -7,6 +7,8 @@
 //
 // Its texts are in the operator's language, chosen as voltaDesk chooses: VOLTADESK_LANG ("ru"
 // or "en"), else the locale; the build makes the manual page from the English --help.
+#include "terminallanguage.h"
+
 #include <visa.h>
 
 #include <cstdio>
@@ -15,22 +17,6 @@
 #include <string>
 
 namespace {
-
-bool english()
-{
-    const char *chosen = std::getenv("VOLTADESK_LANG");
-    if (chosen && std::strcmp(chosen, "en") == 0)
-        return true;
-    if (chosen && std::strcmp(chosen, "ru") == 0)
-        return false;
-    // The first locale variable that is set names the language; the C locale names none.
-    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char *value = std::getenv(name);
-        if (value && *value)
-            return std::strncmp(value, "en", 2) == 0;
-    }
-    return false;
-}
 
 struct Texts
 {
@@ -92,7 +78,7 @@ const Texts englishTexts = {
 
 int main(int argc, char **argv)
 {
-    const Texts &texts = english() ? englishTexts : russian;
+    const Texts &texts = terminalSpeaksEnglish() ? englishTexts : russian;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(texts.help, stdout);
