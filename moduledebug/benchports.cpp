@@ -54,7 +54,7 @@ QVector<BenchPort> BenchPorts::available()
             return port.location == location;
         });
         if (!location.isEmpty() && !listed)
-            ports.append({location, QString(), QString()});
+            ports.append({location, QString(), QString(), QString()});
     }
     return ports;
 }
