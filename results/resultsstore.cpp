@@ -4,16 +4,19 @@
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 
 namespace {
 
 // Long enough for another station's record, which takes milliseconds, to finish first.
 constexpr int busyTimeoutMs = 10000;
+constexpr int journalRetryMs = 10;
 constexpr int connectTimeoutSeconds = 5;
 
 QAtomicInt connections;
@@ -94,10 +97,30 @@ bool ResultsStore::open()
     if (location.postgres && !exec(QStringLiteral("SET client_min_messages TO warning")))
         return false;
     // Readers never block the writer and a second writer waits its turn.
-    if (!location.postgres && (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-                               !exec(QStringLiteral("PRAGMA foreign_keys=ON"))))
+    if (!location.postgres &&
+        (!useWriteAheadLog() || !exec(QStringLiteral("PRAGMA foreign_keys=ON"))))
         return false;
     return migrate();
+}
+
+// Switching the journal takes the whole file for a moment, and SQLite does not wait for that
+// with the busy time-out: a second program opening a new store at the same instant is told
+// "locked" at once. It tries again for as long as the busy time-out would have waited.
+bool ResultsStore::useWriteAheadLog()
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        QSqlQuery query(QSqlDatabase::database(connection, false));
+        if (query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return true;
+        const QString code = query.lastError().nativeErrorCode();
+        const bool busy = code == QLatin1String("5") || code == QLatin1String("6");
+        if (!busy || waited.elapsed() >= busyTimeoutMs)
+            return failed(QStringLiteral("ошибка хранилища ") + location.display(),
+                          query.lastError().text());
+        QThread::msleep(journalRetryMs);
+    }
 }
 
 bool ResultsStore::exec(const QString &statement)
@@ -152,11 +175,20 @@ bool ResultsStore::migrate()
     // catalogue; the one that lost finds the table there when it tries again.
     const QString versionTable =
         QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-    if (!exec(versionTable) && !(location.postgres && exec(versionTable)))
+    // PostgreSQL's write lock is on the version table, which must exist before it can be
+    // taken. SQLite's is taken first: a statement that read the schema before another process
+    // wrote it would fail at once, without waiting its turn.
+    if (location.postgres && !exec(versionTable) && !exec(versionTable))
         return false;
     problem.clear();
     if (!begin())
         return false;
+    if (!location.postgres && !exec(versionTable)) {
+        const QString why = problem;
+        rollback();
+        problem = why;
+        return false;
+    }
     QSqlQuery query(QSqlDatabase::database(connection, false));
     if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) {
         rollback();

@@ -46,6 +46,7 @@ public:
 
 private:
     bool exec(const QString &statement);
+    bool useWriteAheadLog();
     bool begin();
     bool commit();
     void rollback();
