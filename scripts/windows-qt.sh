@@ -1,0 +1,123 @@
+#!/bin/sh
+# Builds Qt for 32-bit Windows (i686-w64-mingw32) from Debian's own source packages of the Qt
+# version installed here, with only what voltaDesk needs: qtbase (core, gui, widgets,
+# concurrent, network, sql, test, the windows platform plug-in), qtserialport and
+# qtcharts. Release only, no examples, no tests.
+#
+#   scripts/windows-qt.sh          build (or reuse) the cached Qt; prints its folder last
+#   scripts/windows-qt.sh --dir    prints the folder the cached Qt is (or will be) in
+#
+# The sources come from a deb-src list this script writes for itself into the cache; the
+# machine's own apt sources are never touched. A stamp file marks a finished build, so later
+# runs return at once. The compile runs at the lowest priority: the machine is shared.
+set -e
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+qtversion=$(dpkg-query -W -f='${Version}' qtbase5-dev)
+serialversion=$(dpkg-query -W -f='${Version}' libqt5serialport5-dev)
+chartsversion=$(dpkg-query -W -f='${Version}' libqt5charts5-dev)
+upstream=$(echo "$qtversion" | sed 's/+.*//; s/-.*//')
+cache=${VOLTADESK_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/voltadesk-windows}
+prefix=$cache/qt-$upstream-i686
+stamp=$prefix/.voltadesk-built-$qtversion
+missing=$prefix/.voltadesk-missing
+if [ "$1" = --dir ]; then
+    echo "$prefix"
+    exit 0
+fi
+# A module whose sources could not be fetched is retried on the next run; the rest is kept.
+if [ -f "$stamp" ] && [ ! -s "$missing" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+jobs=${VOLTADESK_WINDOWS_JOBS:-2}
+work=$cache/src-$upstream
+apt=$cache/apt
+mkdir -p "$work" "$apt/lists/partial" "$apt/archives/partial" "$apt/cache"
+
+# The POSIX-thread variant of the cross compiler: Qt and our code use std::thread and
+# std::mutex, which the win32-thread variant of this GCC lacks. Qt's win32-g++ spec calls
+# $(CROSS_COMPILE)g++, so the variant is chosen by a private folder of links put first on PATH.
+. "$root/scripts/windows-toolchain.sh"
+
+# Our own source list: bookworm, its updates and its security archive, sources only.
+cat > "$apt/sources.list" <<EOF
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-updates main
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security bookworm-security main
+EOF
+aptopts="-o Dir::Etc::SourceList=$apt/sources.list -o Dir::Etc::SourceParts=/dev/null \
+-o Dir::State::Lists=$apt/lists -o Dir::Cache=$apt/cache -o Dir::Cache::archives=$apt/archives \
+-o Debug::NoLocking=1 -o APT::Sandbox::User=$(id -un)"
+
+fetch() { # package version -> extracted folder on stdout, nothing if the archive lacks it
+    pkg=$1
+    ver=$2
+    up=$(echo "$ver" | sed 's/-[^-]*$//')
+    dir="$work/$pkg-$(echo "$up" | sed 's/^[0-9]*://')"
+    if [ ! -d "$dir" ]; then
+        (cd "$work" && apt-get $aptopts -q source "$pkg=$ver" >&2) ||
+            echo "windows-qt: could not fetch the source package $pkg $ver" >&2
+    fi
+    [ -d "$dir" ] && echo "$dir"
+    return 0
+}
+
+if [ ! -f "$apt/lists/.updated" ]; then
+    apt-get $aptopts -q update >&2
+    touch "$apt/lists/.updated"
+fi
+qtbase=$(fetch qtbase-opensource-src "$qtversion")
+[ -n "$qtbase" ] || exit 1
+qtserialport=$(fetch qtserialport-opensource-src "$serialversion")
+qtcharts=$(fetch qtcharts-opensource-src "$chartsversion")
+
+echo "Qt $qtversion for i686-w64-mingw32 into $prefix (started $(date -u +%FT%TZ))" >&2
+started=$(date +%s)
+
+# Outside the source tree, so that a failed attempt is removed without touching the sources.
+build=$cache/build-$upstream
+if [ ! -f "$prefix/.voltadesk-qtbase" ]; then
+    rm -rf "$build"
+    mkdir -p "$build/qtbase"
+    cd "$build/qtbase"
+    "$qtbase/configure" -prefix "$prefix" \
+        -xplatform win32-g++ -device-option CROSS_COMPILE=i686-w64-mingw32- \
+        -opensource -confirm-license -release -shared -no-pch \
+        -nomake examples -nomake tests \
+        -opengl desktop -no-dbus -no-icu -no-fontconfig -no-glib -no-cups \
+        -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz \
+        -no-sql-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-db2 \
+        -no-sql-ibase -no-sql-oci -no-sql-tds -no-sql-sqlite2 \
+        -no-openssl >&2
+    nice -n 19 make -j"$jobs" >&2
+    nice -n 19 make install >&2
+    touch "$prefix/.voltadesk-qtbase"
+fi
+: > "$missing"
+for module in qtcharts qtserialport; do
+    eval src=\$$module
+    [ -f "$prefix/.voltadesk-$module" ] && continue
+    if [ -z "$src" ]; then
+        echo "$module" >> "$missing"
+        continue
+    fi
+    rm -rf "$build/$module"
+    mkdir -p "$build/$module"
+    cd "$build/$module"
+    "$prefix/bin/qmake" "$src" >&2
+    nice -n 19 make -j"$jobs" >&2
+    nice -n 19 make install >&2
+    touch "$prefix/.voltadesk-$module"
+done
+
+ended=$(date +%s)
+echo "Qt built in $(( (ended - started) / 60 )) min (ended $(date -u +%FT%TZ))" >&2
+echo "started $started ended $ended seconds $((ended - started))" >> "$stamp"
+if [ -s "$missing" ]; then
+    echo "windows-qt: built without $(cat "$missing" | tr '\n' ' ')- run again when the archive has it" >&2
+fi
+rm -rf "$build"
+echo "$prefix"
