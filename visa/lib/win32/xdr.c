@@ -252,6 +252,11 @@ bool_t xdr_string(XDR *xdrs, char **cpp, u_int maxsize)
     return xdr_opaque(xdrs, *cpp, size);
 }
 
+bool_t xdr_wrapstring(XDR *xdrs, char **cpp)
+{
+    return xdr_string(xdrs, cpp, UINT32_MAX - 1);
+}
+
 unsigned long xdr_sizeof(xdrproc_t proc, void *data)
 {
     XDR counter;

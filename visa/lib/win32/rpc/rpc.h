@@ -87,6 +87,8 @@ bool_t xdr_enum(XDR *xdrs, enum_t *ep);
 bool_t xdr_opaque(XDR *xdrs, caddr_t cp, u_int cnt);
 bool_t xdr_bytes(XDR *xdrs, char **cpp, u_int *sizep, u_int maxsize);
 bool_t xdr_string(XDR *xdrs, char **cpp, u_int maxsize);
+/* A string of any length, for xdr_free and other one-argument uses. */
+bool_t xdr_wrapstring(XDR *xdrs, char **cpp);
 
 /* Messages. */
 #define RPC_MSG_VERSION ((u_int32_t)2)
