@@ -14,12 +14,10 @@ set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-qtversion=$(dpkg-query -W -f='${Version}' qtbase5-dev)
-serialversion=$(dpkg-query -W -f='${Version}' libqt5serialport5-dev)
-chartsversion=$(dpkg-query -W -f='${Version}' libqt5charts5-dev)
+. "$root/scripts/windows-sources.sh"
+qtversion=$(dpkg-query -W -f='${source:Version}' qtbase5-dev)
 upstream=$(echo "$qtversion" | sed 's/+.*//; s/-.*//')
-cache=${VOLTADESK_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/voltadesk-windows}
-prefix=$cache/qt-$upstream-i686
+prefix=$windowsCache/qt-$upstream-i686
 stamp=$prefix/.voltadesk-built-$qtversion
 missing=$prefix/.voltadesk-missing
 if [ "$1" = --dir ]; then
@@ -33,52 +31,22 @@ if [ -f "$stamp" ] && [ ! -s "$missing" ]; then
 fi
 
 jobs=${VOLTADESK_WINDOWS_JOBS:-2}
-work=$cache/src-$upstream
-apt=$cache/apt
-mkdir -p "$work" "$apt/lists/partial" "$apt/archives/partial" "$apt/cache"
 
 # The POSIX-thread variant of the cross compiler: Qt and our code use std::thread and
 # std::mutex, which the win32-thread variant of this GCC lacks. Qt's win32-g++ spec calls
 # $(CROSS_COMPILE)g++, so the variant is chosen by a private folder of links put first on PATH.
 . "$root/scripts/windows-toolchain.sh"
 
-# Our own source list: bookworm, its updates and its security archive, sources only.
-cat > "$apt/sources.list" <<EOF
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-updates main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security bookworm-security main
-EOF
-aptopts="-o Dir::Etc::SourceList=$apt/sources.list -o Dir::Etc::SourceParts=/dev/null \
--o Dir::State::Lists=$apt/lists -o Dir::Cache=$apt/cache -o Dir::Cache::archives=$apt/archives \
--o Debug::NoLocking=1 -o APT::Sandbox::User=$(id -un)"
-
-fetch() { # package version -> extracted folder on stdout, nothing if the archive lacks it
-    pkg=$1
-    ver=$2
-    up=$(echo "$ver" | sed 's/-[^-]*$//')
-    dir="$work/$pkg-$(echo "$up" | sed 's/^[0-9]*://')"
-    if [ ! -d "$dir" ]; then
-        (cd "$work" && apt-get $aptopts -q source "$pkg=$ver" >&2) ||
-            echo "windows-qt: could not fetch the source package $pkg $ver" >&2
-    fi
-    [ -d "$dir" ] && echo "$dir"
-    return 0
-}
-
-if [ ! -f "$apt/lists/.updated" ]; then
-    apt-get $aptopts -q update >&2
-    touch "$apt/lists/.updated"
-fi
-qtbase=$(fetch qtbase-opensource-src "$qtversion")
+qtbase=$(fetchSource qtbase5-dev)
 [ -n "$qtbase" ] || exit 1
-qtserialport=$(fetch qtserialport-opensource-src "$serialversion")
-qtcharts=$(fetch qtcharts-opensource-src "$chartsversion")
+qtserialport=$(fetchSource libqt5serialport5-dev)
+qtcharts=$(fetchSource libqt5charts5-dev)
 
 echo "Qt $qtversion for i686-w64-mingw32 into $prefix (started $(date -u +%FT%TZ))" >&2
 started=$(date +%s)
 
 # Outside the source tree, so that a failed attempt is removed without touching the sources.
-build=$cache/build-$upstream
+build=$windowsCache/build-$upstream
 if [ ! -f "$prefix/.voltadesk-qtbase" ]; then
     rm -rf "$build"
     mkdir -p "$build/qtbase"
