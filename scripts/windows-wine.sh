@@ -90,6 +90,14 @@ export VDVISA_BROADCAST=0
 export VXIPNPPATH='C:\voltaDesk\vxipnp\'
 cd "$app"
 
+# Our VISA library on its own: the command-line client asks a module who it is.
+timeout 60 wine vdvisa-query.exe TCPIP0::127.0.0.2::inst0::INSTR '*IDN?' >"$state/idn.out" 2>&1 || true
+if tr -d '\r' < "$state/idn.out" | grep -q '^Korvalis,RVKA5630,0042,1.3$'; then
+    ok "visa32.dll: vdvisa-query.exe reads *IDN? over VXI-11"
+else
+    fail "visa32.dll: no *IDN? reply: $(tr -d '\r' < "$state/idn.out" | head -n 2)"
+fi
+
 # The window, with the Qt directory from the registry.
 wine reg add 'HKCU\Software\Korvalis\VaDeraver' /v QT_DISTRIB_INSTALL_DIR /t REG_SZ \
     /d 'C:/voltaDesk/' /f >/dev/null 2>&1
