@@ -48,10 +48,8 @@ LookupResult lookUpHost(const std::string &host, const Deadline &deadline, PeerA
 {
     if (PeerAddress::fromLiteral(host, out))
         return LookupResult::Found;
-#ifdef _WIN32
     if (!net::startup())
         return LookupResult::NotFound;
-#endif
     auto lookup = std::make_shared<Lookup>();
     try {
         std::thread(runLookup, lookup, host).detach();

@@ -101,6 +101,11 @@ inline long processId()
     return long(::_getpid());
 }
 #else
+inline bool startup()
+{
+    return true;
+}
+
 inline int openSocket(int family, int type, bool nonBlocking)
 {
     return ::socket(family, type | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), 0);

@@ -41,6 +41,9 @@ std::string PeerAddress::text() const
 bool PeerAddress::fromLiteral(const std::string &host, PeerAddress &out)
 {
     out = PeerAddress();
+    // Winsock answers even numeric conversions only once started.
+    if (!net::startup())
+        return false;
     if (host.find(':') == std::string::npos) {
         auto *v4 = reinterpret_cast<sockaddr_in *>(&out.storage);
         if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) != 1)
