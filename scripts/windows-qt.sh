@@ -24,6 +24,9 @@ if [ "$1" = --dir ]; then
     echo "$prefix"
     exit 0
 fi
+# One build at a time: a second run waits for the first, then finds its stamp.
+exec 9>"$windowsCache/qt.lock"
+flock 9
 # A module whose sources could not be fetched is retried on the next run; the rest is kept.
 if [ -f "$stamp" ] && [ ! -s "$missing" ]; then
     echo "$prefix"
