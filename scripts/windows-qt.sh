@@ -54,11 +54,14 @@ if [ ! -f "$prefix/.voltadesk-qtbase" ]; then
     rm -rf "$build"
     mkdir -p "$build/qtbase"
     cd "$build/qtbase"
+    # Debian's source leaves out the bundled SQLite and the Wintab headers (their licences):
+    # no SQLite driver from here, and no tablet events, which the windows platform plug-in
+    # would take from Wintab.
     "$qtbase/configure" -prefix "$prefix" \
         -xplatform win32-g++ -device-option CROSS_COMPILE=i686-w64-mingw32- \
         -opensource -confirm-license -release -shared -no-pch \
         -nomake examples -nomake tests \
-        -opengl desktop -no-dbus -no-icu -no-fontconfig -no-glib -no-cups \
+        -no-feature-tabletevent -opengl desktop -no-dbus -no-icu -no-fontconfig -no-glib -no-cups \
         -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz \
         -no-sql-sqlite -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-db2 \
         -no-sql-ibase -no-sql-oci -no-sql-tds -no-sql-sqlite2 \
