@@ -36,7 +36,7 @@ fi
 jobs=${VOLTADESK_WINDOWS_JOBS:-2}
 
 # The POSIX-thread variant of the cross compiler: Qt and our code use std::thread and
-# std::mutex, which the win32-thread variant of this GCC lacks. Qt's win32-g++ spec calls
+# std::mutex, which the win32-thread variant of this GCC lacks. Qt's win32-g++ mkspec calls
 # $(CROSS_COMPILE)g++, so the variant is chosen by a private folder of links put first on PATH.
 . "$root/scripts/windows-toolchain.sh"
 
