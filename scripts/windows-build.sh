@@ -18,7 +18,8 @@ scripts/windows-setup.sh
 . scripts/windows-toolchain.sh
 . scripts/windows-sources.sh
 
-qt=$(nice -n 19 scripts/windows-qt.sh | tail -n 1)
+qt=$(nice -n 19 scripts/windows-qt.sh) || exit 1
+qt=$(echo "$qt" | tail -n 1)
 if [ -s "$qt/.voltadesk-missing" ]; then
     echo "windows-build: Qt for Windows lacks $(tr '\n' ' ' < "$qt/.voltadesk-missing")" >&2
     exit 1
