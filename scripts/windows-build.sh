@@ -59,6 +59,8 @@ rm -rf "$stage"
 cmake --install "$build" --prefix "$stage" >/dev/null
 scripts/windows-deploy.sh "$stage" "$qt"
 i686-w64-mingw32-strip "$stage"/*.exe
+# The Wine checks' driver of the window also needs Qt Test, which the distribution does not.
+cp "$qt/bin/Qt5Test.dll" "$build/"
 
 rm -f "$build/voltaDesk-windows.zip"
 (cd "$build" && zip -qr -9 voltaDesk-windows.zip voltaDesk)

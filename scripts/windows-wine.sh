@@ -76,7 +76,7 @@ rm -f "$drive/windows/system32/visa32.dll"
 (cd "$drive" && unzip -q "$win/voltaDesk-windows.zip")
 app=$drive/voltaDesk
 cp "$app/visa/visa32.dll" "$app/"
-cp "$win/winetour.exe" "$app/"
+cp "$win/winetour.exe" "$win/Qt5Test.dll" "$app/"
 
 "$linux/sim/rvka5630-sim" --serial \
     --address 127.0.0.2 --idn "Korvalis,RVKA5630,0042,1.3" --place "1;3;0" \
