@@ -103,6 +103,13 @@ private slots:
         QCOMPARE(QByteArray(decodedText), QByteArray("xyz"));
         xdr_free(xdrproc_t(xdr_wrapstring), reinterpret_cast<char *>(&decodedText));
         QVERIFY(decodedText == nullptr);
+
+        // Empty data, as a write of nothing sends it, may have no buffer behind it.
+        char *none = nullptr;
+        u_int noBytes = 0;
+        xdrmem_create(&xdrs, buffer, sizeof buffer, XDR_ENCODE);
+        QVERIFY(xdr_bytes(&xdrs, &none, &noBytes, 16));
+        QCOMPARE(QByteArray(buffer, int(xdr_getpos(&xdrs))), bytes({0, 0, 0, 0}));
     }
 
     // A peer's announced length is checked against the caller's limit and against what the

@@ -183,9 +183,12 @@ bool_t xdr_opaque(XDR *xdrs, caddr_t cp, u_int cnt)
     if (xdrs->x_op == XDR_DECODE) {
         if (!xdrs->x_base)
             return FALSE;
-        memcpy(cp, xdrs->x_base + xdrs->x_pos, cnt);
+        if (cnt > 0)
+            memcpy(cp, xdrs->x_base + xdrs->x_pos, cnt);
     } else if (xdrs->x_base) {
-        memcpy(xdrs->x_base + xdrs->x_pos, cp, cnt);
+        /* Empty data may come without a buffer at all. */
+        if (cnt > 0)
+            memcpy(xdrs->x_base + xdrs->x_pos, cp, cnt);
         memset(xdrs->x_base + xdrs->x_pos + cnt, 0, padded - cnt);
     }
     xdrs->x_pos += padded;
