@@ -7,6 +7,10 @@
 #include <QProcess>
 #include <QSettings>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 const QString valueName = QStringLiteral("QT_DISTRIB_INSTALL_DIR");
 const QStringList pluginKinds = {QStringLiteral("imageformats"), QStringLiteral("platforms"),
@@ -42,8 +46,14 @@ QStringList LibraryPaths::searchList(const QString &configuredDir, const QString
 
 QString LibraryPaths::executableDir()
 {
-    // Asked before the application object exists, so from the kernel rather than from Qt.
+    // Asked before the application object exists, so from the system rather than from Qt.
+#ifdef Q_OS_WIN
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return QFileInfo(QString::fromWCharArray(path, int(length))).absolutePath();
+#else
     return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).path();
+#endif
 }
 
 QString LibraryPaths::configuredDir()

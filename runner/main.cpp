@@ -7,7 +7,13 @@
 #include <QTextStream>
 
 #include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 
 int main(int argc, char *argv[])
 {

@@ -2,6 +2,43 @@
 
 #include <QSocketNotifier>
 
+#ifdef Q_OS_WIN
+#include <QMetaObject>
+
+#include <atomic>
+
+#include <windows.h>
+
+// A console has no signals: Ctrl-C, Ctrl-Break and closing the console window call a handler
+// on a thread of their own, which posts received() to the object's event loop.
+namespace {
+
+std::atomic<StopSignals *> listening{nullptr};
+
+BOOL WINAPI onConsoleStop(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (StopSignals *target = listening.load())
+        QMetaObject::invokeMethod(target, [target] { emit target->received(); },
+                                  Qt::QueuedConnection);
+    return TRUE;
+}
+
+} // namespace
+
+StopSignals::StopSignals(QObject *parent) : QObject(parent)
+{
+    listening = this;
+    SetConsoleCtrlHandler(onConsoleStop, TRUE);
+}
+
+StopSignals::~StopSignals()
+{
+    SetConsoleCtrlHandler(onConsoleStop, FALSE);
+    listening = nullptr;
+}
+#else
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -56,3 +93,4 @@ StopSignals::~StopSignals()
     ::close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;
 }
+#endif

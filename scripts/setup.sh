@@ -11,7 +11,7 @@ packages="build-essential cmake ninja-build pkg-config qtbase5-dev libqt5serialp
 qttools5-dev-tools libtirpc-dev rpcsvc-proto libre2-dev zlib1g-dev iproute2 util-linux xvfb xauth \
 dpkg-dev ccache libqt5sql5-sqlite libqt5sql5-psql help2man qttranslations5-l10n"
 if [ "$purpose" = test ]; then
-    packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686 clang \
+    packages="$packages lxi-tools python3-pyvisa-py locales gcc-mingw-w64-i686 g++-mingw-w64-i686 clang \
 libclang-rt-14-dev \
 desktop-file-utils appstream xdotool postgresql lintian"
 fi

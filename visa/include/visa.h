@@ -10,7 +10,9 @@
 
 #include "visatype.h"
 
-#if defined(VDVISA_BUILDING)
+#if defined(VDVISA_BUILDING) && defined(_WIN32)
+#define VDVISA_API __declspec(dllexport)
+#elif defined(VDVISA_BUILDING)
 #define VDVISA_API __attribute__((visibility("default")))
 #else
 #define VDVISA_API

@@ -1,6 +1,6 @@
 #include "hostlookup.h"
 
-#include <netdb.h>
+#include "netsocket.h"
 
 #include <condition_variable>
 #include <cstring>
@@ -48,6 +48,8 @@ LookupResult lookUpHost(const std::string &host, const Deadline &deadline, PeerA
 {
     if (PeerAddress::fromLiteral(host, out))
         return LookupResult::Found;
+    if (!net::startup())
+        return LookupResult::NotFound;
     auto lookup = std::make_shared<Lookup>();
     try {
         std::thread(runLookup, lookup, host).detach();

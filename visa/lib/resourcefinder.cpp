@@ -1,17 +1,16 @@
 #include "resourcefinder.h"
 
 #include "debuglog.h"
+#include "netsocket.h"
 #include "resourcename.h"
 #include "vxi11.h"
 
-#include <arpa/inet.h>
+#ifndef _WIN32
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <poll.h>
+#endif
 #include <rpc/pmap_prot.h>
 #include <rpc/rpc.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <re2/re2.h>
 
@@ -80,6 +79,11 @@ RE2::Options matcherOptions()
 
 std::string configFile()
 {
+#ifdef _WIN32
+    // The user's roaming application data, where Windows keeps such settings.
+    const char *appData = std::getenv("APPDATA");
+    return appData && *appData ? std::string(appData) + "\\vdvisa\\resources" : std::string();
+#endif
     const char *config = std::getenv("XDG_CONFIG_HOME");
     if (config && *config)
         return std::string(config) + "/vdvisa/resources";
@@ -163,7 +167,35 @@ std::vector<std::string> ResourceFinder::configured()
     return entries;
 }
 
-std::vector<std::string> ResourceFinder::broadcast(int waitMs)
+namespace {
+#ifdef _WIN32
+// The directed broadcast address of every IPv4 interface that is up, can broadcast and is not
+// the loopback. Windows reports 255.255.255.255 as every interface's broadcast address, so it
+// is made from the address and the netmask.
+std::vector<sockaddr_in> broadcastTargets(int s)
+{
+    std::vector<sockaddr_in> targets;
+    INTERFACE_INFO interfaces[64];
+    DWORD bytes = 0;
+    if (WSAIoctl(SOCKET(s), SIO_GET_INTERFACE_LIST, nullptr, 0, interfaces, sizeof interfaces,
+                 &bytes, nullptr, nullptr) != 0)
+        return targets;
+    for (DWORD i = 0; i < bytes / sizeof(INTERFACE_INFO); ++i) {
+        const INTERFACE_INFO &info = interfaces[i];
+        if (!(info.iiFlags & IFF_UP) || !(info.iiFlags & IFF_BROADCAST) ||
+            (info.iiFlags & IFF_LOOPBACK) || info.iiAddress.Address.sa_family != AF_INET)
+            continue;
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(PMAPPORT);
+        target.sin_addr.s_addr = info.iiAddress.AddressIn.sin_addr.s_addr |
+                                 ~info.iiNetmask.AddressIn.sin_addr.s_addr;
+        targets.push_back(target);
+    }
+    return targets;
+}
+#else
+std::vector<sockaddr_in> broadcastTargets(int)
 {
     std::vector<sockaddr_in> targets;
     ifaddrs *interfaces = nullptr;
@@ -179,18 +211,27 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
         }
         freeifaddrs(interfaces);
     }
-    std::vector<std::string> found;
-    if (targets.empty())
-        return found;
+    return targets;
+}
+#endif
+} // namespace
 
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+std::vector<std::string> ResourceFinder::broadcast(int waitMs)
+{
+    std::vector<std::string> found;
+    int fd = net::openSocket(AF_INET, SOCK_DGRAM, false);
     if (fd < 0)
         return found;
+    const std::vector<sockaddr_in> targets = broadcastTargets(fd);
+    if (targets.empty()) {
+        net::closeSocket(fd);
+        return found;
+    }
     int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on), sizeof on);
 
     // One GETPORT call for the VXI-11 core channel, encoded once and sent everywhere.
-    const u_int32_t xid = u_int32_t(::getpid()) ^
+    const u_int32_t xid = u_int32_t(net::processId()) ^
                           u_int32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     char request[256];
     XDR xdr;
@@ -209,15 +250,15 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
     const u_int length = xdr_getpos(&xdr);
     xdr_destroy(&xdr);
     if (!encoded) {
-        ::close(fd);
+        net::closeSocket(fd);
         return found;
     }
     for (const sockaddr_in &target : targets)
         ::sendto(fd, request, length, 0, reinterpret_cast<const sockaddr *>(&target),
                  sizeof target);
 
-    std::set<in_addr_t> seen;
-    std::vector<in_addr_t> answered;
+    std::set<uint32_t> seen;
+    std::vector<uint32_t> answered;
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -225,14 +266,13 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
                         .count();
         if (left <= 0)
             break;
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, int(left)) <= 0)
+        if (net::waitFor(fd, false, int(left)) <= 0)
             continue;
         char reply[512];
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        ssize_t n = ::recvfrom(fd, reply, sizeof reply, 0, reinterpret_cast<sockaddr *>(&from),
-                               &fromLength);
+        const auto n = ::recvfrom(fd, reply, sizeof reply, 0, reinterpret_cast<sockaddr *>(&from),
+                                  &fromLength);
         if (n <= 0)
             continue;
         XDR in;
@@ -249,12 +289,13 @@ std::vector<std::string> ResourceFinder::broadcast(int waitMs)
         if (ok && seen.insert(from.sin_addr.s_addr).second)
             answered.push_back(from.sin_addr.s_addr);
     }
-    ::close(fd);
+    net::closeSocket(fd);
     std::sort(answered.begin(), answered.end(),
-              [](in_addr_t a, in_addr_t b) { return ntohl(a) < ntohl(b); });
-    for (in_addr_t address : answered) {
+              [](uint32_t a, uint32_t b) { return ntohl(a) < ntohl(b); });
+    for (uint32_t address : answered) {
         char text[INET_ADDRSTRLEN] = {};
-        in_addr a{address};
+        in_addr a{};
+        a.s_addr = address;
         inet_ntop(AF_INET, &a, text, sizeof text);
         found.push_back("TCPIP0::" + std::string(text) + "::inst0::INSTR");
     }

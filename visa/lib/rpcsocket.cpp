@@ -1,15 +1,7 @@
 #include "rpcsocket.h"
 
+#include "netsocket.h"
 #include "rpcreply.h"
-
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -49,6 +41,9 @@ std::string PeerAddress::text() const
 bool PeerAddress::fromLiteral(const std::string &host, PeerAddress &out)
 {
     out = PeerAddress();
+    // Winsock answers even numeric conversions only once started.
+    if (!net::startup())
+        return false;
     if (host.find(':') == std::string::npos) {
         auto *v4 = reinterpret_cast<sockaddr_in *>(&out.storage);
         if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) != 1)
@@ -80,31 +75,32 @@ bool RpcSocket::connect(const PeerAddress &address, unsigned long rpcProgram,
                         unsigned long rpcVersion, const Deadline &deadline, bool noDelay)
 {
     close();
-    int s = ::socket(address.family(), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int s = net::openSocket(address.family(), SOCK_STREAM, true);
     if (s < 0)
         return false;
     int rc = ::connect(s, reinterpret_cast<const sockaddr *>(&address.storage), address.length);
-    if (rc != 0 && errno == EINPROGRESS) {
-        pollfd p{s, POLLOUT, 0};
+    if (rc != 0 && net::connectPending()) {
         do
-            rc = ::poll(&p, 1, pollMs(deadline));
-        while (rc < 0 && errno == EINTR && !deadline.expired());
+            rc = net::waitFor(s, true, pollMs(deadline));
+        while (rc < 0 && net::interrupted() && !deadline.expired());
         int error = 0;
         socklen_t length = sizeof error;
-        rc = (rc == 1 && getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+        rc = (rc == 1 &&
+              getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &length) == 0 &&
+              error == 0)
                  ? 0
                  : -1;
     }
     if (rc != 0) {
-        ::close(s);
+        net::closeSocket(s);
         return false;
     }
     int flag = noDelay ? 1 : 0;
-    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &flag, sizeof flag);
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&flag), sizeof flag);
     program = rpcProgram;
     version = rpcVersion;
     nextXid = u_int32_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-              u_int32_t(::getpid() << 16);
+              u_int32_t(net::processId() << 16);
     replies.reset();
     fd = s;
     return true;
@@ -117,16 +113,16 @@ bool RpcSocket::sendQueued(const Deadline &deadline)
     queued = 0;
     size_t sent = 0;
     while (sent < size) {
-        ssize_t n = ::send(fd, wire + sent, size - sent, MSG_NOSIGNAL);
+        const auto n = ::send(fd, wire + sent, int(std::min<size_t>(size - sent, INT_MAX)),
+                              net::sendFlags);
         if (n > 0) {
             sent += size_t(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && net::interrupted())
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !deadline.expired()) {
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, pollMs(deadline)) >= 0)
+        if (n < 0 && net::wouldBlock() && !deadline.expired()) {
+            if (net::waitFor(fd, true, pollMs(deadline)) >= 0)
                 continue;
         }
         return false;
@@ -143,21 +139,20 @@ RpcSocket::Source::Result RpcSocket::Source::receive(char *into, size_t size,
         if (!maybeMore) {
             if (deadline.expired())
                 return Result::TimedOut;
-            pollfd p{fd.load(), POLLIN, 0};
-            const int rc = ::poll(&p, 1, pollMs(deadline));
-            if (rc < 0 && errno != EINTR)
+            const int rc = net::waitFor(fd.load(), false, pollMs(deadline));
+            if (rc < 0 && !net::interrupted())
                 return Result::Closed;
             if (rc <= 0)
                 continue;
         }
-        const ssize_t n = ::recv(fd.load(), into, size, 0);
+        const auto n = ::recv(fd.load(), into, int(std::min<size_t>(size, INT_MAX)), 0);
         if (n > 0) {
             received = size_t(n);
             maybeMore = received == size;
             return Result::Data;
         }
         maybeMore = false;
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        if (n < 0 && (net::interrupted() || net::wouldBlock()))
             continue;
         return Result::Closed;
     }
@@ -243,7 +238,7 @@ void RpcSocket::interrupt()
 {
     int current = fd.load();
     if (current >= 0)
-        ::shutdown(current, SHUT_RDWR);
+        net::shutdownBoth(current);
 }
 
 void RpcSocket::setNoDelay(bool on)
@@ -251,14 +246,15 @@ void RpcSocket::setNoDelay(bool on)
     int flag = on ? 1 : 0;
     int current = fd.load();
     if (current >= 0)
-        ::setsockopt(current, IPPROTO_TCP, TCP_NODELAY, &flag, sizeof flag);
+        ::setsockopt(current, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&flag),
+                     sizeof flag);
 }
 
 void RpcSocket::close()
 {
     int current = fd.exchange(-1);
     if (current >= 0)
-        ::close(current);
+        net::closeSocket(current);
     replies.reset();
     queued = 0;
 }

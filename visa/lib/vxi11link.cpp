@@ -1,10 +1,9 @@
 #include "vxi11link.h"
 
 #include "hostlookup.h"
+#include "netsocket.h"
 
-#include <arpa/inet.h>
 #include <rpc/pmap_prot.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -26,7 +25,7 @@ constexpr long long replyGraceMs = 100;
 // A client id that identifies this process's links on the device.
 long clientId()
 {
-    return long(::getpid() & 0x7fffffff);
+    return net::processId() & 0x7fffffff;
 }
 
 Deadline replyDeadline(const Deadline &deadline)
