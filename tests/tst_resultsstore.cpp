@@ -87,14 +87,15 @@ bool sql(const QString &file, const QStringList &statements)
     return done;
 }
 
-// The child process's part of the concurrency test: count records, one after another.
-int write(const QString &spec)
+// The child process's part of the concurrency test: "file,count,serial", count records one
+// after another.
+int write(const QString &task)
 {
-    const QString file = spec.section(',', 0, 0);
-    const int count = spec.section(',', 1, 1).toInt();
+    const QString file = task.section(',', 0, 0);
+    const int count = task.section(',', 1, 1).toInt();
     for (int i = 0; i < count; ++i) {
         ResultsStore store(sqlite(file));
-        RunRecord run = sampleRun(spec.section(',', 2, 2), "vdc", "2026-12-08T10:00:00.000Z");
+        RunRecord run = sampleRun(task.section(',', 2, 2), "vdc", "2026-12-08T10:00:00.000Z");
         if (!store.open() || !store.record(run)) {
             QTextStream(stderr) << store.error() << '\n';
             return 1;

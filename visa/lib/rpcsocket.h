@@ -1,23 +1,11 @@
 #pragma once
 
 #include "deadline.h"
+#include "netsocket.h"
 #include "rpcrecord.h"
 #include "rpcreply.h"
 
 #include <rpc/rpc.h>
-#ifdef _WIN32
-// Winsock without the rest of the Windows API's macros (min, max, interface).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <sys/socket.h>
-#endif
 
 #include <atomic>
 #include <memory>
