@@ -2,6 +2,7 @@
 
 #include "commandchain.h"
 #include "modulesession.h"
+#include "modulethread.h"
 
 #include <QDoubleSpinBox>
 #include <QInputDialog>
@@ -31,11 +32,12 @@ const CalibrationFlow::Quantity CalibrationFlow::quantities[2] = {
      "CAL:CURR:CLEAR\n", false},
 };
 
-CalibrationFlow::CalibrationFlow(QWidget *panel, ModuleSession &session,
+CalibrationFlow::CalibrationFlow(QWidget *panel, ModuleThread &module,
                                  QDoubleSpinBox *voltageBox, QDoubleSpinBox *currentBox,
-                                 const Polling &polling)
-    : panel(panel), session(session), voltageBox(voltageBox), currentBox(currentBox),
-      polling(polling), questionBox(new QMessageBox(panel)), setOrClearBox(new QMessageBox(panel))
+                                 const Polling &polling, std::function<void()> failed)
+    : panel(panel), module(module), failed(std::move(failed)), voltageBox(voltageBox),
+      currentBox(currentBox), polling(polling), questionBox(new QMessageBox(panel)),
+      setOrClearBox(new QMessageBox(panel))
 {
 }
 
@@ -46,51 +48,63 @@ CalibrationFlow::~CalibrationFlow()
     delete setOrClearBox;
 }
 
-CalibrationFlow::Outcome CalibrationFlow::run()
+void CalibrationFlow::start(QWidget *panel, ModuleThread &module, QDoubleSpinBox *voltageBox,
+                            QDoubleSpinBox *currentBox, const Polling &polling,
+                            std::function<void()> failed)
+{
+    std::make_shared<CalibrationFlow>(panel, module, voltageBox, currentBox, polling,
+                                      std::move(failed))
+        ->run();
+}
+
+void CalibrationFlow::run()
 {
     prepareQuantityQuestion();
     const int which = ask(questionBox);
-    if (!panel)
-        return Outcome::PanelGone;
     if (which != QMessageBox::Yes && which != QMessageBox::No)
-        return Outcome::Ended;
+        return;
     const Quantity &quantity = quantities[which == QMessageBox::Yes ? 0 : 1];
     QDoubleSpinBox *valueBox = which == QMessageBox::Yes ? voltageBox : currentBox;
 
     prepareWarning();
     prepareSetOrClear();
     const int action = ask(setOrClearBox);
-    if (!panel)
-        return Outcome::PanelGone;
-    CommandChain chain(session);
+    const auto store = [flow = shared_from_this()] { flow->askToStore(); };
     if (action == QMessageBox::Yes) {
         double value = 0;
-        switch (askPointValue(quantity, valueBox, value)) {
-        case Answer::PanelGone:
-            return Outcome::PanelGone;
-        case Answer::Refused:
-            return Outcome::Ended;
-        case Answer::Given:
-            chain.command(quantity.setCommand, value);
-            break;
-        }
+        if (!askPointValue(quantity, valueBox, value))
+            return;
+        const char *const format = quantity.setCommand;
+        send([format, value](ModuleSession &session) {
+            return CommandChain(session).command(format, value).ok();
+        }, store);
     } else if (action == QMessageBox::No) {
         // Clearing asks no warning: the module only falls back to its uncalibrated state.
-        chain.command(quantity.clearCommand);
-    } else {
-        return Outcome::Ended;
+        const char *const clear = quantity.clearCommand;
+        send([clear](ModuleSession &session) { return CommandChain(session).command(clear).ok(); },
+             store);
     }
-    if (!chain.ok())
-        return Outcome::Failed;
-    return askToStore();
+}
+
+void CalibrationFlow::send(std::function<bool(ModuleSession &)> commands,
+                           std::function<void()> then)
+{
+    if (!panel)
+        return;
+    module.run(panel, std::move(commands),
+               [flow = shared_from_this(), then = std::move(then)](bool ok) {
+                   if (!ok)
+                       flow->failed();
+                   else if (then)
+                       then();
+               });
 }
 
 int CalibrationFlow::ask(QMessageBox *box)
 {
     polling.stop();
     const int answer = box->exec();
-    if (panel)
-        polling.restart();
+    polling.restart();
     return answer;
 }
 
@@ -129,17 +143,15 @@ void CalibrationFlow::prepareSetOrClear()
     setOrClearBox->setDefaultButton(QMessageBox::Cancel);
 }
 
-CalibrationFlow::Answer CalibrationFlow::askPointValue(const Quantity &quantity,
-                                                       QDoubleSpinBox *valueBox, double &value)
+bool CalibrationFlow::askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox,
+                                    double &value)
 {
     const QString title = tr(quantity.pointTitle);
     questionBox->setWindowTitle(title);
     const int warning = ask(questionBox);
-    if (!panel)
-        return Answer::PanelGone;
     questionBox->setText(tr("Сохранить калибровку?"));
     if (warning != QMessageBox::Yes)
-        return Answer::Refused;
+        return false;
 
     // A true value is never negative, even where the set-point box reaches below zero.
     if (!quantity.pollsDuringValue)
@@ -147,21 +159,21 @@ CalibrationFlow::Answer CalibrationFlow::askPointValue(const Quantity &quantity,
     bool accepted = false;
     value = QInputDialog::getDouble(panel, title, tr(quantity.valuePrompt), valueBox->minimum(),
                                     0.0, valueBox->maximum(), valueBox->decimals() + 2, &accepted);
-    if (!panel)
-        return Answer::PanelGone;
     if (!quantity.pollsDuringValue)
         polling.restart();
-    return accepted ? Answer::Given : Answer::Refused;
+    return accepted;
 }
 
-CalibrationFlow::Outcome CalibrationFlow::askToStore()
+// The poll stays stopped from the question until the module has taken "CAL:SAVE".
+void CalibrationFlow::askToStore()
 {
     polling.stop();
     const int answer = questionBox->exec();
-    if (!panel)
-        return Outcome::PanelGone;
-    if (answer == QMessageBox::Yes && !CommandChain(session).command("CAL:SAVE\n").ok())
-        return Outcome::Failed;
-    polling.restart();
-    return Outcome::Ended;
+    if (answer != QMessageBox::Yes) {
+        polling.restart();
+        return;
+    }
+    const Polling restart = polling;
+    send([](ModuleSession &session) { return CommandChain(session).command("CAL:SAVE\n").ok(); },
+         [restart] { restart.restart(); });
 }

@@ -4,8 +4,10 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class ModuleSession;
+class ModuleThread;
 class QDoubleSpinBox;
 class QMessageBox;
 class QWidget;
@@ -14,18 +16,14 @@ class QWidget;
 // calibration point of the voltage or current (the operator enters the true value measured at
 // the output, the module works out the rest), or clearing the voltage or current calibration;
 // then whether to store the module's calibration. Two message boxes, children of the panel,
-// serve the whole flow; the first is reused for the warning and the store question.
-class CalibrationFlow
+// serve the whole flow; the first is reused for the warning and the store question. The
+// commands go to the module's thread between the questions; a command that fails ends the
+// flow with failed(), for the panel to ask to be closed.
+class CalibrationFlow : public std::enable_shared_from_this<CalibrationFlow>
 {
     Q_DECLARE_TR_FUNCTIONS(CalibrationFlow)
 
 public:
-    enum class Outcome
-    {
-        Ended,     // done or cancelled; the panel carries on
-        Failed,    // a command failed: the panel must ask to be closed
-        PanelGone, // the panel was deleted while a dialog was open: touch nothing
-    };
     // The panel's polling, stopped around the dialogs.
     struct Polling
     {
@@ -35,36 +33,39 @@ public:
 
     // voltageBox and currentBox are the panel's set-point boxes; a point's value dialog takes
     // their range and decimals.
-    CalibrationFlow(QWidget *panel, ModuleSession &session, QDoubleSpinBox *voltageBox,
-                    QDoubleSpinBox *currentBox, const Polling &polling);
+    CalibrationFlow(QWidget *panel, ModuleThread &module, QDoubleSpinBox *voltageBox,
+                    QDoubleSpinBox *currentBox, const Polling &polling,
+                    std::function<void()> failed);
     ~CalibrationFlow();
     CalibrationFlow(const CalibrationFlow &) = delete;
     CalibrationFlow &operator=(const CalibrationFlow &) = delete;
 
-    Outcome run();
+    // Asks the first questions and hands the chosen command over; the flow keeps itself until
+    // its last question is answered.
+    static void start(QWidget *panel, ModuleThread &module, QDoubleSpinBox *voltageBox,
+                      QDoubleSpinBox *currentBox, const Polling &polling,
+                      std::function<void()> failed);
 
 private:
     struct Quantity;
-    enum class Answer
-    {
-        Given,
-        Refused,
-        PanelGone,
-    };
 
+    void run();
     int ask(QMessageBox *box);
     void prepareQuantityQuestion();
     void prepareWarning();
     void prepareSetOrClear();
-    Answer askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox, double &value);
-    Outcome askToStore();
+    // True when the operator gave the point's true value.
+    bool askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox, double &value);
+    // Hands a command chain over; then follows once it succeeded.
+    void send(std::function<bool(ModuleSession &)> commands, std::function<void()> then);
+    void askToStore();
 
     // Voltage, then current.
     static const Quantity quantities[2];
 
     QPointer<QWidget> panel;
-    // The panel's; used only while the panel is there.
-    ModuleSession &session;
+    ModuleThread &module; // the panel's: gone only with the panel
+    std::function<void()> failed;
     QDoubleSpinBox *voltageBox;
     QDoubleSpinBox *currentBox;
     Polling polling;

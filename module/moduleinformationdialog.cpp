@@ -39,9 +39,9 @@ bool ModuleInformationDialog::askForMetrology(QWidget *parent, const QString &in
     return execOwnedBox(box) == QMessageBox::Help;
 }
 
-void ModuleInformationDialog::showChecksum(QWidget *parent, const QString &mathLibraryPath)
+void ModuleInformationDialog::showChecksum(QWidget *parent,
+                                           const MathLibraryChecksum::Result &result)
 {
-    const MathLibraryChecksum::Result result = MathLibraryChecksum::check(mathLibraryPath);
     switch (result.outcome) {
     case MathLibraryChecksum::Outcome::FileMissing:
         showResult(parent, QMessageBox::Critical, tr("Критическая ошибка"),

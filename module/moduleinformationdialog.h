@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mathlibrarychecksum.h"
+
 #include <QCoreApplication>
 #include <QString>
 
@@ -15,6 +17,6 @@ public:
     // Shows the information table (rich text) with OK and "Метрология"; true when the operator
     // chose "Метрология". Closing the box counts as OK.
     static bool askForMetrology(QWidget *parent, const QString &information);
-    // Checks the math library file and shows the outcome; an unreadable file shows nothing.
-    static void showChecksum(QWidget *parent, const QString &mathLibraryPath);
+    // Shows the outcome of the math library file's check; an unreadable file shows nothing.
+    static void showChecksum(QWidget *parent, const MathLibraryChecksum::Result &result);
 };

@@ -5,6 +5,7 @@
 #include "firmwareupdate.h"
 #include "moduleinformation.h"
 #include "moduleinformationdialog.h"
+#include "modulethread.h"
 #include "outputstatecode.h"
 #include "programexit.h"
 #include "readingchart.h"
@@ -27,6 +28,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QTimer>
 
 namespace {
@@ -42,13 +44,34 @@ double shown(double value)
 
 Rvka5630panel::Rvka5630panel(const QString &resource, QWidget *parent)
     : QWidget(parent), panelTitle(QString::fromUtf8(QT_TR_NOOP("Модуль питания RVKA5630 AXIe-0"))),
-      ui(new Ui::Rvka5630)
+      ui(new Ui::Rvka5630), module(new ModuleThread(this)), session(module->session())
 {
     ui->setupUi(this);
+    module->setObjectName(QStringLiteral("moduleThread"));
     resourceName = resource;
     readingLog = new ReadingLog(24 * 60 * 60 * 1000 / pollInterval, this);
     // Whatever makes the panel ask to be closed, a failed call behind it leaves its trace.
     connect(this, &Rvka5630panel::disconnectDevice, &session, &ModuleSession::traceFailure);
+}
+
+template <class Work, class Done> void Rvka5630panel::hand(Work work, Done done)
+{
+    ++handedOut;
+    module->run(this, std::move(work), [this, done](auto &&...result) mutable {
+        done(std::forward<decltype(result)>(result)...);
+        // After done: a chain that hands its next step over keeps the poll waiting throughout.
+        --handedOut;
+    });
+}
+
+template <class Work> void Rvka5630panel::command(Work work, Then then)
+{
+    hand(std::move(work), [this, then](bool ok) {
+        if (!ok)
+            emit disconnectDevice();
+        else if (then)
+            then();
+    });
 }
 
 void Rvka5630panel::start(ViSession resourceManager)
@@ -57,22 +80,36 @@ void Rvka5630panel::start(ViSession resourceManager)
         return;
     setWindowTitle(tr(panelTitle.toUtf8().constData()));
     prepareForm();
-    if (!openSession(resourceManager) || !readLimits())
-        return;
-    ui->sbInOutTrigger->setMaximum(triggerLines);
-    ui->sbAbortTrigger->setMaximum(triggerLines);
-    startPolling();
-
     // Not shown yet: both polls return at once, the first real one is the first tick after
     // the page is shown. A panel that has asked to close talks to the module no more: no
     // status check (whose dialog could unlock the output of a module about to lose its panel),
     // no debug window.
-    if (!refreshSettings() || !refreshMeasurements() || !selfTestStatusCheck() ||
-        !refreshMeasurements())
-        return;
-    // The form enables the output button; until the first poll it follows the same rule.
-    updateOutputAvailability();
-    startDebugPanel();
+    // The start-up's read-outs follow the panel as start() finds it, however long the steps
+    // before them take.
+    const bool shownAtStart = isVisible() && isEnabled();
+    const auto readOut = [this, shownAtStart](Then then) {
+        if (shownAtStart)
+            refreshMeasurements(then);
+        else
+            then();
+    };
+    openAndReadLimits(resourceManager, [this, readOut] {
+        ui->sbInOutTrigger->setMaximum(triggerLines);
+        ui->sbAbortTrigger->setMaximum(triggerLines);
+        startPolling();
+        refreshSettings([this, readOut] {
+            readOut([this, readOut] {
+                selfTestStatusCheck([this, readOut] {
+                    readOut([this] {
+                        // The form enables the output button; until the first poll it follows
+                        // the same rule.
+                        updateOutputAvailability();
+                        startDebugPanel();
+                    });
+                });
+            });
+        });
+    });
 }
 
 void Rvka5630panel::startDebugPanel()
@@ -90,10 +127,11 @@ void Rvka5630panel::startDebugPanel()
 Rvka5630panel::~Rvka5630panel()
 {
     qDebug() << "~Direrure5630";
+    // Interrupts whatever the module's thread is doing: nothing of it comes back any more.
+    module->stop();
     // The debug window may be running one of its own slots right now.
     if (debugPanel)
         debugPanel->deleteLater();
-    session.close();
     delete ui;
 }
 
@@ -133,29 +171,42 @@ void Rvka5630panel::prepareForm()
     on_groupBoxConfTrig_clicked(false);
 }
 
-bool Rvka5630panel::openSession(ViSession resourceManager)
+void Rvka5630panel::openAndReadLimits(ViSession resourceManager, Then then)
 {
-    if (session.open(resourceManager, resourceName, openTimeoutMs) == VI_SUCCESS)
-        return true;
-    QMessageBox::critical(this, tr("Критическая ошибка"), tr("Не удалось открыть соединение!"));
-    emit disconnectDevice();
-    return false;
-}
-
-bool Rvka5630panel::readLimits()
-{
-    Rvka5630Link::Limits limits;
-    const bool ok = Rvka5630Link(session).readLimits(limits);
-    const std::pair<const std::optional<Rvka5630Link::Range> &, QDoubleSpinBox *> boxes[] = {
-        {limits.voltage, ui->dsbVolt},
-        {limits.current, ui->dsbCurr},
-        {limits.protection, ui->dsbOvp}};
-    for (const auto &box : boxes)
-        if (box.first)
-            box.second->setRange(box.first->minimum, box.first->maximum);
-    if (!ok)
-        emit disconnectDevice();
-    return ok;
+    struct Opened
+    {
+        bool open = false;
+        bool read = false;
+        Rvka5630Link::Limits limits;
+    };
+    const QString resource = resourceName;
+    hand(
+        [resourceManager, resource](ModuleSession &session) {
+            Opened opened;
+            opened.open = session.open(resourceManager, resource, openTimeoutMs) == VI_SUCCESS;
+            if (opened.open)
+                opened.read = Rvka5630Link(session).readLimits(opened.limits);
+            return opened;
+        },
+        [this, then](const Opened &opened) {
+            if (!opened.open) {
+                QMessageBox::critical(this, tr("Критическая ошибка"),
+                                      tr("Не удалось открыть соединение!"));
+                emit disconnectDevice();
+                return;
+            }
+            const std::pair<const std::optional<Rvka5630Link::Range> &, QDoubleSpinBox *>
+                boxes[] = {{opened.limits.voltage, ui->dsbVolt},
+                           {opened.limits.current, ui->dsbCurr},
+                           {opened.limits.protection, ui->dsbOvp}};
+            for (const auto &box : boxes)
+                if (box.first)
+                    box.second->setRange(box.first->minimum, box.first->maximum);
+            if (!opened.read)
+                emit disconnectDevice();
+            else
+                then();
+        });
 }
 
 void Rvka5630panel::startPolling()
@@ -180,30 +231,43 @@ void Rvka5630panel::restartPolling()
 
 // Decides outputAllowed from the module's self-test status. After a failed self-test the
 // module blocks output control until the operator chooses to ignore the result.
-bool Rvka5630panel::selfTestStatusCheck()
+void Rvka5630panel::selfTestStatusCheck(Then then)
 {
-    int status = 0;
-    if (!SelfTestLink(session).readStatus(status)) {
-        emit disconnectDevice();
-        return false;
-    }
-    if (status == 0) {
-        outputAllowed = true;
-    } else {
-        const QPointer<Rvka5630panel> alive(this);
-        stopPolling();
-        const bool ignore = SelfTestDialogs::ignoreFailedSelfTest();
-        if (!alive)
-            return false;
-        restartPolling();
-        if (ignore && !SelfTestLink(session).ignoreResult()) {
-            emit disconnectDevice();
-            return false;
-        }
-        outputAllowed = ignore;
-    }
-    updateOutputAvailability();
-    return true;
+    struct Status
+    {
+        bool read = false;
+        int status = 0;
+    };
+    hand(
+        [](ModuleSession &session) {
+            Status status;
+            status.read = SelfTestLink(session).readStatus(status.status);
+            return status;
+        },
+        [this, then](const Status &status) {
+            if (!status.read) {
+                emit disconnectDevice();
+                return;
+            }
+            const auto allow = [this, then](bool allowed) {
+                outputAllowed = allowed;
+                updateOutputAvailability();
+                if (then)
+                    then();
+            };
+            if (status.status == 0) {
+                allow(true);
+                return;
+            }
+            stopPolling();
+            const bool ignore = SelfTestDialogs::ignoreFailedSelfTest();
+            restartPolling();
+            if (!ignore)
+                allow(false);
+            else
+                command([](ModuleSession &session) { return SelfTestLink(session).ignoreResult(); },
+                        [allow] { allow(true); });
+        });
 }
 
 void Rvka5630panel::on_disconnectButton_clicked()
@@ -247,41 +311,61 @@ void Rvka5630panel::on_groupBoxConfTrig_clicked(bool checked)
 
 void Rvka5630panel::gettableDataUpdate()
 {
-    refreshMeasurements();
+    // Only once the previous poll, or the action under way, has come back.
+    if (handedOut == 0)
+        refreshMeasurements();
 }
 
-bool Rvka5630panel::refreshMeasurements()
+void Rvka5630panel::refreshMeasurements(Then then)
 {
     // The panel is hidden while the main window shows the list instead, and disabled while a
     // self-test, a firmware update or the scenarios own the session.
-    if (!isEnabled() || !isVisible())
-        return true;
-    Rvka5630Link::Measurements measured;
-    const bool ok = Rvka5630Link(session).readMeasurements(measured);
-    if (measured.voltage) {
-        shownVolts = shown(*measured.voltage);
-        ui->dispVolt->setText(QString::number(shownVolts, 'f', 4));
+    if (!isEnabled() || !isVisible()) {
+        if (then)
+            then();
+        return;
     }
-    if (measured.current) {
-        shownAmps = shown(*measured.current);
-        ui->dispCurr->setText(QString::number(shownAmps, 'f', 4));
-        // The power the operator can check by hand: the product of the shown values.
-        shownWatts = shown(shownVolts * shownAmps);
-        ui->dispWatt->setText(QString::number(shownWatts, 'f', 4));
-    }
-    if (measured.stateCode) {
-        ui->dispOutp->setText(OutputStateCode::text(*measured.stateCode));
-        updateOutputButtons(*measured.stateCode);
-    }
-    if (measured.temperature)
-        ui->temperatureLabel->setText(QString::number(*measured.temperature, 'f', 1));
-    if (!ok) {
-        emit disconnectDevice();
-        return false;
-    }
-    readingLog->append({QDateTime::currentMSecsSinceEpoch(), *measured.voltage, *measured.current,
-                        shownWatts, *measured.temperature});
-    return true;
+    struct Read
+    {
+        bool ok = false;
+        qint64 at = 0; // when the module was read, for the chart and its log
+        Rvka5630Link::Measurements measured;
+    };
+    hand(
+        [](ModuleSession &session) {
+            Read read;
+            read.ok = Rvka5630Link(session).readMeasurements(read.measured);
+            read.at = QDateTime::currentMSecsSinceEpoch();
+            return read;
+        },
+        [this, then](const Read &read) {
+            const Rvka5630Link::Measurements &measured = read.measured;
+            if (measured.voltage) {
+                shownVolts = shown(*measured.voltage);
+                ui->dispVolt->setText(QString::number(shownVolts, 'f', 4));
+            }
+            if (measured.current) {
+                shownAmps = shown(*measured.current);
+                ui->dispCurr->setText(QString::number(shownAmps, 'f', 4));
+                // The power the operator can check by hand: the product of the shown values.
+                shownWatts = shown(shownVolts * shownAmps);
+                ui->dispWatt->setText(QString::number(shownWatts, 'f', 4));
+            }
+            if (measured.stateCode) {
+                ui->dispOutp->setText(OutputStateCode::text(*measured.stateCode));
+                updateOutputButtons(*measured.stateCode);
+            }
+            if (measured.temperature)
+                ui->temperatureLabel->setText(QString::number(*measured.temperature, 'f', 1));
+            if (!read.ok) {
+                emit disconnectDevice();
+                return;
+            }
+            readingLog->append({read.at, *measured.voltage, *measured.current, shownWatts,
+                                *measured.temperature});
+            if (then)
+                then();
+        });
 }
 
 void Rvka5630panel::updateOutputButtons(int stateCode)
@@ -314,38 +398,51 @@ void Rvka5630panel::settableDataUpdate()
     refreshSettings();
 }
 
-bool Rvka5630panel::refreshSettings()
+void Rvka5630panel::refreshSettings(Then then)
 {
-    Rvka5630Link::Settings read;
-    const bool ok = Rvka5630Link(session).readSettings(read);
-    if (read.voltage)
-        ui->dsbVolt->setValue(*read.voltage);
-    if (read.current)
-        ui->dsbCurr->setValue(*read.current);
-    if (read.protection)
-        ui->dsbOvp->setValue(*read.protection);
-    if (read.outputCode) {
-        const int code = *read.outputCode;
-        if (OutputStateCode::category(code) == OutputStateCode::Category::On) {
-            ui->outpButton->setChecked(true);
-            ui->outpButton->setText(tr("Выкл"));
-        }
-        ui->clearFaultsButton->setEnabled(code > 2 && code != 12);
-    }
-    if (read.triggerSource) {
-        const bool slave = read.triggerSource->role == TriggerConfiguration::Role::Slave;
-        (slave ? ui->rbSlave : ui->rbMaster)->setChecked(true);
-        ui->sbInOutTrigger->setValue(read.triggerSource->line);
-    }
-    if (read.abortLine)
-        ui->sbAbortTrigger->setValue(*read.abortLine);
-    if (read.overPower && (*read.overPower == 0 || *read.overPower == 1)) {
-        powerMode = *read.overPower;
-        (powerMode ? ui->rbOverWatt : ui->rbNormalWatt)->setChecked(true);
-    }
-    if (!ok)
-        emit disconnectDevice();
-    return ok;
+    struct Read
+    {
+        bool ok = false;
+        Rvka5630Link::Settings settings;
+    };
+    hand(
+        [](ModuleSession &session) {
+            Read read;
+            read.ok = Rvka5630Link(session).readSettings(read.settings);
+            return read;
+        },
+        [this, then](const Read &result) {
+            const Rvka5630Link::Settings &read = result.settings;
+            if (read.voltage)
+                ui->dsbVolt->setValue(*read.voltage);
+            if (read.current)
+                ui->dsbCurr->setValue(*read.current);
+            if (read.protection)
+                ui->dsbOvp->setValue(*read.protection);
+            if (read.outputCode) {
+                const int code = *read.outputCode;
+                if (OutputStateCode::category(code) == OutputStateCode::Category::On) {
+                    ui->outpButton->setChecked(true);
+                    ui->outpButton->setText(tr("Выкл"));
+                }
+                ui->clearFaultsButton->setEnabled(code > 2 && code != 12);
+            }
+            if (read.triggerSource) {
+                const bool slave = read.triggerSource->role == TriggerConfiguration::Role::Slave;
+                (slave ? ui->rbSlave : ui->rbMaster)->setChecked(true);
+                ui->sbInOutTrigger->setValue(read.triggerSource->line);
+            }
+            if (read.abortLine)
+                ui->sbAbortTrigger->setValue(*read.abortLine);
+            if (read.overPower && (*read.overPower == 0 || *read.overPower == 1)) {
+                powerMode = *read.overPower;
+                (powerMode ? ui->rbOverWatt : ui->rbNormalWatt)->setChecked(true);
+            }
+            if (!result.ok)
+                emit disconnectDevice();
+            else if (then)
+                then();
+        });
 }
 
 // --- control --------------------------------------------------------------------------------
@@ -353,23 +450,23 @@ bool Rvka5630panel::refreshSettings()
 void Rvka5630panel::on_outpButton_clicked(bool checked)
 {
     ui->outpButton->setText(checked ? tr("Выкл") : tr("Вкл"));
-    if (!Rvka5630Link(session).setOutput(checked))
-        emit disconnectDevice();
+    command([checked](ModuleSession &session) { return Rvka5630Link(session).setOutput(checked); });
 }
 
 void Rvka5630panel::on_clearFaultsButton_clicked()
 {
-    if (!Rvka5630Link(session).clearFaults())
-        emit disconnectDevice();
+    command([](ModuleSession &session) { return Rvka5630Link(session).clearFaults(); });
 }
 
 void Rvka5630panel::on_setupParametersButton_clicked()
 {
-    if (Rvka5630Link(session).setParameters(ui->dsbOvp->value(), ui->dsbVolt->value(),
-                                            ui->dsbCurr->value()))
-        settableDataUpdate();
-    else
-        emit disconnectDevice();
+    const double protection = ui->dsbOvp->value(), voltage = ui->dsbVolt->value(),
+                 current = ui->dsbCurr->value();
+    command(
+        [protection, voltage, current](ModuleSession &session) {
+            return Rvka5630Link(session).setParameters(protection, voltage, current);
+        },
+        [this] { settableDataUpdate(); });
 }
 
 void Rvka5630panel::on_setupTriggersButton_clicked()
@@ -389,8 +486,9 @@ void Rvka5630panel::on_setupTriggersButton_clicked()
         refuseTriggerConfiguration(tr("Недопустимая комбинация!"));
         return;
     }
-    if (!Rvka5630Link(session).configureTriggers(configuration))
-        emit disconnectDevice();
+    command([configuration](ModuleSession &session) {
+        return Rvka5630Link(session).configureTriggers(configuration);
+    });
 }
 
 void Rvka5630panel::refuseTriggerConfiguration(const QString &reason)
@@ -402,10 +500,8 @@ void Rvka5630panel::refuseTriggerConfiguration(const QString &reason)
 
 void Rvka5630panel::on_resetButton_clicked()
 {
-    if (Rvka5630Link(session).reset())
-        settableDataUpdate();
-    else
-        emit disconnectDevice();
+    command([](ModuleSession &session) { return Rvka5630Link(session).reset(); },
+            [this] { settableDataUpdate(); });
 }
 
 void Rvka5630panel::on_rbNormalWatt_clicked()
@@ -426,21 +522,16 @@ void Rvka5630panel::on_rbOverWatt_clicked()
 
 void Rvka5630panel::sendPowerMode(int mode)
 {
-    if (Rvka5630Link(session).setPowerMode(mode))
-        settableDataUpdate();
-    else
-        emit disconnectDevice();
+    command([mode](ModuleSession &session) { return Rvka5630Link(session).setPowerMode(mode); },
+            [this] { settableDataUpdate(); });
 }
 
 // --- operations of their own ----------------------------------------------------------------
 
 void Rvka5630panel::on_selfTestButton_clicked()
 {
-    const QPointer<Rvka5630panel> alive(this);
     stopPolling();
     const SelfTestDialogs::Choice choice = SelfTestDialogs::runOrSave();
-    if (!alive)
-        return;
     restartPolling();
     if (choice == SelfTestDialogs::Choice::Run)
         runSelfTest();
@@ -462,34 +553,52 @@ void Rvka5630panel::runSelfTest()
     setEnabled(false);
     if (debugPanel)
         debugPanel->setEnabled(false);
-    const SelfTestLink link(session);
-    if (!link.start()) {
-        emit disconnectDevice();
-        return;
-    }
-    const QPointer<Rvka5630panel> alive(this);
-    SelfTestProgress::wait(this);
-    SelfTestLink::Verdict verdict = SelfTestLink::Verdict::Neither;
-    if (!alive)
-        return;
-    if (!link.readVerdict(verdict)) {
-        emit disconnectDevice();
-        return;
-    }
-    settableDataUpdate();
-    gettableDataUpdate();
-    SelfTestDialogs::showVerdict(verdict);
-    if (!alive)
-        return;
-    selfTestStatusCheck();
-    if (!alive)
-        return;
-    settableDataUpdate();
-    gettableDataUpdate();
-    restartPolling();
-    setEnabled(true);
-    if (debugPanel)
-        debugPanel->setEnabled(true);
+    struct Run
+    {
+        bool started = false;
+        bool read = false;
+        SelfTestLink::Verdict verdict = SelfTestLink::Verdict::Neither;
+    };
+    // The progress dialog appears once the module has taken the start command.
+    auto dialog = std::make_shared<QPointer<QProgressDialog>>();
+    command([](ModuleSession &session) { return SelfTestLink(session).start(); }, [this, dialog] {
+        *dialog = SelfTestProgress::show(this);
+        const QPointer<QProgressDialog> shown = *dialog;
+        hand(
+            [shown](ModuleSession &session) {
+                SelfTestProgress::wait(shown);
+                Run run;
+                run.read = SelfTestLink(session).readVerdict(run.verdict);
+                return run;
+            },
+            [this, dialog](const Run &run) {
+                if (*dialog) {
+                    (*dialog)->setValue(SelfTestProgress::steps);
+                    (*dialog)->close();
+                    delete dialog->data();
+                }
+                if (!run.read) {
+                    emit disconnectDevice();
+                    return;
+                }
+                refreshSettings();
+                refreshMeasurements([this, verdict = run.verdict] {
+                    SelfTestDialogs::showVerdict(verdict);
+                    selfTestStatusCheck([this] { finishSelfTest(); });
+                });
+            });
+    });
+}
+
+void Rvka5630panel::finishSelfTest()
+{
+    refreshSettings();
+    refreshMeasurements([this] {
+        restartPolling();
+        setEnabled(true);
+        if (debugPanel)
+            debugPanel->setEnabled(true);
+    });
 }
 
 // Every failure after the file name ends the report quietly: no file, no message.
@@ -501,31 +610,48 @@ void Rvka5630panel::saveSelfTestReport()
     restartPolling();
     if (path.isEmpty())
         return;
-    SelfTestReport::save(session, path, TimeFacility::instance().currentDateTime().date());
+    const QDate date = TimeFacility::instance().currentDateTime().date();
+    hand([path, date](ModuleSession &session) { SelfTestReport::save(session, path, date); },
+         [] {});
 }
 
 void Rvka5630panel::on_calibButton_clicked()
 {
     const CalibrationFlow::Polling polling{[this] { stopPolling(); }, [this] { restartPolling(); }};
-    CalibrationFlow flow(this, session, ui->dsbVolt, ui->dsbCurr, polling);
-    if (flow.run() == CalibrationFlow::Outcome::Failed)
-        emit disconnectDevice();
+    CalibrationFlow::start(this, *module, ui->dsbVolt, ui->dsbCurr, polling,
+                           [this] { emit disconnectDevice(); });
 }
 
 void Rvka5630panel::on_aboutButton_clicked()
 {
-    ModuleInformation information;
-    if (!information.read(session)) {
-        emit disconnectDevice();
-        return;
-    }
-    // A failing poll of the debug window may take the panel away while a box is open.
-    const QPointer<Rvka5630panel> panel(this);
-    stopPolling();
-    if (ModuleInformationDialog::askForMetrology(this, information.text()) && panel)
-        ModuleInformationDialog::showChecksum(this, driverDir + DriverDirectory::mathLibrary());
-    if (panel)
-        restartPolling();
+    struct Read
+    {
+        bool ok = false;
+        ModuleInformation information;
+    };
+    hand(
+        [](ModuleSession &session) {
+            Read read;
+            read.ok = read.information.read(session);
+            return read;
+        },
+        [this](const Read &read) {
+            if (!read.ok) {
+                emit disconnectDevice();
+                return;
+            }
+            stopPolling();
+            if (!ModuleInformationDialog::askForMetrology(this, read.information.text())) {
+                restartPolling();
+                return;
+            }
+            const QString library = driverDir + DriverDirectory::mathLibrary();
+            hand([library](ModuleSession &) { return MathLibraryChecksum::check(library); },
+                 [this](const MathLibraryChecksum::Result &result) {
+                     ModuleInformationDialog::showChecksum(this, result);
+                     restartPolling();
+                 });
+        });
 }
 
 void Rvka5630panel::on_swUpdateButton_clicked()

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "modulesession.h"
+#include "modulethread.h"
 
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 
 class QTimer;
 class ReadingChart;
@@ -16,9 +18,15 @@ class Rvka5630;
 }
 
 // The operator panel of one RVKA5630 power module, hosted as a page of the main window. It
-// owns its VISA session and its debug window, polls the module every pollInterval while it is
-// shown and enabled, and asks to be closed with disconnectDevice() whenever the module fails a
-// command (or its session cannot be opened at all).
+// owns the module's thread (and with it the module's VISA session) and its debug window, polls
+// the module every pollInterval while it is shown and enabled, and asks to be closed with
+// disconnectDevice() whenever the module fails a command (or its session cannot be opened at
+// all).
+//
+// Every exchange with the module happens on the module's thread: a slot reads the widgets,
+// hands the work over and returns; the outcome is shown when it comes back. While work of the
+// panel is out, its poll waits, so a slow module lowers the read-out rate and never piles
+// polls up; clicks meanwhile are queued behind it, in order.
 //
 // Built in two steps: the constructor sets up the form; start() brings the panel up on the
 // module once its owner has connected to disconnectDevice().
@@ -32,10 +40,12 @@ public:
 
     // Checks the driver files, opens the session from resourceManager, reads the module's
     // limits, starts polling, reads the module's state, checks its self-test status and
-    // creates the debug window, in this order. A panel that cannot start shows its own
-    // message, if any, asks to be closed and goes no further; while not shown yet, its polls
-    // send nothing.
+    // creates the debug window, in this order; returns once the first step is handed over. A
+    // panel that cannot start shows its own message, if any, asks to be closed and goes no
+    // further; while not shown yet, its polls send nothing.
     void start(ViSession resourceManager);
+
+    ModuleThread &moduleThread() { return *module; }
 
 signals:
     void disconnectDevice();
@@ -66,19 +76,25 @@ private slots:
     void on_chartButton_clicked();
 
 private:
+    using Then = std::function<void()>;
+
+    // Hands work to the module's thread; done(result) shows what it found when it is back.
+    template <class Work, class Done> void hand(Work work, Done done);
+    // Hands over a command chain: on failure the panel asks to be closed, else then follows.
+    template <class Work> void command(Work work, Then then = {});
+
     bool findDriverFiles();
     void prepareForm();
-    bool openSession(ViSession resourceManager);
-    bool readLimits();
+    void openAndReadLimits(ViSession resourceManager, Then then);
     void startPolling();
     void startDebugPanel();
-    // The work of the read-back and the poll; false once the module failed and the panel has
-    // asked to be closed.
-    bool refreshSettings();
-    bool refreshMeasurements();
-    // False once the panel has asked to be closed or is gone.
-    bool selfTestStatusCheck();
+    // The read-back and the poll, each followed by then unless the module failed and the
+    // panel has asked to be closed.
+    void refreshSettings(Then then = {});
+    void refreshMeasurements(Then then = {});
+    void selfTestStatusCheck(Then then = {});
     void runSelfTest();
+    void finishSelfTest();
     void saveSelfTestReport();
 
     void updateOutputButtons(int stateCode);
@@ -92,7 +108,9 @@ private:
     Ui::Rvka5630 *ui;
     QTimer *pollTimer = nullptr;
     const int pollInterval = 250;
-    ModuleSession session;
+    ModuleThread *module;
+    ModuleSession &session; // the module thread's; the GUI thread only traces its failures
+    int handedOut = 0;      // pieces of the panel's work not yet back
     QString resourceName;
     int powerMode = 0;
     Rvka5630Debug *debugPanel = nullptr;

@@ -1,13 +1,13 @@
 #include "selftestprogress.h"
 
+#include "modulethread.h"
 #include "timefacility.h"
 
-#include <QPointer>
 #include <QProgressDialog>
 
-void SelfTestProgress::wait(QWidget *panel)
+QProgressDialog *SelfTestProgress::show(QWidget *panel)
 {
-    QPointer<QProgressDialog> dialog = new QProgressDialog(panel);
+    auto *dialog = new QProgressDialog(panel);
     dialog->setRange(0, steps);
     dialog->setWindowTitle(tr("Самоконтроль"));
     dialog->setLabelText(tr("Ожидание завершения самотестирования..."));
@@ -15,18 +15,21 @@ void SelfTestProgress::wait(QWidget *panel)
     dialog->setCancelButton(nullptr);
     dialog->setValue(0);
     dialog->show();
+    return dialog;
+}
+
+void SelfTestProgress::wait(const QPointer<QProgressDialog> &dialog)
+{
     // The module answers only when its test is over, so the wait runs its full length: an
-    // early reply is read afterwards, and a dialog closed by the window manager comes back.
+    // early reply is read afterwards.
     for (int step = 0; step < steps; ++step) {
-        if (dialog && dialog->isHidden())
-            dialog->show();
-        if (dialog)
+        ModuleThread::toGui([dialog, step] {
+            if (!dialog)
+                return;
+            if (dialog->isHidden())
+                dialog->show();
             dialog->setValue(step);
-        TimeFacility::instance().pause(stepMs);
-    }
-    if (dialog) {
-        dialog->setValue(steps);
-        dialog->close();
-        delete dialog;
+        });
+        TimeFacility::instance().pause(stepMs, &ModuleThread::stopRequested);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "timefacility.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QScopedPointer>
 #include <QThread>
@@ -29,6 +30,12 @@ bool EventWait::until(const std::function<bool()> &ready)
 
 void runBesideEventLoop(const std::function<void()> &work)
 {
+    // Off the GUI thread there is no window to keep alive: the work runs right here.
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread()) {
+        work();
+        return;
+    }
     QScopedPointer<QThread> worker(QThread::create(work));
     QEventLoop loop;
     // Queued to this thread: a worker that ends before exec() still ends the loop.

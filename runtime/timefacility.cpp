@@ -42,6 +42,20 @@ bool TimeFacility::pause(int ms, const std::function<bool()> &stop)
 {
     record(Kind::Pause, ms);
     const qint64 deadline = elapsedMs() + std::max(ms, 0);
+    // Off the GUI thread (a module's thread) nothing has to stay alive meanwhile: the pause
+    // sleeps, and no work queued to that thread runs inside it.
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread()) {
+        for (;;) {
+            const qint64 left = deadline - elapsedMs();
+            if (left <= 0)
+                return true;
+            if (stop())
+                return false;
+            QThread::msleep(std::max(1, std::min(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
+                                                 maxEventSliceMs)));
+        }
+    }
     QEventLoop loop;
     for (;;) {
         const qint64 left = deadline - elapsedMs();

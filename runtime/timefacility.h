@@ -32,7 +32,8 @@ public:
     static TimeFacility &instance();
 
     // Waits ms of program time on the GUI thread, processing events in slices of at most
-    // 100 ms. Deferred deletions posted by the caller wait until it has returned.
+    // 100 ms. Deferred deletions posted by the caller wait until it has returned. On any other
+    // thread the pause sleeps in such slices instead.
     void pause(int ms);
     // The same pause, ended early once stop() holds; stop() is looked at before every slice,
     // so the pause ends within 100 ms of real time after it has come to hold. The request is

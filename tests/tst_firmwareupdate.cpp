@@ -5,6 +5,7 @@
 // boxes, and the panel leaving the main window when the update fails.
 #include "blockcommandheader.h"
 #include "dialoganswerer.h"
+#include "modulework.h"
 #include "logcapture.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -88,6 +89,8 @@ struct Window
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, firstRow);
         widget.findChild<QPushButton *>("connectButton")->click();
         panel = qobject_cast<Rvka5630panel *>(stack->currentWidget());
+        if (panel)
+            QVERIFY(waitForModuleWork(&panel->moduleThread()));
     }
     // Pressed from the event loop, as the operator does: the main window's deferred deletion
     // of a panel that failed then waits until the update has returned.

@@ -54,7 +54,11 @@ private:
                const std::function<void(QDialog *)> &onValue = {});
     Messages calibrationSent() const { return rig->module->transcript().startingWith("CAL"); }
     QTimer *pollTimer() const { return rig->panel->findChild<QTimer *>("pollTimer"); }
-    void clickCalibration() { rig->widget<QPushButton>("calibButton")->click(); }
+    void clickCalibration()
+    {
+        rig->widget<QPushButton>("calibButton")->click();
+        QVERIFY(rig->settle());
+    }
 
     PanelRig *rig = nullptr;
 };

@@ -107,6 +107,7 @@ void tst_PanelControl::setPoints()
         rig->module->failNth(failing, 1, SimModule::Fault::BreakLink);
     QSignalSpy requests(panel, &Rvka5630panel::disconnectDevice);
     button("setupParametersButton")->click();
+    QVERIFY(rig->settle());
 
     QCOMPARE(sent(), expected);
     QCOMPARE(requests.count(), failing.isEmpty() ? 0 : 1);
@@ -162,12 +163,15 @@ void tst_PanelControl::triggerConfiguration()
     if (outputOn) {
         rig->model->execute("OUTP 1\n");
         panel->gettableDataUpdate();
+        QVERIFY(rig->settle());
         QVERIFY(button("outpButton")->isChecked());
     }
     QTimer *timer = panel->findChild<QTimer *>("pollTimer");
     timer->start(); // polling, as while the operator fills in the group
     rig->widget<QGroupBox>("groupBoxConfTrig")->setChecked(true);
+    QVERIFY(rig->settle());
     rig->widget<QRadioButton>(slave ? "rbSlave" : "rbMaster")->setChecked(true);
+    QVERIFY(rig->settle());
     rig->widget<QSpinBox>("sbInOutTrigger")->setValue(line);
     rig->widget<QSpinBox>("sbAbortTrigger")->setValue(abortLine);
 
@@ -178,6 +182,7 @@ void tst_PanelControl::triggerConfiguration()
     QSignalSpy requests(panel, &Rvka5630panel::disconnectDevice);
     rig->module->transcript().clear();
     button("setupTriggersButton")->click();
+    QVERIFY(rig->settle());
     const bool pollingAfter = timer->isActive() && timer->interval() == 250;
     timer->stop();
 
@@ -207,18 +212,22 @@ void tst_PanelControl::powerLimit()
     auto *over = rig->widget<QRadioButton>("rbOverWatt");
 
     normal->click(); // already the module's mode
+    QVERIFY(rig->settle());
     QCOMPARE(sent(), Messages());
 
     over->click();
+    QVERIFY(rig->settle());
     QCOMPARE(sent(), Messages{"OVPOWER 1\n"} + readBack);
     QVERIFY(rig->model->overPowerMode());
     QVERIFY(over->isChecked());
 
     rig->module->transcript().clear();
     over->click();
+    QVERIFY(rig->settle());
     QCOMPARE(sent(), Messages());
 
     normal->click();
+    QVERIFY(rig->settle());
     QCOMPARE(sent(), Messages{"OVPOWER 0\n"} + readBack);
     QVERIFY(!rig->model->overPowerMode());
     QVERIFY(normal->isChecked());
@@ -231,12 +240,14 @@ void tst_PanelControl::resetShowsTheModulesDefaults()
                                 "TRIG:CONF:SOUR SLAVE,4\n", "TRIG:CONF:ERR 2\n"})
         rig->model->execute(command);
     panel->settableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(rig->widget<QDoubleSpinBox>("dsbVolt")->value(), 24.0);
     QVERIFY(rig->widget<QRadioButton>("rbOverWatt")->isChecked());
     QVERIFY(rig->widget<QRadioButton>("rbSlave")->isChecked());
     rig->module->transcript().clear();
 
     button("resetButton")->click();
+    QVERIFY(rig->settle());
     QCOMPARE(sent(), Messages{"*RST\n"} + readBack);
     QCOMPARE(rig->widget<QDoubleSpinBox>("dsbVolt")->value(), 0.0);
     QCOMPARE(rig->widget<QDoubleSpinBox>("dsbCurr")->value(), 1.0);
@@ -249,6 +260,7 @@ void tst_PanelControl::resetShowsTheModulesDefaults()
     // The panel follows the module's reset power mode: 500 sends again.
     rig->module->transcript().clear();
     rig->widget<QRadioButton>("rbOverWatt")->click();
+    QVERIFY(rig->settle());
     QCOMPARE(sent().value(0), QByteArray("OVPOWER 1\n"));
 }
 
@@ -260,6 +272,7 @@ void tst_PanelControl::outputRegulationAndProtection()
     auto *state = rig->widget<QLabel>("dispOutp");
     setPointsTo(15, 12, 2);
     button("setupParametersButton")->click();
+    QVERIFY(rig->settle());
 
     // The self-test status check unlocks the button; here the test stands in for it, after
     // every poll that locked it again.
@@ -267,11 +280,13 @@ void tst_PanelControl::outputRegulationAndProtection()
         rig->module->transcript().clear();
         output->setEnabled(true);
         output->click();
+        QVERIFY(rig->settle());
         QCOMPARE(output->text(), caption);
         QCOMPARE(sent(), Messages{command});
     };
     switchOutput("OUTP 1\n", QStringLiteral("Выкл"));
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(state->text(), QStringLiteral("CV"));
     QVERIFY(output->isChecked());
 
@@ -282,6 +297,7 @@ void tst_PanelControl::outputRegulationAndProtection()
     load.currentLimitA = 10.0;
     rig->model->setExternalLoad(load);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(state->text(), QStringLiteral("CC"));
     QVERIFY(qAbs(rig->widget<QLineEdit>("dispCurr")->text().toDouble() - 2.0) < 0.05);
     rig->model->setExternalLoad(ExternalLoad());
@@ -293,7 +309,9 @@ void tst_PanelControl::outputRegulationAndProtection()
     // Lowering the protection level under the output voltage trips it.
     setPointsTo(10, 12, 2);
     button("setupParametersButton")->click();
+    QVERIFY(rig->settle());
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(state->text(), QStringLiteral("OV"));
     QVERIFY(!output->isChecked());
     QCOMPARE(output->text(), QStringLiteral("Вкл"));
@@ -301,8 +319,10 @@ void tst_PanelControl::outputRegulationAndProtection()
 
     rig->module->transcript().clear();
     clear->click();
+    QVERIFY(rig->settle());
     QCOMPARE(sent(), Messages{"OUTP:PROT:CLE\n"});
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(state->text(), QStringLiteral("OFF"));
     QVERIFY(!clear->isEnabled());
     QVERIFY(!rig->disconnectRequested());
@@ -336,14 +356,17 @@ void tst_PanelControl::failingCommandEndsTheAction()
 
     Rvka5630panel *panel = openModule();
     rig->widget<QGroupBox>("groupBoxConfTrig")->setChecked(true);
+    QVERIFY(rig->settle());
     rig->model->injectFault(5);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     button("outpButton")->setEnabled(true);
     rig->module->transcript().clear();
 
     rig->module->failNth(failing, 1, SimModule::Fault::BreakLink);
     QSignalSpy requests(panel, &Rvka5630panel::disconnectDevice);
     rig->widget<QAbstractButton>(widget.constData())->click();
+    QVERIFY(rig->settle());
 
     QCOMPARE(sent(), expected); // no later command, no read-back
     QCOMPARE(requests.count(), 1);
@@ -356,6 +379,7 @@ void tst_PanelControl::renderConnectedPanel()
     Rvka5630panel *panel = openModule();
     setPointsTo(30, 24, 5);
     button("setupParametersButton")->click();
+    QVERIFY(rig->settle());
     rig->model->execute("OUTP 1\n");
     ExternalLoad load;
     load.inputOn = true;
@@ -363,6 +387,7 @@ void tst_PanelControl::renderConnectedPanel()
     load.currentLimitA = 10.0;
     rig->model->setExternalLoad(load);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(rig->widget<QLabel>("dispOutp")->text(), QStringLiteral("CV"));
 
     const QPixmap image = panel->grab();

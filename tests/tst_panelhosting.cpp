@@ -3,6 +3,7 @@
 // requests to be closed (repeated, or made while it was being built), and closing the window
 // with a panel shown, which must give the panel's session back before the resource manager.
 #include "dialoganswerer.h"
+#include "modulework.h"
 #include "logcapture.h"
 #include "rvka5630debug.h"
 #include "rvka5630panel.h"
@@ -50,11 +51,19 @@ struct Window
     {
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell(row, column));
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell(row, column));
+        settle();
     }
     void connectRow(int row)
     {
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell(row, 1));
         QTest::mouseClick(widget.findChild<QPushButton *>("connectButton"), Qt::LeftButton);
+        settle();
+    }
+    // Until the panels' start-up has come back from their modules.
+    void settle() const
+    {
+        for (Rvka5630panel *panel : stack->findChildren<Rvka5630panel *>())
+            QVERIFY(waitForModuleWork(&panel->moduleThread()));
     }
     Rvka5630panel *panel() const { return qobject_cast<Rvka5630panel *>(stack->currentWidget()); }
     QStringList addresses() const

@@ -229,6 +229,7 @@ void tst_PanelInformation::informationBox()
     };
     (closeIt ? answers.dismiss() : answers.press("OK")).inspect(look);
     aboutButton()->click();
+    QVERIFY(rig->settle());
 
     QCOMPARE(rig->module->transcript().messages(), (Messages{"*IDN?\n", placementQuery}));
     QCOMPARE(answers.shown().size(), 1);
@@ -279,6 +280,7 @@ void tst_PanelInformation::failingQueryEndsTheAction()
     QSignalSpy requests(panel, &Rvka5630panel::disconnectDevice);
     DialogAnswerer answers;
     aboutButton()->click();
+    QVERIFY(rig->settle());
 
     QCOMPARE(rig->module->transcript().messages(), sent);
     QCOMPARE(requests.count(), 1);
@@ -362,6 +364,7 @@ void tst_PanelInformation::metrologyCheck()
     if (!title.isEmpty())
         answers.press("OK").inspect([&](QDialog *) { pollingWhileOpen = pollTimer()->isActive(); });
     aboutButton()->click();
+    QVERIFY(rig->settle());
 
     QCOMPARE(answers.shown().size(), title.isEmpty() ? 1 : 2);
     QVERIFY(answers.unexpected().isEmpty());
@@ -386,6 +389,7 @@ void tst_PanelInformation::panelTakenAwayWhileTheBoxIsOpen()
     Rvka5630panel *panel = openModule();
     connect(panel, &Rvka5630panel::disconnectDevice, panel, &QObject::deleteLater);
     rig->widget<QPushButton>("debugShowButton")->click();
+    QVERIFY(rig->settle());
     const QPointer<Rvka5630panel> alive(panel);
     // Never hang on a box that stays open.
     QTimer safety;
@@ -397,6 +401,7 @@ void tst_PanelInformation::panelTakenAwayWhileTheBoxIsOpen()
     safety.start(10000);
     rig->module->failNth("PIN:OVVOUT?", 1, SimModule::Fault::BreakLink);
     aboutButton()->click();
+    QVERIFY(rig->settle());
 
     QVERIFY(!alive);
     rig->panel = nullptr;

@@ -123,8 +123,10 @@ void tst_PanelReadout::outputStates()
     auto *clear = rig->widget<QPushButton>("clearFaultsButton");
     reply("OUTP? STATE\n", QByteArray::number(before));
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     reply("OUTP? STATE\n", QByteArray::number(code));
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
 
     QCOMPARE(text("dispOutp"), shown);
     QCOMPARE(output->isChecked(), outputOn);
@@ -162,6 +164,7 @@ void tst_PanelReadout::shownValues()
     reply("MEAS:CURR?\n", current);
     reply("MEAS:TEMP?\n", temperature);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
 
     QCOMPARE(QStringList(
                  {text("dispVolt"), text("dispCurr"), text("dispWatt"), text("temperatureLabel")}),
@@ -200,6 +203,7 @@ void tst_PanelReadout::failingPollQuery()
     reply("MEAS:CURR?\n", "1");
     reply("MEAS:TEMP?\n", "20");
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     reply("MEAS:VOLT?\n", "5.5");
     reply("MEAS:CURR?\n", "2");
     reply("OUTP? STATE\n", "2");
@@ -212,6 +216,7 @@ void tst_PanelReadout::failingPollQuery()
         vdvisaInjectStatus("viQueryf", unsigned(failing), status);
     QSignalSpy requests(panel, &Rvka5630panel::disconnectDevice);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
 
     QCOMPARE(requests.count(), 1);
     QCOMPARE(QStringList({text("dispVolt"), text("dispCurr"), text("dispWatt"), text("dispOutp"),
@@ -248,6 +253,7 @@ void tst_PanelReadout::hiddenOrDisabledPanelSendsNothing()
     QTest::qWait(700);
     QCOMPARE(sent.messages().size(), 0);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(sent.messages().size(), 0);
 
     rig->host.setEnabled(true);
@@ -283,10 +289,12 @@ void tst_PanelReadout::triggerSourceReply()
     // Start from the opposite role and a line that the reply must overwrite.
     (slave ? rig->widget<QRadioButton>("rbMaster") : rig->widget<QRadioButton>("rbSlave"))
         ->setChecked(true);
+        QVERIFY(rig->settle());
     rig->widget<QSpinBox>("sbInOutTrigger")->setValue(line == 6 ? 7 : 6);
     reply("TRIG:CONF:SOUR?\n", source);
     reply("TRIG:CONF:ERR?\n", "9");
     panel->settableDataUpdate();
+    QVERIFY(rig->settle());
 
     QCOMPARE(rig->widget<QRadioButton>("rbSlave")->isChecked(), slave);
     QCOMPARE(rig->widget<QRadioButton>("rbMaster")->isChecked(), !slave);
@@ -330,6 +338,7 @@ void tst_PanelReadout::outputAndPowerReadBack()
     reply("OUTP?\n", output);
     reply("OVPOWER?\n", overPower);
     panel->settableDataUpdate();
+    QVERIFY(rig->settle());
 
     // Values beyond the module's limits are clamped by the boxes.
     QCOMPARE(rig->widget<QDoubleSpinBox>("dsbVolt")->value(), 12.3457);
@@ -354,6 +363,7 @@ void tst_PanelReadout::failingReadBackQuery()
     rig->scripted->failNth("CURR?", 1, SimModule::Fault::BreakLink);
     QSignalSpy requests(panel, &Rvka5630panel::disconnectDevice);
     panel->settableDataUpdate();
+    QVERIFY(rig->settle());
 
     QCOMPARE(requests.count(), 1);
     QCOMPARE(rig->widget<QDoubleSpinBox>("dsbVolt")->value(), 7.0);

@@ -169,9 +169,11 @@ void tst_PanelSelfTest::statusCheck()
     // The output button follows the status on every poll, and the module agrees.
     QCOMPARE(button("outpButton")->isEnabled(), outputFree);
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
     QCOMPARE(button("outpButton")->isEnabled(), outputFree);
     if (outputFree) {
         button("outpButton")->click();
+        QVERIFY(rig->settle());
         QVERIFY(rig->model->outputOn());
     }
 }
@@ -229,6 +231,7 @@ void tst_PanelSelfTest::verdicts()
     });
     sampler.start(1);
     button("selfTestButton")->click();
+    QVERIFY(rig->settle());
     sampler.stop();
 
     QVERIFY(answerer.unexpected().isEmpty());
@@ -278,6 +281,7 @@ void tst_PanelSelfTest::runsThatStop()
     if (outputOn) {
         rig->model->execute("OUTP 1\n");
         panel->gettableDataUpdate();
+        QVERIFY(rig->settle());
         rig->module->transcript().clear();
     } else if (failing == "viScanf") {
         vdvisaInjectStatus("viScanf", 1, scanStatus);
@@ -290,6 +294,7 @@ void tst_PanelSelfTest::runsThatStop()
     if (outputOn)
         answerer.press(QStringLiteral("OK"));
     button("selfTestButton")->click();
+    QVERIFY(rig->settle());
 
     QVERIFY(answerer.unexpected().isEmpty());
     QCOMPARE(answerer.pending(), 0);
@@ -373,6 +378,7 @@ void tst_PanelSelfTest::report()
         replace->press(QStringLiteral("&Yes"));
     });
     button("selfTestButton")->click();
+    QVERIFY(rig->settle());
 
     QVERIFY(answerer.unexpected().isEmpty() && replace->unexpected().isEmpty());
     QCOMPARE(answerer.shown().size(), 2);

@@ -77,6 +77,7 @@ void tst_ReadingChart::poll(Rvka5630panel *panel, const QByteArray &volt, const 
     rig->script->setReply("MEAS:CURR?\n", curr + '\n');
     rig->script->setReply("MEAS:TEMP?\n", temp + '\n');
     panel->gettableDataUpdate();
+    QVERIFY(rig->settle());
 }
 
 void tst_ReadingChart::chartPlotsThePollOnly()
@@ -84,6 +85,7 @@ void tst_ReadingChart::chartPlotsThePollOnly()
     Rvka5630panel *panel = openScripted();
     poll(panel, "1.5", "0.5", "30.25"); // before the window opens: the chart shows it too
     rig->widget<QPushButton>("chartButton")->click();
+    QVERIFY(rig->settle());
     auto *chart = panel->findChild<ReadingChart *>();
     QVERIFY(chart);
     QTRY_VERIFY(chart->isVisible());
@@ -117,10 +119,12 @@ void tst_ReadingChart::chartPlotsThePollOnly()
 
     // Paused, the chart stands still while the log goes on.
     chart->findChild<QPushButton *>("pauseButton")->click();
+    QVERIFY(rig->settle());
     poll(panel, "3", "1", "30");
     QTest::qWait(1500);
     QCOMPARE(static_cast<QLineSeries *>(lines[0])->count(), 3);
     chart->findChild<QPushButton *>("autoscaleButton")->click();
+    QVERIFY(rig->settle());
     QVERIFY(chart->following());
     QCOMPARE(static_cast<QLineSeries *>(lines[0])->count(), 4);
 }
@@ -197,6 +201,7 @@ void tst_ReadingChart::logBoundAndWindowLifetime()
     // A day of polls at four a second.
     QCOMPARE(panel->findChild<ReadingLog *>()->capacity(), 24 * 60 * 60 * 4);
     rig->widget<QPushButton>("chartButton")->click();
+    QVERIFY(rig->settle());
     QPointer<ReadingChart> chart = panel->findChild<ReadingChart *>();
     QVERIFY(chart && chart->isWindow());
     rig->close();

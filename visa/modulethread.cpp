@@ -7,6 +7,9 @@ namespace {
 // How long stop() lets a thread whose call it has just interrupted end before leaving it to
 // end on its own: an interrupted VISA call returns within a few milliseconds.
 constexpr unsigned long endWaitMs = 50;
+
+// The stop flag of the module thread whose work runs on this thread.
+thread_local const std::atomic<bool> *runningStop = nullptr;
 } // namespace
 
 // What the work on the thread may still touch after its ModuleThread has gone: it lives until
@@ -44,6 +47,17 @@ bool ModuleThread::stopping() const
     return core->stopping.load();
 }
 
+bool ModuleThread::stopRequested()
+{
+    return runningStop && runningStop->load();
+}
+
+void ModuleThread::toGui(std::function<void()> show)
+{
+    if (QCoreApplication *application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, std::move(show), Qt::QueuedConnection);
+}
+
 QThread *ModuleThread::workThread() const
 {
     return &core->thread;
@@ -61,6 +75,7 @@ void ModuleThread::post(QObject *receiver, Piece work, std::function<void()> don
         [c, guard, work = std::move(work), done = std::move(done)]() mutable {
             if (c->stopping.load())
                 return;
+            runningStop = &c->stopping;
             work(c->session);
             QMetaObject::invokeMethod(
                 &c->home,

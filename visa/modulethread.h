@@ -59,6 +59,14 @@ public:
         run(receiver, std::move(work), [](auto &&...) {});
     }
 
+    // For work on a module's thread: true once its ModuleThread has been stopped, so that a
+    // long wait (the self-test, a procedure's pauses) ends early. False on any other thread.
+    static bool stopRequested();
+    // From work on a module's thread: runs show on the GUI thread, in turn with the results
+    // (progress of a long piece of work). show must guard what it touches (a QPointer taken on
+    // the GUI thread): it may come after its receiver has gone.
+    static void toGui(std::function<void()> show);
+
     // Pieces of work handed over and not yet come back (their done not yet run).
     int outstanding() const { return pending; }
     bool busy() const { return pending > 0; }

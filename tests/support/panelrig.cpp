@@ -1,5 +1,7 @@
 #include "panelrig.h"
 
+#include "modulework.h"
+
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
 #include "simbench.h"
@@ -49,7 +51,13 @@ Rvka5630panel *PanelRig::open(const QString &address, bool current)
                      [this] { ++disconnectRequests; });
     panel->start(resourceManager);
     host.setCurrentIndex(current ? 1 : 0);
+    settle();
     return panel;
+}
+
+bool PanelRig::settle() const
+{
+    return !panel || waitForModuleWork(&panel->moduleThread());
 }
 
 void PanelRig::close()

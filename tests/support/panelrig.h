@@ -31,8 +31,11 @@ public:
     bool ready() const { return module && scripted && resourceManager != VI_NULL; }
 
     // A new panel on the instrument at address, started as page 1 (then current unless
-    // hidden), its requests to be closed counted.
+    // hidden), its requests to be closed counted; returns once its start-up has come back.
     Rvka5630panel *open(const QString &address, bool current = true);
+    // Waits until the panel's work handed to the module's thread has come back (a click or
+    // start() returns once it is handed over); false when it has not within 10 s.
+    bool settle() const;
     // True once the current panel has asked to be closed, while starting or later.
     bool disconnectRequested() const { return disconnectRequests > 0; }
     // Deletes the panel at once and processes the deferred deletions it posted.
