@@ -6,6 +6,7 @@
 #include "logcapture.h"
 #include "rvka5630debug.h"
 #include "rvka5630panel.h"
+#include "searchwait.h"
 #include "simlan.h"
 #include "toplevelwindow.h"
 #include "widget.h"
@@ -37,8 +38,7 @@ struct Window
     Window()
     {
         widget.show();
-        QTest::mouseClick(widget.findChild<QPushButton *>("refreshInstrumentsListButton"),
-                          Qt::LeftButton);
+        refreshAndWait(widget);
     }
 
     QPoint cell(int row, int column) const
