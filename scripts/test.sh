@@ -21,8 +21,8 @@ VOLTADESK_TARGETS=threadtests setsid nice -n 19 scripts/build.sh build-tsan \
     -DVOLTADESK_BUILD_BENCH=OFF -DVOLTADESK_MINGW_MATHLIB=OFF >build-tsan/build.log 2>&1 &
 tsanBuild=$!
 tsanTests=
-trap 'kill -TERM -- -$tsanBuild 2>/dev/null || true
-      [ -n "$tsanTests" ] && kill -TERM -- -$tsanTests 2>/dev/null || true' EXIT
+trap 'kill -TERM -$tsanBuild 2>/dev/null || true
+      [ -n "$tsanTests" ] && kill -TERM -$tsanTests 2>/dev/null || true' EXIT
 
 ctest --test-dir build --output-on-failure --no-tests=error -j2
 # -O1 with line tables only: what the sanitizers' reports need, at half the compile time of -O2 -g.
