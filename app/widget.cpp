@@ -8,7 +8,6 @@
 
 #include <QCloseEvent>
 #include <QDebug>
-#include <QEventLoop>
 #include <QFutureWatcher>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,10 +15,9 @@
 #include <QProgressDialog>
 #include <QTableWidgetItem>
 #include <QThreadPool>
-#include <QTimer>
 #include <QtConcurrent>
 
-#include <memory>
+#include <utility>
 
 // The program is a static library plus its entry point: the logo is linked in only when
 // its resource is referenced (from the global namespace, where the resource's symbol lives).
@@ -27,12 +25,6 @@ static void initResources()
 {
     Q_INIT_RESOURCE(resources);
 }
-
-namespace {
-// Longest stretch the discovery wait sleeps before it looks at the progress dialog again
-// (a dialog hidden without its cancel signal is noticed within this time).
-constexpr int probeCheckMs = 100;
-} // namespace
 
 Widget::Widget(QWidget *parent) : QWidget(parent), ui(new Ui::Widget)
 {
@@ -67,6 +59,8 @@ Widget::~Widget()
 {
     // Without an event loop after the close a panel may still wait for its deferred deletion;
     // its session belongs to the resource manager, which goes last.
+    // A search still running stops at its next instrument instead of questioning the rest.
+    cancelSearch();
     retirement.deleteAll();
     qDeleteAll(
         ui->stackedWidget->findChildren<Rvka5630panel *>(QString(), Qt::FindDirectChildrenOnly));
@@ -84,24 +78,21 @@ void Widget::closeEvent(QCloseEvent *event)
 
 void Widget::on_refreshInstrumentsListButton_clicked()
 {
-    auto findList = std::make_shared<FindListHandle>();
-    const QFuture<DiscoverySurvey> probe =
-        QtConcurrent::run(QThreadPool::globalInstance(), &InstrumentProbe::survey, defaultRM,
-                          findList, modelFilter, placeQuery, placeFormat);
-    QProgressDialog *progress = showSearchProgress();
-    const bool finished = waitForProbe(probe, progress);
-    // Each refresh makes its own dialog: kept, every one would stay with the window.
-    progress->close();
-    progress->deleteLater();
-    if (!finished) {
-        // The task notices the closed list at its next instrument; its rows are dropped.
-        findList->close();
+    // One search at a time; its window-modal busy dialog keeps the operator off the button.
+    if (searching())
         return;
-    }
-    findList->close();
-    const DiscoverySurvey survey = probe.result();
-    fillDevicesTable(survey.rows);
-    showDiscoveryNote(survey);
+    searchList = std::make_shared<FindListHandle>();
+    searchWatcher = new QFutureWatcher<DiscoverySurvey>(this);
+    connect(searchWatcher, &QFutureWatcherBase::finished, this, &Widget::onSearchFinished);
+    searchWatcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
+                                               &InstrumentProbe::survey, defaultRM, searchList,
+                                               modelFilter, placeQuery, placeFormat));
+    searchProgress = showSearchProgress();
+    connect(searchProgress, &QProgressDialog::canceled, this, &Widget::cancelSearch);
+    connect(searchProgress, &QDialog::finished, this, &Widget::cancelSearch);
+    // Hidden some other way than by its button, the dialog no longer offers a cancel: the
+    // search counts as cancelled then, rather than filling the table behind the operator.
+    searchProgress->installEventFilter(this);
 }
 
 QProgressDialog *Widget::showSearchProgress()
@@ -113,25 +104,42 @@ QProgressDialog *Widget::showSearchProgress()
     return progress;
 }
 
-bool Widget::waitForProbe(const QFuture<DiscoverySurvey> &probe, QProgressDialog *progress)
+bool Widget::eventFilter(QObject *watched, QEvent *event)
 {
-    // Sleeps in the event loop until the task finishes or the operator cancels, so the GUI
-    // stays responsive without spinning a core.
-    QFutureWatcher<DiscoverySurvey> watcher;
-    QEventLoop loop;
-    connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    connect(progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
-    connect(progress, &QDialog::finished, &loop, &QEventLoop::quit);
-    QTimer check;
-    connect(&check, &QTimer::timeout, &loop, &QEventLoop::quit);
-    check.start(probeCheckMs);
-    watcher.setFuture(probe);
-    while (probe.isRunning()) {
-        if (progress->isHidden())
-            return false;
-        loop.exec();
-    }
-    return true;
+    if (watched == searchProgress && event->type() == QEvent::Hide)
+        cancelSearch();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Widget::onSearchFinished()
+{
+    const DiscoverySurvey survey = searchWatcher->result();
+    endSearch();
+    fillDevicesTable(survey.rows);
+    showDiscoveryNote(survey);
+    emit instrumentsListed();
+}
+
+void Widget::cancelSearch()
+{
+    // The task notices the closed list at its next instrument; its rows are dropped.
+    if (searching())
+        endSearch();
+}
+
+void Widget::endSearch()
+{
+    // Each search makes its own dialog and watcher: kept, every one would stay with the window.
+    // A cancelled task runs on until its probes have closed their sessions, unwatched.
+    QProgressDialog *progress = std::exchange(searchProgress, nullptr);
+    progress->removeEventFilter(this);
+    disconnect(progress, nullptr, this, nullptr);
+    progress->close();
+    progress->deleteLater();
+    std::exchange(searchList, nullptr)->close();
+    QFutureWatcher<DiscoverySurvey> *watcher = std::exchange(searchWatcher, nullptr);
+    disconnect(watcher, nullptr, this, nullptr);
+    watcher->deleteLater();
 }
 
 void Widget::fillDevicesTable(const QVector<modRow> &rows)

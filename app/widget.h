@@ -6,14 +6,18 @@
 
 #include <visa.h>
 
-#include <QFuture>
 #include <QString>
 #include <QVector>
 #include <QWidget>
 
+#include <memory>
+
+class FindListHandle;
 class QCloseEvent;
 class QLabel;
 class QProgressDialog;
+template <typename T>
+class QFutureWatcher;
 
 namespace Ui {
 class Widget;
@@ -33,6 +37,15 @@ public:
 
     // VI_NULL when it could not be opened.
     ViSession resourceManager() const { return defaultRM; }
+    // From "Обновить" until its instruments are listed or the operator cancels the search.
+    bool searching() const { return searchWatcher != nullptr; }
+
+signals:
+    // A search has come back and the table shows what it found (a cancelled one sends none).
+    void instrumentsListed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void closeEvent(QCloseEvent *event) override;
@@ -44,8 +57,11 @@ private slots:
 
 private:
     QProgressDialog *showSearchProgress();
-    // Keeps the GUI alive until the probe has finished; false when the operator cancelled.
-    bool waitForProbe(const QFuture<DiscoverySurvey> &probe, QProgressDialog *progress);
+    void onSearchFinished();
+    // The operator cancelled, or the busy dialog went away: the task's rows are dropped.
+    void cancelSearch();
+    // Closes the busy dialog and the find list and forgets the task.
+    void endSearch();
     void fillDevicesTable(const QVector<modRow> &rows);
     // Under the table, no box to dismiss: how modules are found when none was, and what the
     // refresh left out.
@@ -59,6 +75,10 @@ private:
     QString placeFormat;
     ViSession defaultRM = VI_NULL;
     QLabel *discoveryNote = nullptr;
+    // The search under way, if any: its task's watcher, its find list and its busy dialog.
+    QFutureWatcher<DiscoverySurvey> *searchWatcher = nullptr;
+    std::shared_ptr<FindListHandle> searchList;
+    QProgressDialog *searchProgress = nullptr;
     // Panels taken down and waiting until nothing of theirs runs any more.
     PanelRetirement retirement;
 };

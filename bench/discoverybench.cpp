@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
@@ -70,7 +71,15 @@ bool timeRefresh(Widget &window, int rounds, int rows, Figures &figures)
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer elapsed;
         elapsed.start();
+        // The click only starts the search; the round ends when the table has been filled.
+        QEventLoop listed;
+        QObject::connect(&window, &Widget::instrumentsListed, &listed, &QEventLoop::quit);
+        QTimer::singleShot(20000, &listed, [&listed] { listed.exit(1); });
         refresh->click();
+        if (listed.exec() != 0) {
+            std::fprintf(stderr, "discoverybench: the search did not come back\n");
+            return false;
+        }
         times.push_back(elapsed.nsecsElapsed() / 1e6);
         if (table->rowCount() != rows) {
             std::fprintf(stderr, "discoverybench: %d rows listed, %d expected\n",

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QtCharts/QChart>
 #include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
@@ -73,36 +74,86 @@ void ReadingChart::buildChart()
     timeAxis->setFormat(QStringLiteral("HH:mm:ss"));
     timeAxis->setTitleText(tr("Время"));
     chart->addAxis(timeAxis, Qt::AlignBottom);
+    ui->chartView->setChart(chart);
     for (int q = 0; q < QuantityCount; ++q) {
-        series[q] = new QLineSeries;
-        series[q]->setName(tr(quantities[q].name));
-        chart->addSeries(series[q]);
         scales[q] = new QValueAxis;
         scales[q]->setLabelFormat(QStringLiteral("%.4g"));
-        scales[q]->setLinePenColor(series[q]->color());
-        scales[q]->setLabelsColor(series[q]->color());
         chart->addAxis(scales[q], quantities[q].side);
-        series[q]->attachAxis(timeAxis);
-        series[q]->attachAxis(scales[q]);
+        QLineSeries *line = addSegment(q);
+        scales[q]->setLinePenColor(line->color());
+        scales[q]->setLabelsColor(line->color());
     }
-    ui->chartView->setChart(chart);
     ui->chartView->setRubberBand(QChartView::RectangleRubberBand);
+}
+
+QLineSeries *ReadingChart::addSegment(int quantity)
+{
+    QChart *chart = ui->chartView->chart();
+    auto *segment = new QLineSeries;
+    segment->setName(tr(quantities[quantity].name));
+    const bool first = segments[quantity].isEmpty();
+    if (!first)
+        segment->setPen(segments[quantity].first()->pen());
+    chart->addSeries(segment);
+    segment->attachAxis(timeAxis);
+    segment->attachAxis(scales[quantity]);
+    if (!first)
+        for (QLegendMarker *marker : chart->legend()->markers(segment))
+            marker->setVisible(false);
+    segments[quantity].append(segment);
+    return segment;
+}
+
+void ReadingChart::clearLines()
+{
+    QChart *chart = ui->chartView->chart();
+    for (QVector<QLineSeries *> &line : segments) {
+        for (int i = 1; i < line.size(); ++i) {
+            chart->removeSeries(line[i]);
+            delete line[i];
+        }
+        line.resize(1);
+        line.first()->clear();
+    }
+}
+
+void ReadingChart::drawReadings(const QVector<Reading> &batch)
+{
+    std::array<QList<QPointF>, QuantityCount> run;
+    const auto flush = [&] {
+        for (int q = 0; q < QuantityCount; ++q) {
+            if (!run[q].isEmpty())
+                segments[q].last()->append(run[q]);
+            run[q].clear();
+        }
+    };
+    const QLineSeries *newest = segments[0].last();
+    bool drawn = newest->count() > 0;
+    qint64 last = drawn ? qint64(newest->at(newest->count() - 1).x()) : 0;
+    for (const Reading &reading : batch) {
+        if (drawn && reading.msecsSinceEpoch - last > gapMs) {
+            flush();
+            for (int q = 0; q < QuantityCount; ++q)
+                addSegment(q);
+        }
+        for (int q = 0; q < QuantityCount; ++q)
+            run[q].append(QPointF(reading.msecsSinceEpoch, reading.*quantities[q].value));
+        last = reading.msecsSinceEpoch;
+        drawn = true;
+    }
+    flush();
 }
 
 void ReadingChart::reloadVisibleSpan()
 {
-    std::array<QVector<QPointF>, QuantityCount> points;
+    QVector<Reading> visible;
     const int count = readings.size();
     const qint64 from = count ? readings.at(count - 1).msecsSinceEpoch - visibleSpanMs : 0;
-    for (int i = std::max(0, readings.nearest(from)); i < count; ++i) {
-        const Reading &reading = readings.at(i);
-        if (reading.msecsSinceEpoch < from)
-            continue;
-        for (int q = 0; q < QuantityCount; ++q)
-            points[q].append(QPointF(reading.msecsSinceEpoch, reading.*quantities[q].value));
-    }
-    for (int q = 0; q < QuantityCount; ++q)
-        series[q]->replace(points[q]);
+    for (int i = std::max(0, readings.nearest(from)); i < count; ++i)
+        if (readings.at(i).msecsSinceEpoch >= from)
+            visible.append(readings.at(i));
+    clearLines();
+    drawReadings(visible);
     pending.clear();
     stale = false;
     fitScales();
@@ -130,13 +181,7 @@ void ReadingChart::drawPending()
 {
     if (pending.isEmpty() || !following())
         return;
-    for (int q = 0; q < QuantityCount; ++q) {
-        QList<QPointF> points;
-        points.reserve(pending.size());
-        for (const Reading &reading : qAsConst(pending))
-            points.append(QPointF(reading.msecsSinceEpoch, reading.*quantities[q].value));
-        series[q]->append(points);
-    }
+    drawReadings(pending);
     dropPointsBefore(pending.last().msecsSinceEpoch - visibleSpanMs);
     pending.clear();
     fitScales();
@@ -144,29 +189,44 @@ void ReadingChart::drawPending()
 
 void ReadingChart::dropPointsBefore(qint64 msecsSinceEpoch)
 {
-    int old = 0;
-    while (old < series[0]->count() && series[0]->at(old).x() < msecsSinceEpoch)
-        ++old;
-    if (old == 0)
-        return;
-    for (QLineSeries *line : series)
-        line->removePoints(0, old);
+    QChart *chart = ui->chartView->chart();
+    for (QVector<QLineSeries *> &line : segments) {
+        // A segment wholly out of view goes; the first keeps the legend entry, so the next
+        // segment's points move into it instead.
+        while (line.size() > 1 &&
+               (line[0]->count() == 0 || line[0]->at(line[0]->count() - 1).x() < msecsSinceEpoch)) {
+            line[0]->replace(line[1]->pointsVector());
+            chart->removeSeries(line[1]);
+            delete line[1];
+            line.remove(1);
+        }
+        int old = 0;
+        while (old < line[0]->count() && line[0]->at(old).x() < msecsSinceEpoch)
+            ++old;
+        if (old > 0)
+            line[0]->removePoints(0, old);
+    }
 }
 
 // The last ten minutes along the time axis, each scale fitted to its points with a margin.
 void ReadingChart::fitScales()
 {
-    const int count = series[0]->count();
+    const QLineSeries *newest = segments[0].last();
+    const int count = newest->count();
     const qint64 last =
-        count ? qint64(series[0]->at(count - 1).x()) : QDateTime::currentMSecsSinceEpoch();
+        count ? qint64(newest->at(count - 1).x()) : QDateTime::currentMSecsSinceEpoch();
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(last - visibleSpanMs),
                        QDateTime::fromMSecsSinceEpoch(last));
     for (int q = 0; q < QuantityCount; ++q) {
+        bool any = false;
         double low = 0.0, high = 0.0;
-        for (int i = 0; i < count; ++i) {
-            const double y = series[q]->at(i).y();
-            low = i ? std::min(low, y) : y;
-            high = i ? std::max(high, y) : y;
+        for (const QLineSeries *segment : qAsConst(segments[q])) {
+            for (int i = 0; i < segment->count(); ++i) {
+                const double y = segment->at(i).y();
+                low = any ? std::min(low, y) : y;
+                high = any ? std::max(high, y) : y;
+                any = true;
+            }
         }
         const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, qAbs(high) * 0.05);
         scales[q]->setRange(low - margin, high + margin);
@@ -233,7 +293,8 @@ void ReadingChart::showValuesAt(const QPoint &viewportPosition)
 {
     QChart *chart = ui->chartView->chart();
     const QPointF scenePoint = ui->chartView->mapToScene(viewportPosition);
-    const QPointF value = chart->mapToValue(chart->mapFromScene(scenePoint), series[Voltage]);
+    const QPointF value =
+        chart->mapToValue(chart->mapFromScene(scenePoint), segments[Voltage].first());
     const int index = readings.nearest(qint64(value.x()));
     if (index < 0 || !chart->plotArea().contains(chart->mapFromScene(scenePoint))) {
         ui->cursorLabel->clear();

@@ -33,6 +33,10 @@ class ReadingChart : public QWidget
 
 public:
     static constexpr qint64 visibleSpanMs = 10 * 60 * 1000;
+    // The panel polls every 250 ms, and a slow reply or two stretches that. Readings further
+    // apart than three polls mean none were taken in between (a modal dialog, a procedure, a
+    // module that did not answer): the lines break there instead of bridging the gap.
+    static constexpr qint64 gapMs = 3 * 250;
 
     ReadingChart(const ReadingLog &log, const QString &moduleTitle, QWidget *panel);
     ~ReadingChart() override;
@@ -54,6 +58,10 @@ private:
     enum Quantity { Voltage, Current, Power, Temperature, QuantityCount };
 
     void buildChart();
+    QtCharts::QLineSeries *addSegment(int quantity);
+    void clearLines();
+    // Appends readings newer than those drawn, starting new segments after each gap.
+    void drawReadings(const QVector<Reading> &batch);
     void reloadVisibleSpan();
     void dropPointsBefore(qint64 msecsSinceEpoch);
     void fitScales();
@@ -61,7 +69,9 @@ private:
 
     const ReadingLog &readings;
     Ui::ReadingChart *ui;
-    std::array<QtCharts::QLineSeries *, QuantityCount> series{};
+    // Each quantity's line, oldest segment first: a series for every stretch of readings
+    // without a gap, all in the first one's colour; only the first has a legend entry.
+    std::array<QVector<QtCharts::QLineSeries *>, QuantityCount> segments;
     std::array<QtCharts::QValueAxis *, QuantityCount> scales{};
     QtCharts::QDateTimeAxis *timeAxis = nullptr;
     QPoint pressedAt;

@@ -3,6 +3,7 @@
 // listed and how, the busy dialog and its cancel, the shared find list of abandoned
 // refreshes, probe sessions that are always closed, and a GUI thread that never blocks.
 #include "eventloopgaps.h"
+#include "searchwait.h"
 #include "simlan.h"
 #include "widget.h"
 
@@ -103,7 +104,8 @@ struct Window
         return result;
     }
 
-    void pressRefresh() { QTest::mouseClick(refresh, Qt::LeftButton); }
+    // Presses "Обновить" and waits until the search has come back.
+    bool pressRefresh() { return refreshAndWait(widget); }
 };
 
 QString row(const QString &address, const QString &idn, const QString &info)
@@ -208,7 +210,7 @@ private slots:
         publishOnly(
             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6", "127.0.0.30"});
         Window w;
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.rows(),
                  QStringList({row("127.0.0.2", rvka, fullPlace),
                               row("127.0.0.5", "Korvalis,RVKA5630,0051,1.3",
@@ -223,7 +225,7 @@ private slots:
 
         // A search that finds nothing empties the table.
         publishOnly({});
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.table->rowCount(), 0);
     }
 
@@ -238,7 +240,7 @@ private slots:
         QVERIFY(!note->isVisible());
 
         publishOnly({});
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.table->rowCount(), 0);
         QVERIFY(note->isVisible());
         for (const char *hint :
@@ -247,7 +249,7 @@ private slots:
 
         // Another model, a module that never answers, an address where nothing listens.
         publishOnly({"127.0.0.2", "127.0.0.3", "127.0.0.20", "127.0.0.30", "127.0.0.8"});
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.table->rowCount(), 2);
         QVERIFY(note->isVisible());
         QVERIFY2(!note->text().contains(QLatin1String("VDVISA_RESOURCES")),
@@ -260,7 +262,7 @@ private slots:
                               resource("127.0.0.30") + ": нет ответа"}));
 
         publishOnly({"127.0.0.2"});
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QVERIFY(!note->isVisible());
         // Only the busy dialog came and went; nothing waits to be acknowledged.
         for (QWidget *window : QApplication::topLevelWidgets())
@@ -275,7 +277,7 @@ private slots:
         lan.bench().module("127.0.0.10")->setReplyDelayMs(300);
         publishOnly({"127.0.0.7", "127.0.0.10", "127.0.0.8", "127.0.0.2"});
         Window w;
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.rows(),
                  QStringList({row("127.0.0.10", rvka, "PLACEID: 2; ADDRID: 3; SWITCHID: 1"),
                               row("127.0.0.2", rvka, fullPlace),
@@ -291,7 +293,7 @@ private slots:
         publishOnly(
             {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.9", "127.0.0.20", "127.0.0.30"});
         Window w;
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.rows(), QStringList({row("127.0.0.2", rvka, fullPlace)}));
         QCOMPARE(lan.bench().module("127.0.0.9")->transcript().count("CONF:PLACEID"), 1);
         QCOMPARE(lan.bench().module("127.0.0.20")->transcript().count("*IDN?"), 1);
@@ -305,7 +307,7 @@ private slots:
     {
         publishOnly({"127.0.0.2"});
         Window w;
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         const QStringList first = w.rows();
         QCOMPARE(first.size(), 1);
 
@@ -342,7 +344,7 @@ private slots:
                 parent = dialog->parentWidget();
             },
             allQuestioned);
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QVERIFY(cancelled);
         QVERIFY2(sinceCancel.elapsed() < 1000, "cancel waited for the silent instruments");
         QCOMPARE(title, QStringLiteral(" "));
@@ -357,7 +359,7 @@ private slots:
         // The abandoned task is still waiting for the silent instruments.
         QVERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
         publishOnly({"127.0.0.8", "127.0.0.5"});
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         const QStringList second = {
             row("127.0.0.5", "Korvalis,RVKA5630,0051,1.3", "PLACEID: 1; ADDRID: 7; SWITCHID: %s"),
             row("127.0.0.8", "Korvalis,RVKA5630,A", fullPlace)};
@@ -391,7 +393,7 @@ private slots:
         Window w;
         QElapsedTimer elapsed;
         elapsed.start();
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.rows(), expected);
         QVERIFY2(elapsed.elapsed() < 3500, qPrintable(QString::number(elapsed.elapsed())));
     }
@@ -400,13 +402,13 @@ private slots:
     {
         publishOnly({"127.0.0.2", "127.0.0.8"});
         Window w;
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.table->rowCount(), 2);
         QVERIFY(!w.connect->isEnabled());
         const QRect cell = w.table->visualItemRect(w.table->item(1, 2));
         QTest::mouseClick(w.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QVERIFY(w.connect->isEnabled());
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.table->rowCount(), 2);
         QVERIFY(w.connect->isEnabled());
     }
@@ -417,10 +419,23 @@ private slots:
     {
         publishOnly(sixteenModules() << "127.0.0.20");
         Window w;
+        QSignalSpy listed(&w.widget, &Widget::instrumentsListed);
         EventLoopGaps gaps(1);
-        w.pressRefresh();
+        QElapsedTimer click;
+        click.start();
+        QTest::mouseClick(w.refresh, Qt::LeftButton);
+        // The click only starts the search; the silent module alone keeps it going for 2 s.
+        QVERIFY2(click.elapsed() < 250, qPrintable(QString::number(click.elapsed())));
+        QVERIFY(w.widget.searching());
+        QCOMPARE(w.table->rowCount(), 0);
+        // Another press while it runs starts no second search beside it.
+        w.refresh->click();
+        QCOMPARE(w.widget.findChildren<QProgressDialog *>().size(), 1);
+        QVERIFY(waitForSearch(w.widget));
         gaps.stop();
+        QCOMPARE(listed.count(), 1);
         QCOMPARE(w.table->rowCount(), 16);
+        QCOMPARE(lan.bench().module("127.0.0.20")->transcript().count("*IDN?"), 1);
         qInfo("longest gap between event-loop iterations: %lld ms", gaps.longestMs());
         QVERIFY2(gaps.longestMs() < 250, qPrintable(QString::number(gaps.longestMs())));
     }
@@ -431,7 +446,7 @@ private slots:
     {
         publishOnly({"127.0.0.2", "127.0.0.5", "127.0.0.6", "127.0.0.7", "127.0.0.8"});
         Window w;
-        w.pressRefresh();
+        QVERIFY(w.pressRefresh());
         QCOMPARE(w.table->rowCount(), 5);
         QTest::qWait(50);
         const QImage image = w.widget.grab().toImage();

@@ -10,6 +10,7 @@
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "rvka5630panel.h"
+#include "searchwait.h"
 #include "simfirmwareimage.h"
 #include "simlan.h"
 #include "timefacility.h"
@@ -84,7 +85,7 @@ struct Window
     Window()
     {
         widget.show();
-        widget.findChild<QPushButton *>("refreshInstrumentsListButton")->click();
+        refreshAndWait(widget);
         const QPoint firstRow = table->visualItemRect(table->item(0, 0)).center();
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, firstRow);
         widget.findChild<QPushButton *>("connectButton")->click();

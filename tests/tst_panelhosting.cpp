@@ -7,6 +7,7 @@
 #include "logcapture.h"
 #include "rvka5630debug.h"
 #include "rvka5630panel.h"
+#include "searchwait.h"
 #include "simlan.h"
 #include "toplevelwindow.h"
 #include "widget.h"
@@ -38,8 +39,7 @@ struct Window
     Window()
     {
         widget.show();
-        QTest::mouseClick(widget.findChild<QPushButton *>("refreshInstrumentsListButton"),
-                          Qt::LeftButton);
+        refreshAndWait(widget);
     }
 
     QPoint cell(int row, int column) const

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtCharts/QChartView>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtTest>
 
@@ -21,6 +22,26 @@
 #include <ctime>
 
 using namespace QtCharts;
+
+namespace {
+// A quantity's line as drawn: the points of each of its segments, oldest first.
+using Line = QVector<QVector<QPointF>>;
+
+// Every line of the chart window by its name, in the order of the legend.
+QVector<QPair<QString, Line>> lines(ReadingChart *window)
+{
+    QVector<QPair<QString, Line>> result;
+    for (QAbstractSeries *series :
+         window->findChild<QChartView *>("chartView")->chart()->series()) {
+        auto *segment = static_cast<QLineSeries *>(series);
+        const auto named = [segment](const auto &line) { return line.first == segment->name(); };
+        if (std::none_of(result.begin(), result.end(), named))
+            result.append({segment->name(), {}});
+        std::find_if(result.begin(), result.end(), named)->second.append(segment->pointsVector());
+    }
+    return result;
+}
+} // namespace
 
 class tst_ReadingChart : public QObject
 {
@@ -33,6 +54,7 @@ private slots:
     void chartPlotsThePollOnly();
     void csvRoundTrip_data();
     void csvRoundTrip();
+    void lineBreaksWhereNoReadingsWereTaken();
     void logBoundAndWindowLifetime();
     void dayOfReadingsSavesBesideTheWindow();
 
@@ -100,33 +122,105 @@ void tst_ReadingChart::chartPlotsThePollOnly()
                                          "MEAS:TEMP?\n"};
     QCOMPARE(rig->scripted->transcript().messages(), onePoll + onePoll);
 
-    const QList<QAbstractSeries *> lines =
-        chart->findChild<QChartView *>("chartView")->chart()->series();
-    QCOMPARE(lines.size(), 4);
     const QVector<QVector<double>> expected = {
         {1.5, 2.25, -0.001},     // volts
         {0.5, 1.125, 0},         // amperes
         {0.75, 2.5313, 0},       // watts: the product of the shown 2.2500 and 1.1250, rounded
         {30.25, 31, 29.5}};      // degrees
+    // The values as drawn, whether or not the opening of the window left a gap in the line.
+    const auto drawn = [chart](int quantity) {
+        QVector<double> values;
+        for (const QVector<QPointF> &segment : lines(chart).value(quantity).second)
+            for (const QPointF &point : segment)
+                values << point.y();
+        return values;
+    };
+    QCOMPARE(lines(chart).size(), 4);
     // Drawn within a second.
-    QTRY_COMPARE_WITH_TIMEOUT(static_cast<QLineSeries *>(lines[3])->count(), 3, 3000);
-    for (int q = 0; q < 4; ++q) {
-        const auto *line = static_cast<QLineSeries *>(lines[q]);
-        QCOMPARE(line->count(), 3);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(line->at(i).y(), expected[q][i]);
-    }
+    QTRY_COMPARE_WITH_TIMEOUT(drawn(3).size(), 3, 3000);
+    for (int q = 0; q < 4; ++q)
+        QCOMPARE(drawn(q), expected[q]);
 
     // Paused, the chart stands still while the log goes on.
     chart->findChild<QPushButton *>("pauseButton")->click();
     QVERIFY(rig->settle());
     poll(panel, "3", "1", "30");
     QTest::qWait(1500);
-    QCOMPARE(static_cast<QLineSeries *>(lines[0])->count(), 3);
+    QCOMPARE(drawn(0).size(), 3);
     chart->findChild<QPushButton *>("autoscaleButton")->click();
     QVERIFY(rig->settle());
     QVERIFY(chart->following());
-    QCOMPARE(static_cast<QLineSeries *>(lines[0])->count(), 4);
+    QCOMPARE(drawn(0).size(), 4);
+}
+
+// Readings more than three polls apart leave a gap in every line, both in the span drawn when
+// the window opens and in readings that come while it is open; segments that scroll out of
+// the last ten minutes go, and the legend names each quantity once in its own colour.
+void tst_ReadingChart::lineBreaksWhereNoReadingsWereTaken()
+{
+    const qint64 t0 =
+        QDateTime::fromString("2026-05-04T10:00:00Z", Qt::ISODate).toMSecsSinceEpoch();
+    ReadingLog log(100);
+    // Three polls apart is still one line; a little more is not.
+    for (qint64 at : {t0, t0 + 250, t0 + 500, t0 + 500 + ReadingChart::gapMs})
+        log.append({at, 1.0, 0.5, 0.5, 25.0});
+    const qint64 resumed = t0 + 500 + 2 * ReadingChart::gapMs + 1;
+    log.append({resumed, 2.0, 1.0, 2.0, 26.0});
+
+    ReadingChart window(log, QStringLiteral("RVKA5630"), nullptr);
+    window.show();
+    const auto times = [&window](int quantity) {
+        QVector<QVector<qint64>> segments;
+        for (const QVector<QPointF> &segment : lines(&window).value(quantity).second) {
+            segments.append(QVector<qint64>());
+            for (const QPointF &point : segment)
+                segments.last() << qint64(point.x());
+        }
+        return segments;
+    };
+    const QVector<QVector<qint64>> opened = {
+        {t0, t0 + 250, t0 + 500, t0 + 500 + ReadingChart::gapMs}, {resumed}};
+    QCOMPARE(lines(&window).size(), 4);
+    for (int q = 0; q < 4; ++q)
+        QCOMPARE(times(q), opened);
+
+    // While the window is open: a poll on time continues the line, a late one breaks it.
+    log.append({resumed + 250, 2.0, 1.0, 2.0, 26.0});
+    log.append({resumed + 5000, 3.0, 1.0, 3.0, 26.0});
+    QVERIFY(QMetaObject::invokeMethod(&window, "drawPending"));
+    const QVector<QVector<qint64>> live = {opened[0], {resumed, resumed + 250}, {resumed + 5000}};
+    for (int q = 0; q < 4; ++q)
+        QCOMPARE(times(q), live);
+    // The chart fitted afresh from the log draws the same.
+    window.findChild<QPushButton *>("autoscaleButton")->click();
+    for (int q = 0; q < 4; ++q)
+        QCOMPARE(times(q), live);
+
+    QChart *chart = window.findChild<QChartView *>("chartView")->chart();
+    const auto legendEntries = [chart] {
+        int visible = 0;
+        for (QLegendMarker *marker : chart->legend()->markers())
+            visible += marker->isVisible();
+        return visible;
+    };
+    // The legend shows its markers once it has been laid out.
+    QTRY_COMPARE(legendEntries(), 4);
+    for (QAbstractSeries *series : chart->series()) {
+        const QLineSeries *first = nullptr;
+        for (QAbstractSeries *other : chart->series())
+            if (!first && other->name() == series->name())
+                first = static_cast<QLineSeries *>(other);
+        QCOMPARE(static_cast<QLineSeries *>(series)->color(), first->color());
+    }
+
+    // Eleven minutes later all that was drawn is out of view: one segment per line is left.
+    const qint64 later = resumed + 5000 + 11 * 60 * 1000;
+    log.append({later, 4.0, 1.0, 4.0, 27.0});
+    QVERIFY(QMetaObject::invokeMethod(&window, "drawPending"));
+    for (int q = 0; q < 4; ++q)
+        QCOMPARE(times(q), QVector<QVector<qint64>>({{later}}));
+    QCOMPARE(chart->series().size(), 4);
+    QTRY_COMPARE(legendEntries(), 4);
 }
 
 void tst_ReadingChart::csvRoundTrip_data()

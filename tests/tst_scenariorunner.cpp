@@ -10,6 +10,7 @@
 #include "rvka5630panel.h"
 #include "scenarioselection.h"
 #include "scenariosummary.h"
+#include "searchwait.h"
 #include "settlingpause.h"
 #include "simlan.h"
 #include "timefacility.h"
@@ -57,8 +58,7 @@ struct Host
     Host()
     {
         widget.show();
-        QTest::mouseClick(widget.findChild<QPushButton *>("refreshInstrumentsListButton"),
-                          Qt::LeftButton);
+        refreshAndWait(widget);
         auto *table = widget.findChild<QTableWidget *>("devicesTable");
         if (table->rowCount() == 0)
             return;
