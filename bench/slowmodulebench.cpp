@@ -142,12 +142,13 @@ void runRow(PanelRig &rig, const Row &row, int pollSeconds, const QString &repor
     answerer.press(QStringLiteral("Выполнить"));
     rig.widget<QPushButton>("selfTestButton")->click();
     answerer.waitUntilAnswered();
-    spin(2000, [&] { return panel->isEnabled(); });
+    // The test itself takes 12 s on the module.
+    spin(30000, [&] { return panel->isEnabled() && !panel->moduleThread().busy(); });
     step("answerer.press(QStringLiteral(\"Сохранит");
     answerer.press(QStringLiteral("Сохранить результат")).choosePath(reportPath);
     rig.widget<QPushButton>("selfTestButton")->click();
     answerer.waitUntilAnswered();
-    spin(100);
+    spin(30000, [&] { return !panel->moduleThread().busy(); });
     clock.restart();
     step("rig.widget<QPushButton>(\"disconnectButt");
     rig.widget<QPushButton>("disconnectButton")->click();
