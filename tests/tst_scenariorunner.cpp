@@ -4,6 +4,7 @@
 // scenarios run in their fixed order with both panels disabled, and a module failure in the
 // middle of a run, which must leave both panels alive until the run has returned.
 #include "dialoganswerer.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -66,7 +67,7 @@ struct Host
                           table->visualItemRect(table->item(0, 1)).center());
         QTest::mouseClick(widget.findChild<QPushButton *>("connectButton"), Qt::LeftButton);
         panel = qobject_cast<Rvka5630panel *>(stack->currentWidget());
-        if (!panel)
+        if (!panel || !waitForModuleWork(&panel->moduleThread()))
             return;
         panel->findChild<QPushButton *>("debugShowButton")->click();
         debug = topLevelWindow<Rvka5630Debug>();
