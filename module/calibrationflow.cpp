@@ -61,6 +61,8 @@ void CalibrationFlow::run()
 {
     prepareQuantityQuestion();
     const int which = ask(questionBox);
+    if (!panel)
+        return;
     if (which != QMessageBox::Yes && which != QMessageBox::No)
         return;
     const Quantity &quantity = quantities[which == QMessageBox::Yes ? 0 : 1];
@@ -69,6 +71,8 @@ void CalibrationFlow::run()
     prepareWarning();
     prepareSetOrClear();
     const int action = ask(setOrClearBox);
+    if (!panel)
+        return;
     const auto store = [flow = shared_from_this()] { flow->askToStore(); };
     if (action == QMessageBox::Yes) {
         double value = 0;
@@ -104,7 +108,10 @@ int CalibrationFlow::ask(QMessageBox *box)
 {
     polling.stop();
     const int answer = box->exec();
-    polling.restart();
+    // Gone while the box was open (a failing poll of the debug window takes the panel down):
+    // the flow ends without touching it.
+    if (panel)
+        polling.restart();
     return answer;
 }
 
@@ -149,6 +156,8 @@ bool CalibrationFlow::askPointValue(const Quantity &quantity, QDoubleSpinBox *va
     const QString title = tr(quantity.pointTitle);
     questionBox->setWindowTitle(title);
     const int warning = ask(questionBox);
+    if (!panel)
+        return false;
     questionBox->setText(tr("Сохранить калибровку?"));
     if (warning != QMessageBox::Yes)
         return false;
@@ -159,6 +168,8 @@ bool CalibrationFlow::askPointValue(const Quantity &quantity, QDoubleSpinBox *va
     bool accepted = false;
     value = QInputDialog::getDouble(panel, title, tr(quantity.valuePrompt), valueBox->minimum(),
                                     0.0, valueBox->maximum(), valueBox->decimals() + 2, &accepted);
+    if (!panel)
+        return false;
     if (!quantity.pollsDuringValue)
         polling.restart();
     return accepted;
@@ -169,6 +180,8 @@ void CalibrationFlow::askToStore()
 {
     polling.stop();
     const int answer = questionBox->exec();
+    if (!panel)
+        return;
     if (answer != QMessageBox::Yes) {
         polling.restart();
         return;

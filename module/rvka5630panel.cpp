@@ -58,10 +58,25 @@ template <class Work, class Done> void Rvka5630panel::hand(Work work, Done done)
 {
     ++handedOut;
     module->run(this, std::move(work), [this, done](auto &&...result) mutable {
+        const QPointer<Rvka5630panel> self(this);
         done(std::forward<decltype(result)>(result)...);
         // After done: a chain that hands its next step over keeps the poll waiting throughout.
-        --handedOut;
+        if (self)
+            --handedOut;
     });
+}
+
+bool Rvka5630panel::ask(const std::function<void()> &dialog, bool pollRests)
+{
+    const QPointer<Rvka5630panel> self(this);
+    if (pollRests)
+        stopPolling();
+    dialog();
+    if (!self)
+        return false;
+    if (pollRests)
+        restartPolling();
+    return true;
 }
 
 template <class Work> void Rvka5630panel::command(Work work, Then then)
@@ -259,9 +274,9 @@ void Rvka5630panel::selfTestStatusCheck(Then then)
                 allow(true);
                 return;
             }
-            stopPolling();
-            const bool ignore = SelfTestDialogs::ignoreFailedSelfTest();
-            restartPolling();
+            bool ignore = false;
+            if (!ask([&ignore] { ignore = SelfTestDialogs::ignoreFailedSelfTest(); }))
+                return;
             if (!ignore)
                 allow(false);
             else
@@ -493,9 +508,7 @@ void Rvka5630panel::on_setupTriggersButton_clicked()
 
 void Rvka5630panel::refuseTriggerConfiguration(const QString &reason)
 {
-    stopPolling();
-    QMessageBox::critical(this, tr("Ошибка"), reason);
-    restartPolling();
+    ask([this, reason] { QMessageBox::critical(this, tr("Ошибка"), reason); });
 }
 
 void Rvka5630panel::on_resetButton_clicked()
@@ -530,9 +543,9 @@ void Rvka5630panel::sendPowerMode(int mode)
 
 void Rvka5630panel::on_selfTestButton_clicked()
 {
-    stopPolling();
-    const SelfTestDialogs::Choice choice = SelfTestDialogs::runOrSave();
-    restartPolling();
+    SelfTestDialogs::Choice choice = SelfTestDialogs::Choice::Cancel;
+    if (!ask([&choice] { choice = SelfTestDialogs::runOrSave(); }))
+        return;
     if (choice == SelfTestDialogs::Choice::Run)
         runSelfTest();
     else if (choice == SelfTestDialogs::Choice::SaveReport)
@@ -542,9 +555,7 @@ void Rvka5630panel::on_selfTestButton_clicked()
 void Rvka5630panel::runSelfTest()
 {
     if (ui->outpButton->isChecked()) {
-        stopPolling();
-        QMessageBox::critical(this, tr("Ошибка"), tr("Включен выход!"));
-        restartPolling();
+        ask([this] { QMessageBox::critical(this, tr("Ошибка"), tr("Включен выход!")); });
         return;
     }
     // The session belongs to the test until its verdict is in: neither window polls, and a
@@ -583,7 +594,9 @@ void Rvka5630panel::runSelfTest()
                 }
                 refreshSettings();
                 refreshMeasurements([this, verdict = run.verdict] {
-                    SelfTestDialogs::showVerdict(verdict);
+                    // The poll rests already, until the test is over.
+                    if (!ask([verdict] { SelfTestDialogs::showVerdict(verdict); }, false))
+                        return;
                     selfTestStatusCheck([this] { finishSelfTest(); });
                 });
             });
@@ -604,10 +617,12 @@ void Rvka5630panel::finishSelfTest()
 // Every failure after the file name ends the report quietly: no file, no message.
 void Rvka5630panel::saveSelfTestReport()
 {
-    stopPolling();
-    const QString path = SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
-                                                  tr("HTML страница (*.html)"));
-    restartPolling();
+    QString path;
+    if (!ask([this, &path] {
+            path = SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
+                                            tr("HTML страница (*.html)"));
+        }))
+        return;
     if (path.isEmpty())
         return;
     const QDate date = TimeFacility::instance().currentDateTime().date();
@@ -640,16 +655,17 @@ void Rvka5630panel::on_aboutButton_clicked()
                 emit disconnectDevice();
                 return;
             }
-            stopPolling();
-            if (!ModuleInformationDialog::askForMetrology(this, read.information.text())) {
-                restartPolling();
+            bool metrology = false;
+            const QString table = read.information.text();
+            if (!ask([this, &metrology, table] {
+                    metrology = ModuleInformationDialog::askForMetrology(this, table);
+                }) ||
+                !metrology)
                 return;
-            }
             const QString library = driverDir + DriverDirectory::mathLibrary();
             hand([library](ModuleSession &) { return MathLibraryChecksum::check(library); },
                  [this](const MathLibraryChecksum::Result &result) {
-                     ModuleInformationDialog::showChecksum(this, result);
-                     restartPolling();
+                     ask([this, result] { ModuleInformationDialog::showChecksum(this, result); });
                  });
         });
 }

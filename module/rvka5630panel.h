@@ -83,6 +83,11 @@ private:
     // Hands over a command chain: on failure the panel asks to be closed, else then follows.
     template <class Work> void command(Work work, Then then = {});
 
+    // Shows a modal dialog, the poll resting meanwhile unless told otherwise; false when the
+    // panel was taken away while it was open (a failing poll of the debug window takes it
+    // down), and then nothing of the panel may be touched any more.
+    bool ask(const std::function<void()> &dialog, bool pollRests = true);
+
     bool findDriverFiles();
     void prepareForm();
     void openAndReadLimits(ViSession resourceManager, Then then);

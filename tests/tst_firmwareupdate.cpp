@@ -103,6 +103,8 @@ struct Window
             loop.quit();
         });
         loop.exec();
+        if (panel)
+            QVERIFY(waitForModuleWork(&panel->moduleThread()));
     }
     QTimer *pollTimer() const { return panel->findChild<QTimer *>("pollTimer"); }
     // The panel's debug window: the only one, since every case starts without windows left.

@@ -142,6 +142,7 @@ private slots:
         if (failure == Failure::PanelPoll) {
             vdvisaInjectStatus("viQueryf", 2, status);
             QMetaObject::invokeMethod(rig->panel, "gettableDataUpdate");
+            QVERIFY(rig->settle());
         }
         if (failure == Failure::DebugPoll) {
             vdvisaInjectStatus("viQueryf", 1, status);
