@@ -2,6 +2,7 @@
 
 #include "fwrewriter.h"
 #include "modulesession.h"
+#include "modulethread.h"
 #include "timefacility.h"
 
 #include <QAbstractButton>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QProgressDialog>
-#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,6 +22,16 @@ constexpr char failMark[] = "FAIL";
 } // namespace
 
 FirmwareUpdate::FirmwareUpdate(const Panel &panel) : panel(panel) {}
+
+FirmwareUpdate::~FirmwareUpdate()
+{
+    delete progress.data();
+}
+
+void FirmwareUpdate::start(const Panel &panel)
+{
+    std::make_shared<FirmwareUpdate>(panel)->run();
+}
 
 void FirmwareUpdate::run()
 {
@@ -39,19 +49,24 @@ void FirmwareUpdate::run()
     stopPolling();
     setPanelEnabled(false);
     log.clear();
-    FwRewriter rewriter(panel.session, fileName.toUtf8(), log);
-    if (!rewriter.isLoaded()) {
+    rewriter = std::make_unique<FwRewriter>(panel.module.session(), fileName.toUtf8(), log);
+    if (!rewriter->isLoaded()) {
         // Nothing was sent: the image never got into memory.
-        showBox(QMessageBox::Critical, tr("Обновление встроенного ПО"), rewriter.loadError());
-    } else if (operatorAgrees(rewriter)) {
-        if (writeImage(rewriter) == Rewrite::Failed) {
-            reportFailedWrite();
-            return;
-        }
-        checkAfterRestart(rewriter);
+        showBox(QMessageBox::Critical, tr("Обновление встроенного ПО"), rewriter->loadError());
+        finish();
+        return;
     }
-    restartPolling();
-    setPanelEnabled(true);
+    // Only an image that does not look like STM32F4 firmware, or one that the module already
+    // runs, is asked about; any other image is written without a question.
+    FwRewriter *const image = rewriter.get();
+    panel.module.run(
+        panel.widget,
+        [image](ModuleSession &) {
+            if (!image->isStm32F4Image())
+                return Question::NotStm32F4;
+            return image->compareWithFlash() ? Question::AlreadyWritten : Question::None;
+        },
+        [update = shared_from_this()](Question question) { update->askAndWrite(question); });
 }
 
 QString FirmwareUpdate::chooseFile()
@@ -60,125 +75,147 @@ QString FirmwareUpdate::chooseFile()
         panel.widget, tr("Выберите двоичный файл с новым ПО для записи"), QString(), tr("(*.bin)"));
 }
 
-// Asks only about an image that does not look like STM32F4 firmware or that the module already
-// runs; any other image is written without a question.
-bool FirmwareUpdate::operatorAgrees(FwRewriter &rewriter)
+void FirmwareUpdate::askAndWrite(Question asked)
 {
-    QMessageBox question(QMessageBox::Question, tr("Обновление встроенного ПО"), QString(),
-                         QMessageBox::Yes | QMessageBox::No);
-    question.button(QMessageBox::Yes)->setText(tr("Да"));
-    question.button(QMessageBox::No)->setText(tr("Нет"));
-    question.setDefaultButton(QMessageBox::No);
-    if (!rewriter.isStm32F4Image())
-        question.setText(tr("Выбранный файл не является прошивкой STM32F4. Продолжить?"));
-    else if (rewriter.compareWithFlash())
-        question.setText(tr("Выбранный файл уже записан. Желаете перезаписать?"));
-    else
-        return true;
-    return question.exec() == QMessageBox::Yes;
+    if (asked != Question::None) {
+        QMessageBox question(QMessageBox::Question, tr("Обновление встроенного ПО"), QString(),
+                             QMessageBox::Yes | QMessageBox::No, panel.widget);
+        question.button(QMessageBox::Yes)->setText(tr("Да"));
+        question.button(QMessageBox::No)->setText(tr("Нет"));
+        question.setDefaultButton(QMessageBox::No);
+        question.setText(asked == Question::NotStm32F4
+                             ? tr("Выбранный файл не является прошивкой STM32F4. Продолжить?")
+                             : tr("Выбранный файл уже записан. Желаете перезаписать?"));
+        const QPointer<QWidget> alive(panel.widget);
+        const bool agreed = question.exec() == QMessageBox::Yes;
+        if (!alive)
+            return;
+        if (!agreed) {
+            finish();
+            return;
+        }
+    }
+    writeImage();
 }
 
-FirmwareUpdate::Rewrite FirmwareUpdate::writeImage(FwRewriter &rewriter)
+void FirmwareUpdate::writeImage()
 {
-    auto *progress =
+    progress =
         new QProgressDialog(tr("Запись прошивки в инструмент..."), QString(), 0, 0, panel.widget);
     progress->setWindowModality(Qt::WindowModal);
     progress->show();
-
-    auto *thread = new QThread;
-    QObject context;
-    context.moveToThread(thread);
-    FirmwareLog &messages = log;
-    std::atomic<bool> failed{false};
-    QObject::connect(thread, &QThread::started, &context, [&rewriter, &messages, &failed, thread] {
-        bool written = false;
-        try {
-            written = rewriter.rewrite();
-        } catch (const std::bad_alloc &) {
-            // Escaping this thread it would end the program; the update ends as a failed write.
-            messages.append(QT_TR_NOOP("Недостаточно памяти для записи прошивки."));
-        }
-        if (written)
-            TimeFacility::instance().sleep(restartWaitMs); // the module is restarting
-        else
-            failed = true;
-        if (!written)
-            messages.append(failMark);
-        thread->quit();
-    });
+    labelRefresh = new QTimer(progress);
+    QObject::connect(labelRefresh, &QTimer::timeout, progress,
+                     [update = weak_from_this()] {
+                         if (const auto alive = update.lock())
+                             alive->followProgress();
+                     });
+    labelRefresh->start(TimeFacility::instance().timeout(labelRefreshMs));
 
     log.clear();
     log.append(QT_TR_NOOP("Подготовка данных."));
-    thread->start();
-    followProgress(*thread, *progress, failed);
-
-    thread->deleteLater();
-    progress->close();
-    progress->deleteLater();
-    return failed ? Rewrite::Failed : Rewrite::Written;
+    FwRewriter *const image = rewriter.get();
+    FirmwareLog *const messages = &log;
+    panel.module.run(
+        panel.widget,
+        [image, messages](ModuleSession &) {
+            bool written = false;
+            try {
+                written = image->rewrite();
+            } catch (const std::bad_alloc &) {
+                // Escaping the module's thread it would end the program; the update ends as a
+                // failed write.
+                messages->append(QT_TR_NOOP("Недостаточно памяти для записи прошивки."));
+            }
+            if (!written) {
+                messages->append(failMark);
+                return Rewrite::Failed;
+            }
+            TimeFacility::instance().sleep(restartWaitMs); // the module is restarting
+            return Rewrite::Written;
+        },
+        [update = shared_from_this()](Rewrite rewrite) { update->written(rewrite); });
 }
 
-void FirmwareUpdate::followProgress(QThread &thread, QProgressDialog &progress,
-                                    const std::atomic<bool> &failed)
+// The dialog cannot be dismissed while the module is being written; its label follows the
+// latest message of the rewrite.
+void FirmwareUpdate::followProgress()
 {
-    while (thread.isRunning()) {
-        const QByteArray latest = log.latestMessage();
-        // The dialog cannot be dismissed while the module is being written.
-        if (progress.isHidden())
-            progress.show();
-        // A failed rewrite ends the thread at once; the label keeps the message before.
-        if (failed)
-            continue;
-        progress.setLabelText(tr(latest.constData()));
-        TimeFacility::instance().pause(labelRefreshMs);
+    if (!progress)
+        return;
+    if (progress->isHidden())
+        progress->show();
+    progress->setLabelText(tr(log.latestMessage().constData()));
+}
+
+void FirmwareUpdate::written(Rewrite rewrite)
+{
+    delete progress.data();
+    if (rewrite == Rewrite::Failed) {
+        reportFailedWrite();
+        return;
     }
+    // The module has restarted (5 s after the copy command plus 12 s): one new session, then
+    // the flash against the file. A module that has not come back is not compared: nothing
+    // could be read, so nothing can be said to differ. The debug window and the rewriter ask
+    // the session's owner for the handle at every call, so they follow the reopened session
+    // by themselves.
+    FwRewriter *const image = rewriter.get();
+    panel.module.run(
+        panel.widget,
+        [image](ModuleSession &session) {
+            if (session.reopen(reopenTimeoutMs) != VI_SUCCESS || !session.isOpen())
+                return Restart::Unreachable;
+            return image->compareWithFlash() ? Restart::Same : Restart::Differs;
+        },
+        [update = shared_from_this()](Restart restart) { update->checkedAfterRestart(restart); });
 }
 
 void FirmwareUpdate::reportFailedWrite()
 {
     showBox(QMessageBox::Critical, tr("Ошибка"),
             tr("Запись прошивки завершена с ошибкой! Не удалось записать прошивку!"));
-    restartPolling();
-    setPanelEnabled(true);
+    finish();
     qDebug().noquote() << QString::fromUtf8(log.snapshot());
     panel.disconnectDevice();
 }
 
-// The module has restarted (5 s after the copy command plus 12 s): one new session, then the
-// flash against the file and the panel's read-back and self-test status check. A module that
-// has not come back is not compared: nothing could be read, so nothing can be said to differ.
-void FirmwareUpdate::checkAfterRestart(FwRewriter &rewriter)
+void FirmwareUpdate::checkedAfterRestart(Restart restart)
 {
-    if (!reopenSession()) {
+    switch (restart) {
+    case Restart::Unreachable:
         showBox(QMessageBox::Critical, tr("Ошибка"),
                 tr("Инструмент после перезаписи прошивки не отзывается! Связь после перезапуска "
                    "не восстановлена, прошивка с файлом не сверена."));
         panel.disconnectDevice();
+        finish();
         return;
-    }
-    if (rewriter.compareWithFlash()) {
+    case Restart::Same:
         showBox(QMessageBox::Information, tr("Обновление завершено"),
                 tr("Запись прошивки завершена успешно."));
-    } else {
+        break;
+    case Restart::Differs:
         showBox(QMessageBox::Critical, tr("Ошибка"),
                 tr("Запись прошивки завершена с ошибкой! Содержимое файла и памяти отличается!"));
         panel.disconnectDevice();
+        break;
     }
     panel.settableDataUpdate();
     panel.selfTestStatusCheck();
-}
-
-// The debug window and the rewriter ask the session's owner for the handle at every call, so
-// they follow the reopened session by themselves.
-bool FirmwareUpdate::reopenSession()
-{
-    return panel.session.reopen(reopenTimeoutMs) == VI_SUCCESS && panel.session.isOpen();
+    finish();
 }
 
 void FirmwareUpdate::showBox(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok, panel.widget);
     box.exec();
+}
+
+// The panel and its poll as they were before the update.
+void FirmwareUpdate::finish()
+{
+    restartPolling();
+    setPanelEnabled(true);
 }
 
 void FirmwareUpdate::stopPolling()

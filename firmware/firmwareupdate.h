@@ -4,28 +4,27 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 
-#include <atomic>
-
 #include <functional>
+#include <memory>
 
 class FwRewriter;
-class ModuleSession;
+class ModuleThread;
 class QProgressDialog;
-class QThread;
 class QTimer;
 class QWidget;
 
 // The operator's firmware update of one module panel: choose an image file, confirm an unusual
-// or already installed image, rewrite the module's flash on a thread of its own while a
+// or already installed image, rewrite the module's flash on the module's thread while a
 // progress dialog follows the latest message, then reopen the panel's session after the
-// module's restart and compare its flash with the file.
+// module's restart and compare its flash with the file, there too.
 //
 // The update owns the panel's session from the moment the image is loaded: the panel and its
-// debug window are disabled and the polling timer stopped, so nothing else on the GUI thread
-// talks to the module while the update thread does.
-class FirmwareUpdate
+// debug window are disabled and the polling timer stopped, so nothing else is handed to the
+// module's thread while the update's work runs there.
+class FirmwareUpdate : public std::enable_shared_from_this<FirmwareUpdate>
 {
     Q_DECLARE_TR_FUNCTIONS(FirmwareUpdate)
 
@@ -33,8 +32,8 @@ public:
     // What the update uses of the module panel.
     struct Panel
     {
-        QWidget *widget;        // parent of the dialogs; disabled while the update runs
-        ModuleSession &session; // closed and reopened after the restart
+        QWidget *widget;      // parent of the dialogs; disabled while the update runs
+        ModuleThread &module; // its session is closed and reopened after the restart
         QTimer *pollTimer;
         int pollInterval;
         QWidget *debugPanel; // disabled with the panel
@@ -49,28 +48,45 @@ public:
     static constexpr int reopenTimeoutMs = 1000;
 
     explicit FirmwareUpdate(const Panel &panel);
+    ~FirmwareUpdate();
     FirmwareUpdate(const FirmwareUpdate &) = delete;
     FirmwareUpdate &operator=(const FirmwareUpdate &) = delete;
 
-    // The whole flow, on the GUI thread; returns when the operator has seen its outcome.
-    void run();
+    // Starts the flow: the file question now, the rest as the module's work comes back. The
+    // update keeps itself until the operator has seen its outcome.
+    static void start(const Panel &panel);
 
 private:
-    QString chooseFile();
-    bool operatorAgrees(FwRewriter &rewriter);
+    enum class Question
+    {
+        None,
+        NotStm32F4,
+        AlreadyWritten,
+    };
     enum class Rewrite
     {
         Written,
         Failed,
     };
-    // Runs the rewrite on the update thread and tells how it went.
-    Rewrite writeImage(FwRewriter &rewriter);
-    void followProgress(QThread &thread, QProgressDialog &progress,
-                        const std::atomic<bool> &failed);
+    enum class Restart
+    {
+        Unreachable,
+        Differs,
+        Same,
+    };
+
+    void run();
+    QString chooseFile();
+    void askAndWrite(Question question);
+    // Hands the rewrite (and the wait for the module's restart) to the module's thread while
+    // the progress dialog follows the log.
+    void writeImage();
+    void followProgress();
+    void written(Rewrite rewrite);
     void reportFailedWrite();
-    void checkAfterRestart(FwRewriter &rewriter);
-    bool reopenSession();
+    void checkedAfterRestart(Restart restart);
     void showBox(QMessageBox::Icon icon, const QString &title, const QString &text);
+    void finish();
 
     void stopPolling();
     void restartPolling();
@@ -78,4 +94,8 @@ private:
 
     Panel panel;
     FirmwareLog log;
+    std::unique_ptr<FwRewriter> rewriter;
+    // The panel's children: gone with it, should it go while the update's work is out.
+    QPointer<QProgressDialog> progress;
+    QPointer<QTimer> labelRefresh;
 };

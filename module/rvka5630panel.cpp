@@ -672,8 +672,7 @@ void Rvka5630panel::on_aboutButton_clicked()
 
 void Rvka5630panel::on_swUpdateButton_clicked()
 {
-    FirmwareUpdate update({this, session, pollTimer, pollInterval, debugPanel,
+    FirmwareUpdate::start({this, *module, pollTimer, pollInterval, debugPanel,
                            [this] { settableDataUpdate(); }, [this] { selfTestStatusCheck(); },
                            [this] { emit disconnectDevice(); }});
-    update.run();
 }
