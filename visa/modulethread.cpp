@@ -1,35 +1,154 @@
 #include "modulethread.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 namespace {
 // How long stop() lets a thread whose call it has just interrupted end before leaving it to
 // end on its own: an interrupted VISA call returns within a few milliseconds.
 constexpr unsigned long endWaitMs = 50;
-
-// The stop flag of the module thread whose work runs on this thread.
-thread_local const std::atomic<bool> *runningStop = nullptr;
 } // namespace
 
 // What the work on the thread may still touch after its ModuleThread has gone: it lives until
-// the thread has ended.
-struct ModuleThread::Core
+// the thread has ended. It lives on the GUI thread, where it hands the results on.
+class ModuleThread::Core : public QObject
 {
-    QThread thread;
-    QObject worker;     // lives on thread: the work is queued to it
-    QObject home;       // lives on the GUI thread: the results are queued to it
+public:
+    struct Task
+    {
+        Piece work;
+        QPointer<QObject> receiver; // made and looked at on the GUI thread only
+        std::function<void()> done;
+    };
+
+    ~Core() override
+    {
+        thread->wait();
+        delete thread;
+    }
+
     ModuleSession session;
     std::atomic<bool> stopping{false};
     ModuleThread *owner = nullptr; // GUI thread only
+    QThread *thread = nullptr;
+    bool orphaned = false; // stopped, and left to go once its thread has ended
+
+    // GUI thread.
+    void queue(Task task);
+    void quit();
+    // The module's thread: runs the tasks in order until quit.
+    void serve();
+    // Hands a result to the GUI thread from the module's thread.
+    void returnResult(QPointer<QObject> receiver, std::function<void()> done);
+
+    // The thread whose work runs the calling code, if any.
+    static thread_local Core *running;
+
+protected:
+    // Any event: the results that came back meanwhile are shown, in order.
+    bool event(QEvent *event) override;
+
+private:
+    struct Result
+    {
+        QPointer<QObject> receiver;
+        std::function<void()> done;
+    };
+
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<Task> tasks;
+    std::deque<Result> results;
+    bool quitting = false;
 };
+
+thread_local ModuleThread::Core *ModuleThread::Core::running = nullptr;
+
+void ModuleThread::Core::queue(Task task)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        tasks.push_back(std::move(task));
+    }
+    wake.notify_one();
+}
+
+void ModuleThread::Core::quit()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        quitting = true;
+        tasks.clear();
+    }
+    wake.notify_one();
+}
+
+void ModuleThread::Core::serve()
+{
+    running = this;
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            wake.wait(guard, [this] { return quitting || !tasks.empty(); });
+            if (quitting)
+                return;
+            task = std::move(tasks.front());
+            tasks.pop_front();
+        }
+        if (stopping.load())
+            continue;
+        task.work(session);
+        returnResult(std::move(task.receiver), std::move(task.done));
+    }
+}
+
+void ModuleThread::Core::returnResult(QPointer<QObject> receiver, std::function<void()> done)
+{
+    // Made before the result is queued: the GUI thread finds it only after taking the lock.
+    auto *wakeUp = new QEvent(QEvent::User);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        results.push_back({std::move(receiver), std::move(done)});
+    }
+    QCoreApplication::postEvent(this, wakeUp);
+}
+
+bool ModuleThread::Core::event(QEvent *event)
+{
+    std::deque<Result> arrived;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        arrived.swap(results);
+    }
+    for (Result &result : arrived) {
+        if (owner)
+            owner->cameBack(result.receiver, result.done);
+        else
+            break;
+    }
+    if (event->type() == QEvent::User)
+        return true;
+    return QObject::event(event);
+}
 
 ModuleThread::ModuleThread(QObject *parent) : QObject(parent), core(new Core)
 {
-    core->owner = this;
-    core->worker.moveToThread(&core->thread);
-    core->thread.setObjectName(QStringLiteral("module I/O"));
-    core->thread.start();
+    Core *const c = core;
+    c->owner = this;
+    c->thread = QThread::create([c] { c->serve(); });
+    c->thread->setObjectName(QStringLiteral("module I/O"));
+    // Queued to the core itself: a core deleted before the thread's end takes the call along.
+    connect(c->thread, &QThread::finished, c, [c] {
+        if (c->orphaned)
+            c->deleteLater();
+    }, Qt::QueuedConnection);
+    c->thread->start();
 }
 
 ModuleThread::~ModuleThread()
@@ -49,18 +168,20 @@ bool ModuleThread::stopping() const
 
 bool ModuleThread::stopRequested()
 {
-    return runningStop && runningStop->load();
+    return Core::running && Core::running->stopping.load();
 }
 
 void ModuleThread::toGui(std::function<void()> show)
 {
-    if (QCoreApplication *application = QCoreApplication::instance())
+    if (Core *c = Core::running)
+        c->returnResult(QPointer<QObject>(c), std::move(show));
+    else if (QCoreApplication *application = QCoreApplication::instance())
         QMetaObject::invokeMethod(application, std::move(show), Qt::QueuedConnection);
 }
 
 QThread *ModuleThread::workThread() const
 {
-    return &core->thread;
+    return core->thread;
 }
 
 void ModuleThread::post(QObject *receiver, Piece work, std::function<void()> done)
@@ -68,32 +189,16 @@ void ModuleThread::post(QObject *receiver, Piece work, std::function<void()> don
     if (stopped)
         return;
     ++pending;
-    Core *const c = core;
-    const QPointer<QObject> guard(receiver);
-    QMetaObject::invokeMethod(
-        &c->worker,
-        [c, guard, work = std::move(work), done = std::move(done)]() mutable {
-            if (c->stopping.load())
-                return;
-            runningStop = &c->stopping;
-            work(c->session);
-            QMetaObject::invokeMethod(
-                &c->home,
-                [c, guard, done = std::move(done)] {
-                    if (c->owner)
-                        c->owner->cameBack(guard, done);
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    core->queue({std::move(work), QPointer<QObject>(receiver), std::move(done)});
 }
 
 void ModuleThread::cameBack(const QPointer<QObject> &receiver, const std::function<void()> &done)
 {
-    // Counted down after done: work that done hands over keeps the thread busy throughout.
+    // A progress report of long work (toGui) counts for nothing: its receiver is the core.
+    const bool progress = receiver.data() == core;
     if (receiver && !stopped)
         done();
-    if (--pending == 0)
+    if (!progress && --pending == 0)
         emit idle();
 }
 
@@ -107,17 +212,10 @@ void ModuleThread::stop()
     c->stopping.store(true);
     // Closing the session makes a call under way on the thread return at once.
     c->session.close();
-    if (QCoreApplication::instance())
-        QObject::connect(&c->thread, &QThread::finished, QCoreApplication::instance(),
-                         [c] {
-                             c->thread.wait();
-                             delete c;
-                         },
-                         Qt::QueuedConnection);
-    c->thread.quit();
-    if (!QCoreApplication::instance() && c->thread.wait())
+    c->quit();
+    pending = 0;
+    if (c->thread->wait(endWaitMs))
         delete c;
     else
-        c->thread.wait(endWaitMs);
-    pending = 0;
+        c->orphaned = true;
 }

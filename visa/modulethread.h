@@ -26,6 +26,9 @@ class QThread;
 //
 // stop() (and the destructor) interrupt the call under way by closing the session, drop the
 // work still queued, and return at once; the thread ends on its own and is reclaimed then.
+//
+// The work and its results travel through queues of this class under a mutex of its own (only a
+// data-free wake-up goes through Qt's event queue), so that ThreadSanitizer sees every hand-off.
 class ModuleThread : public QObject
 {
     Q_OBJECT
@@ -84,7 +87,7 @@ signals:
     void idle();
 
 private:
-    struct Core;
+    class Core;
     using Piece = std::function<void(ModuleSession &)>;
     void post(QObject *receiver, Piece work, std::function<void()> done);
     void cameBack(const QPointer<QObject> &receiver, const std::function<void()> &done);
