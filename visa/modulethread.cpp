@@ -4,9 +4,11 @@
 #include <QEvent>
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 namespace {
 // How long stop() lets a thread whose call it has just interrupted end before leaving it to
@@ -26,21 +28,24 @@ public:
         std::function<void()> done;
     };
 
-    ~Core() override
-    {
-        thread->wait();
-        delete thread;
-    }
+    // A plain thread, so that ThreadSanitizer sees it end: Qt's own waits are hidden from it.
+    Core() : worker([this] { serve(); }) {}
+    ~Core() override { worker.join(); }
 
     ModuleSession session;
     std::atomic<bool> stopping{false};
     ModuleThread *owner = nullptr; // GUI thread only
-    QThread *thread = nullptr;
-    bool orphaned = false; // stopped, and left to go once its thread has ended
+    QThread *workThread()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return thread;
+    }
 
     // GUI thread.
     void queue(Task task);
-    void quit();
+    // Ends the thread; true when it ended within waitMs, else the core deletes itself once it
+    // has.
+    bool quit(int waitMs);
     // The module's thread: runs the tasks in order until quit.
     void serve();
     // Hands a result to the GUI thread from the module's thread.
@@ -65,7 +70,17 @@ private:
     std::deque<Task> tasks;
     std::deque<Result> results;
     bool quitting = false;
+    QThread *thread = nullptr; // as Qt knows the worker, once it has started
+    bool ended = false;
+    bool orphaned = false; // stopped, and left to go once its thread has ended
+    std::condition_variable endedChanged;
+    std::thread worker; // last: starts once everything above is in place
 };
+
+namespace {
+// Tells a core that its thread has ended and that it may go.
+constexpr QEvent::Type threadEnded = QEvent::Type(QEvent::User + 1);
+} // namespace
 
 thread_local ModuleThread::Core *ModuleThread::Core::running = nullptr;
 
@@ -78,26 +93,37 @@ void ModuleThread::Core::queue(Task task)
     wake.notify_one();
 }
 
-void ModuleThread::Core::quit()
+bool ModuleThread::Core::quit(int waitMs)
 {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        quitting = true;
-        tasks.clear();
-    }
+    std::unique_lock<std::mutex> guard(lock);
+    quitting = true;
+    tasks.clear();
     wake.notify_one();
+    if (endedChanged.wait_for(guard, std::chrono::milliseconds(waitMs), [this] { return ended; }))
+        return true;
+    orphaned = true;
+    return false;
 }
 
 void ModuleThread::Core::serve()
 {
     running = this;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        thread = QThread::currentThread();
+    }
     for (;;) {
         Task task;
         {
             std::unique_lock<std::mutex> guard(lock);
             wake.wait(guard, [this] { return quitting || !tasks.empty(); });
-            if (quitting)
+            if (quitting) {
+                ended = true;
+                endedChanged.notify_all();
+                if (orphaned)
+                    QCoreApplication::postEvent(this, new QEvent(threadEnded));
                 return;
+            }
             task = std::move(tasks.front());
             tasks.pop_front();
         }
@@ -132,6 +158,10 @@ bool ModuleThread::Core::event(QEvent *event)
         else
             break;
     }
+    if (event->type() == threadEnded) {
+        deleteLater();
+        return true;
+    }
     if (event->type() == QEvent::User)
         return true;
     return QObject::event(event);
@@ -139,16 +169,7 @@ bool ModuleThread::Core::event(QEvent *event)
 
 ModuleThread::ModuleThread(QObject *parent) : QObject(parent), core(new Core)
 {
-    Core *const c = core;
-    c->owner = this;
-    c->thread = QThread::create([c] { c->serve(); });
-    c->thread->setObjectName(QStringLiteral("module I/O"));
-    // Queued to the core itself: a core deleted before the thread's end takes the call along.
-    connect(c->thread, &QThread::finished, c, [c] {
-        if (c->orphaned)
-            c->deleteLater();
-    }, Qt::QueuedConnection);
-    c->thread->start();
+    core->owner = this;
 }
 
 ModuleThread::~ModuleThread()
@@ -181,7 +202,7 @@ void ModuleThread::toGui(std::function<void()> show)
 
 QThread *ModuleThread::workThread() const
 {
-    return core->thread;
+    return core->workThread();
 }
 
 void ModuleThread::post(QObject *receiver, Piece work, std::function<void()> done)
@@ -212,10 +233,7 @@ void ModuleThread::stop()
     c->stopping.store(true);
     // Closing the session makes a call under way on the thread return at once.
     c->session.close();
-    c->quit();
     pending = 0;
-    if (c->thread->wait(endWaitMs))
+    if (c->quit(endWaitMs))
         delete c;
-    else
-        c->orphaned = true;
 }
