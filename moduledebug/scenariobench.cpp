@@ -46,8 +46,8 @@ ScenarioFailure asFailure(BenchInstruments::Outcome outcome)
 
 } // namespace
 
-ScenarioBench::ScenarioBench(ModuleSession &moduleSession)
-    : session(moduleSession), observer(ScenarioMonitor::active()),
+ScenarioBench::ScenarioBench(ModuleSession &moduleSession, ScenarioMonitor *monitor)
+    : session(moduleSession), observer(monitor),
       rehearsal(observer && observer->rehearsing())
 {
 }
