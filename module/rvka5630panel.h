@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modulesession.h"
+#include "modulethread.h"
 
 #include <QPointer>
 #include <QString>
@@ -92,7 +93,9 @@ private:
     Ui::Rvka5630 *ui;
     QTimer *pollTimer = nullptr;
     const int pollInterval = 250;
-    ModuleSession session;
+    // A child of the panel (tests find it there); stopped when the panel goes.
+    ModuleThread moduleThread{this};
+    ModuleSession &session = moduleThread.session();
     QString resourceName;
     int powerMode = 0;
     Rvka5630Debug *debugPanel = nullptr;
