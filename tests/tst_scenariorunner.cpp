@@ -4,6 +4,8 @@
 // scenarios run in their fixed order with both panels disabled, and a module failure in the
 // middle of a run, which must leave both panels alive until the run has returned.
 #include "dialoganswerer.h"
+#include "eventloopgaps.h"
+#include "modulework.h"
 #include "modulethread.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
@@ -699,6 +701,49 @@ private slots:
         QCOMPARE(summaryRows(host),
                  QStringList{"Поверка воспроизведения/измерения выходного тока | Поверка: "
                              "остановлена оператором."});
+    }
+
+    // With every reply of the module 50 ms late and the clock at full speed, the window keeps
+    // its event loop going through a procedure (no gap over 50 ms while the run is shown), and
+    // "Стоп" ends the procedure in the pause under way.
+    void windowStaysLiveWhileAProcedureRuns()
+    {
+        Host host;
+        QVERIFY(host.debug);
+        qputenv("VOLTADESK_SERIAL_PORTS", meter->portEntry().toUtf8());
+        time().setSpeedup(1.0);
+        const QString path = dir.filePath("live.html");
+        host.select({false, true, false, false, false, false, false}, {path});
+        const QPointer<ModuleThread> thread = host.panel->findChild<ModuleThread *>();
+        QVERIFY(thread);
+        module->setReplyDelayMs(50);
+        DialogAnswerer answerer;
+        QTest::mouseClick(host.child<QPushButton>("runScriptsButton"), Qt::LeftButton);
+        const QPointer<QProgressDialog> progress = host.debug->findChild<QProgressDialog *>();
+        QVERIFY(progress && progress->isVisible());
+
+        EventLoopGaps gaps;
+        QElapsedTimer sinceStop;
+        QTimer::singleShot(3000, this, [&] {
+            sinceStop.start();
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        QDeadlineTimer deadline(30000);
+        while (progress && progress->isVisible() && !deadline.hasExpired())
+            QTest::qWait(2);
+        const qint64 stoppedWithin = sinceStop.isValid() ? sinceStop.elapsed() : -1;
+        gaps.stop();
+        module->setReplyDelayMs(0);
+        QVERIFY(waitForModuleWork(thread, 30000));
+
+        QVERIFY2(gaps.longestMs() <= 50, qPrintable(QString::number(gaps.longestMs())));
+        QVERIFY(stoppedWithin >= 0);
+        QVERIFY2(stoppedWithin < 500, qPrintable(QString::number(stoppedWithin)));
+        QVERIFY(answerer.shown().isEmpty());
+        QCOMPARE(summaryRows(host),
+                 QStringList{"Поверка воспроизведения/измерения напряжения | Поверка: "
+                             "остановлена оператором."});
+        QCOMPARE(module->transcript().startingWith("OUTP").last(), QByteArray("OUTP 0\n"));
     }
 
     // The summary: one line per scenario with its outcome, and a button that opens each
