@@ -497,7 +497,12 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
     // name, so only a disconnect by name parts them.
     disconnect(progress, SIGNAL(canceled()), progress, SLOT(cancel()));
     ScenarioRunner *runner = &run->runner;
-    connect(progress, &QProgressDialog::canceled, this, [runner] { runner->requestStop(); });
+    // The connections hold the run weakly: it goes once its work and what came back are done.
+    const std::weak_ptr<ScenarioRun> weakRun = run;
+    connect(progress, &QProgressDialog::canceled, this, [weakRun] {
+        if (const std::shared_ptr<ScenarioRun> running = weakRun.lock())
+            running->runner.requestStop();
+    });
     connect(
         runner, &ScenarioRunner::scenarioStarted, progress,
         [progress](int k) { progress->setValue(2 * k - 1); }, Qt::QueuedConnection);
@@ -510,7 +515,10 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
         Qt::QueuedConnection);
     connect(
         runner, &ScenarioRunner::scenarioEnded, this,
-        [this, run](int k, int, const ScenarioOutcome &outcome) {
+        [this, weakRun](int k, int, const ScenarioOutcome &outcome) {
+            const std::shared_ptr<ScenarioRun> run = weakRun.lock();
+            if (!run)
+                return;
             if (run->recorder.record(outcome) == 0)
                 run->notRecorded.append(ScenarioRunner::name(outcome.scenario) +
                                         QStringLiteral(": ") + run->recorder.failure());
