@@ -2,7 +2,6 @@
 
 #include "benchinstruments.h"
 #include "commandchain.h"
-#include "delayms.h"
 #include "iomonitor.h"
 #include "modulesession.h"
 #include "modulethread.h"

@@ -174,6 +174,26 @@ private slots:
         QCOMPARE(module->transcript().messages(), QVector<QByteArray>());
     }
 
+    // Ticks that come while a poll is still on its way to a slow module are skipped: one poll
+    // at a time, and the window's event loop keeps going meanwhile.
+    void pollNeverPilesUp()
+    {
+        auto window = makeWindow();
+        window->show();
+        // The ticks come from here alone.
+        window->findChild<QTimer *>()->stop();
+        QVERIFY(waitForModuleWork(&moduleThread));
+        module->transcript().clear();
+        module->setReplyDelayMs(30);
+        for (int tick = 0; tick < 5; ++tick)
+            window->gettableDataUpdate();
+        QCOMPARE(moduleThread.outstanding(), 1);
+        QVERIFY(waitForModuleWork(&moduleThread));
+        module->setReplyDelayMs(0);
+        QCOMPARE(module->transcript().messages().mid(0, pollQueries.size()), pollQueries);
+        QCOMPARE(module->transcript().count("PIN:OVVOUT?\n"), 1);
+    }
+
     void settersSendSixteenBitFields_data()
     {
         QTest::addColumn<Setter>("setter");
