@@ -155,7 +155,7 @@ int main(int argc, char **argv)
     viClose(rm);
     bench.stop();
     // The silent readings make their points "не норма", but the protocol is still written.
-    const bool ok = normal.protocolWritten && normal.prescribedMs == expectedMs &&
-                    silent.protocolWritten;
+    const bool ok =
+        normal.protocolWritten && normal.prescribedMs == expectedMs && silent.protocolWritten;
     return ok ? 0 : 1;
 }

@@ -173,13 +173,13 @@ ScenarioFailure run(ModuleSession &session, const QString &fName, ScenarioMonito
 } // namespace
 
 ScenarioFailure RangeVerification::checkVdc(ModuleSession &session, const QString &fName,
-                                  ScenarioMonitor *monitor)
+                                            ScenarioMonitor *monitor)
 {
     return run(session, fName, monitor, vdc::procedure, vdc::bands, measureVoltage);
 }
 
 ScenarioFailure RangeVerification::checkIdc(ModuleSession &session, const QString &fName,
-                                  ScenarioMonitor *monitor)
+                                            ScenarioMonitor *monitor)
 {
     return run(session, fName, monitor, idc::procedure, idc::bands, measureCurrent);
 }

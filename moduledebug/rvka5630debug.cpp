@@ -29,9 +29,7 @@
 // window shows of it.
 struct ScenarioRun
 {
-    explicit ScenarioRun(ModuleSession &session) : runner(session), recorder(session.resource())
-    {
-    }
+    explicit ScenarioRun(ModuleSession &session) : runner(session), recorder(session.resource()) {}
 
     ScenarioRunner runner;
     ResultsRecorder recorder;

@@ -47,8 +47,7 @@ ScenarioFailure asFailure(BenchInstruments::Outcome outcome)
 } // namespace
 
 ScenarioBench::ScenarioBench(ModuleSession &moduleSession, ScenarioMonitor *monitor)
-    : session(moduleSession), observer(monitor),
-      rehearsal(observer && observer->rehearsing())
+    : session(moduleSession), observer(monitor), rehearsal(observer && observer->rehearsing())
 {
 }
 

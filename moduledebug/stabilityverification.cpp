@@ -343,29 +343,29 @@ QStringList measurePoint(ScenarioBench &bench, ReferenceCheck &, const Verificat
 } // namespace
 
 ScenarioFailure StabilityVerification::checkVdcCurr(ModuleSession &session, const QString &fName,
-                                  ScenarioMonitor *monitor)
+                                                    ScenarioMonitor *monitor)
 {
     return run(session, fName, monitor, vdcCurr::procedure, vdcCurr::points, vdcCurr::preamble,
                ReferenceCheck::smallestVolts, vdcCurr::measurePoint);
 }
 
 ScenarioFailure StabilityVerification::checkVacCurr(ModuleSession &session, const QString &fName,
-                                  ScenarioMonitor *monitor)
+                                                    ScenarioMonitor *monitor)
 {
     return run(session, fName, monitor, vacCurr::procedure, vacCurr::points, reset,
                ReferenceCheck::smallestVolts, vacCurr::measurePoint);
 }
 
 ScenarioFailure StabilityVerification::checkIdcN(ModuleSession &session, const QString &fName,
-                                  ScenarioMonitor *monitor)
+                                                 ScenarioMonitor *monitor)
 {
-    return run(session, fName, monitor, idcN::procedure, idcN::points, reset, ReferenceCheck::smallestAmps,
-               idcN::measurePoint);
+    return run(session, fName, monitor, idcN::procedure, idcN::points, reset,
+               ReferenceCheck::smallestAmps, idcN::measurePoint);
 }
 
 ScenarioFailure StabilityVerification::checkIac(ModuleSession &session, const QString &fName,
-                                  ScenarioMonitor *monitor)
+                                                ScenarioMonitor *monitor)
 {
-    return run(session, fName, monitor, iac::procedure, iac::points, reset, ReferenceCheck::smallestAmps,
-               iac::measurePoint);
+    return run(session, fName, monitor, iac::procedure, iac::points, reset,
+               ReferenceCheck::smallestAmps, iac::measurePoint);
 }

@@ -16,11 +16,11 @@ class StabilityVerification
 {
 public:
     static ScenarioFailure checkVdcCurr(ModuleSession &session, const QString &fName,
-                                    ScenarioMonitor *monitor = nullptr);
+                                        ScenarioMonitor *monitor = nullptr);
     static ScenarioFailure checkVacCurr(ModuleSession &session, const QString &fName,
-                                    ScenarioMonitor *monitor = nullptr);
+                                        ScenarioMonitor *monitor = nullptr);
     static ScenarioFailure checkIdcN(ModuleSession &session, const QString &fName,
-                                    ScenarioMonitor *monitor = nullptr);
+                                     ScenarioMonitor *monitor = nullptr);
     static ScenarioFailure checkIac(ModuleSession &session, const QString &fName,
                                     ScenarioMonitor *monitor = nullptr);
 };

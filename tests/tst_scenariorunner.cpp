@@ -5,8 +5,8 @@
 // middle of a run, which must leave both panels alive until the run has returned.
 #include "dialoganswerer.h"
 #include "eventloopgaps.h"
-#include "modulework.h"
 #include "modulethread.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"

@@ -3,10 +3,10 @@
 // multimeter and electronic load: the load's ramps, what each instrument is sent and when the
 // procedures pause, the judgement of instabilities and ripples, and the protocols byte for byte.
 #include "dialoganswerer.h"
+#include "loadramp.h"
 #include "modulesession.h"
 #include "modulethread.h"
 #include "modulework.h"
-#include "loadramp.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
