@@ -129,7 +129,7 @@ void Rvka5630panel::start(ViSession resourceManager)
 
 void Rvka5630panel::startDebugPanel()
 {
-    debugPanel = new Rvka5630Debug(session, nullptr);
+    debugPanel = new Rvka5630Debug(*module, nullptr);
     connect(debugPanel, &Rvka5630Debug::debugDisconnectDevice, this,
             &Rvka5630panel::onDebugDisconnectDevice);
     // The scenarios own the session while they run: the panel is disabled before the debug

@@ -64,9 +64,9 @@ void calibrate(ScenarioBench &bench, ReferenceCheck &reference, double point, QS
 
 } // namespace
 
-ScenarioFailure AutoCalibration::run(ModuleSession &session)
+ScenarioFailure AutoCalibration::run(ModuleSession &session, ScenarioMonitor *monitor)
 {
-    ScenarioBench bench(session);
+    ScenarioBench bench(session, monitor);
     QVector<QStringList> rows;
     if (bench.openInstruments(MultimeterConfiguration::dcVoltage(), false)) {
         prepare(bench);

@@ -3,6 +3,7 @@
 #include "scenariofailure.h"
 
 class ModuleSession;
+class ScenarioMonitor;
 
 // The automatic voltage calibration: the module's voltage calibration is cleared and stored
 // empty, the output is stepped through eleven voltages, each is measured with the multimeter
@@ -10,5 +11,5 @@ class ModuleSession;
 class AutoCalibration
 {
 public:
-    static ScenarioFailure run(ModuleSession &session);
+    static ScenarioFailure run(ModuleSession &session, ScenarioMonitor *monitor = nullptr);
 };

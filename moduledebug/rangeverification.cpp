@@ -154,12 +154,12 @@ void measureCurrent(ScenarioBench &bench, RangeResults &results)
     bench.command("*RST\n");
 }
 
-ScenarioFailure run(ModuleSession &session, const QString &fName,
+ScenarioFailure run(ModuleSession &session, const QString &fName, ScenarioMonitor *monitor,
                     const VerificationFrame::Procedure &procedure,
                     const QVector<ToleranceBand> &bands,
                     void (*measure)(ScenarioBench &, RangeResults &))
 {
-    VerificationFrame frame(session, procedure);
+    VerificationFrame frame(session, procedure, monitor);
     if (frame.begin(fName)) {
         RangeResults results;
         measure(frame.bench(), results);
@@ -172,12 +172,14 @@ ScenarioFailure run(ModuleSession &session, const QString &fName,
 
 } // namespace
 
-ScenarioFailure RangeVerification::checkVdc(ModuleSession &session, const QString &fName)
+ScenarioFailure RangeVerification::checkVdc(ModuleSession &session, const QString &fName,
+                                            ScenarioMonitor *monitor)
 {
-    return run(session, fName, vdc::procedure, vdc::bands, measureVoltage);
+    return run(session, fName, monitor, vdc::procedure, vdc::bands, measureVoltage);
 }
 
-ScenarioFailure RangeVerification::checkIdc(ModuleSession &session, const QString &fName)
+ScenarioFailure RangeVerification::checkIdc(ModuleSession &session, const QString &fName,
+                                            ScenarioMonitor *monitor)
 {
-    return run(session, fName, idc::procedure, idc::bands, measureCurrent);
+    return run(session, fName, monitor, idc::procedure, idc::bands, measureCurrent);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class ModuleSession;
+class ScenarioMonitor;
 
 // The two range-and-error verifications: the output voltage against the multimeter alone
 // (check_vdc) and the output current with the electronic load on the output (check_idc). Every
@@ -13,6 +14,8 @@ class ModuleSession;
 class RangeVerification
 {
 public:
-    static ScenarioFailure checkVdc(ModuleSession &session, const QString &fName);
-    static ScenarioFailure checkIdc(ModuleSession &session, const QString &fName);
+    static ScenarioFailure checkVdc(ModuleSession &session, const QString &fName,
+                                    ScenarioMonitor *monitor = nullptr);
+    static ScenarioFailure checkIdc(ModuleSession &session, const QString &fName,
+                                    ScenarioMonitor *monitor = nullptr);
 };

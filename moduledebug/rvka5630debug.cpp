@@ -2,9 +2,9 @@
 
 #include "benchinstruments.h"
 #include "commandchain.h"
-#include "delayms.h"
 #include "iomonitor.h"
 #include "modulesession.h"
+#include "modulethread.h"
 #include "resultshistory.h"
 #include "resultsrecorder.h"
 #include "savefiledialog.h"
@@ -21,7 +21,21 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include <memory>
+
 #include <cmath>
+
+// One run of the ticked scenarios, shared by its work on the module's thread and by what the
+// window shows of it.
+struct ScenarioRun
+{
+    explicit ScenarioRun(ModuleSession &session) : runner(session), recorder(session.resource()) {}
+
+    ScenarioRunner runner;
+    ResultsRecorder recorder;
+    QStringList notRecorded;
+    QPointer<QProgressDialog> progress;
+};
 
 namespace {
 
@@ -78,19 +92,34 @@ const PinOrCode polledValues[] = {
     {"OUTP:PROT:IGNORE?\n", [](Ui::Rvka5630Debug &ui, quint32 v) { showCode(ui.lblSelfTest, v); }},
 };
 
-// Queries the values in order, showing each before asking for the next; stops at the first
-// failure. True when all were read.
-template <std::size_t N>
-bool readInto(ModuleSession &session, Ui::Rvka5630Debug &ui, const PinOrCode (&values)[N])
+// What one pass over a table read: the values in table order up to the first failure.
+struct Readings
 {
+    QVector<quint32> values;
+    bool ok = false;
+};
+
+// Queries the values in order on the module's thread; stops at the first failure.
+template <std::size_t N> Readings readValues(ModuleSession &session, const PinOrCode (&values)[N])
+{
+    Readings read;
     CommandChain chain(session);
     for (const PinOrCode &entry : values) {
         ViInt32 value = 0;
         if (!chain.query(entry.query, "%d", &value).ok())
             break;
-        entry.show(ui, quint32(value));
+        read.values.append(quint32(value));
     }
-    return chain.ok();
+    read.ok = chain.ok();
+    return read;
+}
+
+// Shows what was read, in order: the widgets of the values after a failure keep what they had.
+template <std::size_t N>
+void showReadings(Ui::Rvka5630Debug &ui, const PinOrCode (&values)[N], const Readings &read)
+{
+    for (int i = 0; i < read.values.size(); ++i)
+        values[i].show(ui, read.values.at(i));
 }
 
 // The "%hd" field of a 16-bit code: 32768..65535 go out as their two's-complement negatives.
@@ -107,8 +136,8 @@ int thousandths(double gain)
 
 } // namespace
 
-Rvka5630Debug::Rvka5630Debug(ModuleSession &panelSession, QWidget *parent)
-    : QWidget(parent), ui(new Ui::Rvka5630Debug), session(&panelSession)
+Rvka5630Debug::Rvka5630Debug(ModuleThread &panelThread, QWidget *parent)
+    : QWidget(parent), ui(new Ui::Rvka5630Debug), module(&panelThread)
 {
     ui->setupUi(this);
 }
@@ -123,28 +152,57 @@ void Rvka5630Debug::start()
 
 Rvka5630Debug::~Rvka5630Debug()
 {
+    // A run still under way ends at its next pause; its runner goes with its work.
+    if (const std::shared_ptr<ScenarioRun> run = activeRun.lock())
+        run->runner.requestStop();
     qDebug() << "~Direrure5630Debug";
     delete ui;
 }
 
 void Rvka5630Debug::settableDataUpdate()
 {
-    if (session && !readInto(*session, *ui, settableValues))
-        emit debugDisconnectDevice();
+    if (!module)
+        return;
+    module->run(
+        this, [](ModuleSession &session) { return readValues(session, settableValues); },
+        [this](const Readings &read) {
+            showReadings(*ui, settableValues, read);
+            if (!read.ok)
+                emit debugDisconnectDevice();
+        });
 }
 
 void Rvka5630Debug::gettableDataUpdate()
 {
-    if (!isVisible() || !isEnabled() || !session)
+    // A slow module lowers the read-out rate instead of piling polls up behind each other.
+    if (!isVisible() || !isEnabled() || !module || pollUnderWay)
         return;
-    if (!readInto(*session, *ui, polledValues))
-        emit debugDisconnectDevice();
+    pollUnderWay = true;
+    module->run(
+        this, [](ModuleSession &session) { return readValues(session, polledValues); },
+        [this](const Readings &read) {
+            pollUnderWay = false;
+            showReadings(*ui, polledValues, read);
+            if (!read.ok)
+                emit debugDisconnectDevice();
+        });
 }
 
 void Rvka5630Debug::sendCode(const char *format, int value)
 {
-    if (session && !CommandChain(*session).command(format, asCodeField(value)).ok())
-        emit debugDisconnectDevice();
+    sendCommand([format, field = asCodeField(value)](ModuleSession &session) {
+        return CommandChain(session).command(format, field).ok();
+    });
+}
+
+void Rvka5630Debug::sendCommand(std::function<bool(ModuleSession &)> command)
+{
+    if (!module)
+        return;
+    module->run(this, std::move(command), [this](bool ok) {
+        if (!ok)
+            emit debugDisconnectDevice();
+    });
 }
 
 void Rvka5630Debug::on_cbOutRele_clicked(bool checked)
@@ -174,14 +232,11 @@ void Rvka5630Debug::on_pwmMaxButton_clicked()
 
 void Rvka5630Debug::on_pidButton_clicked()
 {
-    if (!session)
-        return;
-    CommandChain chain(*session);
-    chain.command("CODE:PWMP %hd;PWMI %hd;PWMD %hd\n", asCodeField(thousandths(ui->dsbKp->value())),
-                  asCodeField(thousandths(ui->dsbKi->value())),
-                  asCodeField(thousandths(ui->dsbKd->value())));
-    if (!chain.ok())
-        emit debugDisconnectDevice();
+    sendCommand([kp = asCodeField(thousandths(ui->dsbKp->value())),
+                 ki = asCodeField(thousandths(ui->dsbKi->value())),
+                 kd = asCodeField(thousandths(ui->dsbKd->value()))](ModuleSession &session) {
+        return CommandChain(session).command("CODE:PWMP %hd;PWMI %hd;PWMD %hd\n", kp, ki, kd).ok();
+    });
 }
 
 void Rvka5630Debug::on_ioMonitorButton_clicked()
@@ -198,7 +253,7 @@ void Rvka5630Debug::on_historyButton_clicked()
     if (!history)
         history = new ResultsHistory(this);
     history->load(ScenarioRecord::serialOf(moduleIdentity),
-                  session ? session->resource() : QString());
+                  module ? module->session().resource() : QString());
     history->show();
     history->raise();
     history->activateWindow();
@@ -206,11 +261,19 @@ void Rvka5630Debug::on_historyButton_clicked()
 
 void Rvka5630Debug::on_addHwCheckButton_clicked()
 {
-    const BenchInstruments::Availability found = BenchInstruments::availability();
-    QString report = found.multimeter ? tr("Мультиметр найден.\n") : tr("Мультиметр не найден!\n");
-    report +=
-        found.load ? tr("Нагрузка электронная найдена.") : tr("Нагрузка электронная не найдена!");
-    QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"), report);
+    if (!module)
+        return;
+    // The search opens the serial ports: it waits for them on the module's thread.
+    module->run(
+        this, [](ModuleSession &) { return BenchInstruments::availability(); },
+        [this](const BenchInstruments::Availability &found) {
+            QString report =
+                found.multimeter ? tr("Мультиметр найден.\n") : tr("Мультиметр не найден!\n");
+            report += found.load ? tr("Нагрузка электронная найдена.")
+                                 : tr("Нагрузка электронная не найдена!");
+            QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"),
+                                     report);
+        });
 }
 
 void Rvka5630Debug::reportScenario(Scenario scenario, ScenarioFailure failure)
@@ -225,8 +288,14 @@ void Rvka5630Debug::reportScenario(Scenario scenario, ScenarioFailure failure)
 
 void Rvka5630Debug::runScenario(Scenario scenario, const QString &fName)
 {
-    if (session)
-        reportScenario(scenario, ScenarioRunner::perform(*session, {scenario, fName}));
+    if (!module)
+        return;
+    module->run(
+        this,
+        [choice = ScenarioChoice{scenario, fName}](ModuleSession &session) {
+            return ScenarioRunner::perform(session, choice);
+        },
+        [this, scenario](ScenarioFailure failure) { reportScenario(scenario, failure); });
 }
 
 void Rvka5630Debug::autoCalib()
@@ -386,13 +455,14 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
         QMessageBox::critical(this, tr("Ошибка"), tr("Поля заполнены неверно!"));
         return;
     }
-    if (!session)
+    if (!module)
         return;
     // Protocols are written from the start of their procedure on: one asked for at the path of
     // an earlier protocol would replace it even if the run were stopped at once.
     if (!replacingAgreed(ScenarioRunner::existingProtocols(chosen)))
         return;
-    ResultsRecorder recorder(session->resource());
+    auto run = std::make_shared<ScenarioRun>(module->session());
+    ResultsRecorder &recorder = run->recorder;
     recorder.setIdentity(moduleIdentity);
     const QStringList warnings =
         recorder.registerPresent()
@@ -405,55 +475,90 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
                                  "Выполнить процедуры всё равно?")
                                   .arg(warnings.join(QLatin1Char('\n')))) != QMessageBox::Yes)
         return;
-    QStringList notRecorded;
 
-    // Disabled, the panels' polls leave the shared session to the scenarios. A scenario that
-    // loses the module makes the main window take the panels down, but their deletion waits
-    // until this slot has returned to the main event loop.
+    // Disabled, the panels' polls leave the module to the scenarios, which run on the module's
+    // thread; this slot returns at once and the run is shown as it comes back.
     for (ScenarioSummary *earlier : findChildren<ScenarioSummary *>())
         earlier->close();
     setPanelsEnabled(false);
-    ScenarioRunner runner(*session);
-    QProgressDialog progress(tr("Ожидание выполнения программы..."), tr("Стоп"), 0,
-                             2 * chosen.size(), this);
-    progress.setWindowModality(Qt::WindowModal);
-    // The last value stays shown through the final pause, and an empty run shows 0 of 0.
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setValue(0);
+    activeRun = run;
+    auto *progress = new QProgressDialog(tr("Ожидание выполнения программы..."), tr("Стоп"), 0,
+                                         2 * chosen.size(), this);
+    run->progress = progress;
+    progress->setWindowModality(Qt::WindowModal);
+    // The last value stays shown until the run has come back, and an empty run shows 0 of 0.
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setValue(0);
     // The display stays up while the stopped scenario winds down; the dialog joins the two by
     // name, so only a disconnect by name parts them.
-    disconnect(&progress, SIGNAL(canceled()), &progress, SLOT(cancel()));
-    connect(&progress, &QProgressDialog::canceled, &runner, &ScenarioRunner::requestStop);
-    connect(&runner, &ScenarioRunner::scenarioStarted, &progress,
-            [&progress](int k) { progress.setValue(2 * k - 1); });
-    connect(&runner, &ScenarioRunner::progressed, &progress,
-            [&progress](const ScenarioProgress &now) {
-                progress.setLabelText(tr("Ожидание выполнения программы...") + QLatin1Char('\n') +
-                                      ScenarioRunner::progressText(now));
-            });
-    connect(&runner, &ScenarioRunner::scenarioEnded, this,
-            [this, &progress, &recorder, &notRecorded](int k, int, const ScenarioOutcome &outcome) {
-                if (recorder.record(outcome) == 0)
-                    notRecorded.append(ScenarioRunner::name(outcome.scenario) +
-                                       QStringLiteral(": ") + recorder.failure());
-                if (!outcome.identity.isEmpty())
-                    moduleIdentity = outcome.identity;
-                reportScenario(outcome.scenario, outcome.failure);
-                progress.setValue(2 * k);
-            });
-    progress.show();
-    const QVector<ScenarioOutcome> outcomes = runner.run(chosen);
-    progress.close();
-    delayMs(betweenScenariosMs);
-    setPanelsEnabled(true);
-    if (!outcomes.isEmpty())
-        (new ScenarioSummary(outcomes, this))->show();
-    // The procedures and their protocols stand; only the record is missing.
-    if (!notRecorded.isEmpty())
-        QMessageBox::warning(
-            this, tr("Хранилище результатов"),
-            tr("Результат не сохранён в хранилище:\n%1").arg(notRecorded.join(QLatin1Char('\n'))));
+    disconnect(progress, SIGNAL(canceled()), progress, SLOT(cancel()));
+    ScenarioRunner *runner = &run->runner;
+    // The connections hold the run weakly: it goes once its work and what came back are done.
+    const std::weak_ptr<ScenarioRun> weakRun = run;
+    connect(progress, &QProgressDialog::canceled, this, [weakRun] {
+        if (const std::shared_ptr<ScenarioRun> running = weakRun.lock())
+            running->runner.requestStop();
+    });
+    connect(
+        runner, &ScenarioRunner::scenarioStarted, progress,
+        [progress](int k) { progress->setValue(2 * k - 1); }, Qt::QueuedConnection);
+    connect(
+        runner, &ScenarioRunner::progressed, progress,
+        [progress](const ScenarioProgress &now) {
+            progress->setLabelText(tr("Ожидание выполнения программы...") + QLatin1Char('\n') +
+                                   ScenarioRunner::progressText(now));
+        },
+        Qt::QueuedConnection);
+    connect(
+        runner, &ScenarioRunner::scenarioEnded, this,
+        [this, weakRun](int k, int, const ScenarioOutcome &outcome) {
+            const std::shared_ptr<ScenarioRun> run = weakRun.lock();
+            if (!run)
+                return;
+            if (run->recorder.record(outcome) == 0)
+                run->notRecorded.append(ScenarioRunner::name(outcome.scenario) +
+                                        QStringLiteral(": ") + run->recorder.failure());
+            if (!outcome.identity.isEmpty())
+                moduleIdentity = outcome.identity;
+            if (run->progress)
+                run->progress->setValue(2 * k);
+        },
+        Qt::QueuedConnection);
+    progress->show();
+    // The runner is shared by the work and what comes back, so it outlives both.
+    module->run(
+        this, [run, chosen](ModuleSession &) { return run->runner.run(chosen); },
+        [this, run](const QVector<ScenarioOutcome> &outcomes) { scenariosDone(run, outcomes); });
+}
+
+void Rvka5630Debug::scenariosDone(const std::shared_ptr<ScenarioRun> &run,
+                                  const QVector<ScenarioOutcome> &outcomes)
+{
+    // The messages of the scenarios that failed, over the display's last value; a scenario
+    // that lost the module asks for the disconnection here, once the run is over.
+    for (const ScenarioOutcome &outcome : outcomes)
+        reportScenario(outcome.scenario, outcome.failure);
+    if (run->progress) {
+        run->progress->close();
+        run->progress->deleteLater();
+    }
+    if (!module)
+        return;
+    // The instruments and the module get their second on the module's thread.
+    module->run(
+        this, [](ModuleSession &) { TimeFacility::instance().pause(betweenScenariosMs); },
+        [this, run, outcomes] {
+            activeRun.reset();
+            setPanelsEnabled(true);
+            if (!outcomes.isEmpty())
+                (new ScenarioSummary(outcomes, this))->show();
+            // The procedures and their protocols stand; only the record is missing.
+            if (!run->notRecorded.isEmpty())
+                QMessageBox::warning(this, tr("Хранилище результатов"),
+                                     tr("Результат не сохранён в хранилище:\n%1")
+                                         .arg(run->notRecorded.join(QLatin1Char('\n'))));
+        });
 }
 
 void Rvka5630Debug::closeEvent(QCloseEvent *event)

@@ -3,14 +3,20 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
 enum class Scenario;
 class IoMonitor;
 class ResultsHistory;
 enum class ScenarioFailure;
+struct ScenarioOutcome;
+struct ScenarioRun;
 class QCheckBox;
 class QCloseEvent;
 class QLineEdit;
 class ModuleSession;
+class ModuleThread;
 class QTimer;
 
 namespace Ui {
@@ -19,10 +25,10 @@ class Rvka5630Debug;
 
 // The debug and metrology window of one RVKA5630 module: the module's status pins as lamps,
 // its control pins, raw measurement and feedback codes, the balance DAC code, the PWM ceiling
-// and the PWM regulator gains, and the bench's auxiliary instruments. It works on the module
-// panel's session (never opens or closes one; it asks the session's owner for the handle at
-// every call) and asks to be disconnected through debugDisconnectDevice() when a call fails.
-// Closing the window only hides it.
+// and the PWM regulator gains, and the bench's auxiliary instruments. It hands all of its I/O
+// to the module panel's thread (never opens or closes the session) and shows what comes back;
+// it asks to be disconnected through debugDisconnectDevice() when a call fails. Closing the
+// window only hides it.
 //
 // Built in two steps, like the module panel: the constructor sets up the form; start() reads
 // the settable values back and starts the poll, once the owner has connected to the signals.
@@ -30,7 +36,7 @@ class Rvka5630Debug : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Rvka5630Debug(ModuleSession &session, QWidget *parent = nullptr);
+    explicit Rvka5630Debug(ModuleThread &thread, QWidget *parent = nullptr);
     ~Rvka5630Debug() override;
 
     void start();
@@ -45,12 +51,13 @@ signals:
 public slots:
     // Reads the pins and codes that the window sets back into their widgets.
     void settableDataUpdate();
-    // The timer's poll of the status pins and codes; does nothing while hidden or disabled.
+    // The timer's poll of the status pins and codes; does nothing while hidden or disabled, or
+    // while the previous poll has not come back.
     void gettableDataUpdate();
 
-    // The metrology scenarios. Each runs to its end or its first failure before it returns,
-    // keeping the interface alive through its pauses, and shows a message only on failure;
-    // a module failure also asks for the device to be disconnected. The verifications write
+    // The metrology scenarios. Each is handed to the module's thread, where it runs to its end
+    // or its first failure; a message is shown only on failure once it has come back, and a
+    // module failure also asks for the device to be disconnected. The verifications write
     // their protocol to fName.
     void autoCalib();
     void check_vdc(const QString &fName);
@@ -83,8 +90,9 @@ private slots:
     void on_cbIdc_clicked(bool checked);
     void on_cbIdcN_clicked(bool checked);
     void on_cbIac_clicked(bool checked);
-    // Runs the ticked scenarios in their fixed order with both panels disabled, showing the
-    // running scenario's progress with a button that stops it, then a summary of the run.
+    // Runs the ticked scenarios in their fixed order on the module's thread with both panels
+    // disabled, showing the running scenario's progress with a button that stops it, then the
+    // messages of the scenarios that failed and a summary of the run.
     void on_runScriptsButton_clicked();
 
 protected:
@@ -92,11 +100,17 @@ protected:
 
 private:
     void sendCode(const char *format, int value);
+    // A command on the module's thread; a failure asks for the disconnection.
+    void sendCommand(std::function<bool(ModuleSession &)> command);
     // A scenario on the module panel's session, while the panel still has one.
     void runScenario(Scenario scenario, const QString &fName);
     // The operator's message for a scenario that did not succeed, then, for a module failure,
     // the request to disconnect.
     void reportScenario(Scenario scenario, ScenarioFailure failure);
+    // The run has come back: the messages of its failures, the last second for the
+    // instruments, then the panels enabled and the summary.
+    void scenariosDone(const std::shared_ptr<ScenarioRun> &run,
+                       const QVector<ScenarioOutcome> &outcomes);
     // Asks once whether the earlier protocols at these paths may be replaced; true when there
     // are none.
     bool replacingAgreed(const QStringList &existing);
@@ -107,9 +121,11 @@ private:
 
     Ui::Rvka5630Debug *ui;
     QTimer *timer = nullptr;
-    // Owned by the module panel, which schedules this window's deletion when it goes: in the
-    // meantime nothing here touches the module.
-    QPointer<ModuleSession> session;
+    // Owned by the module panel, which stops it before this window goes: work that comes back
+    // after that is dropped.
+    QPointer<ModuleThread> module;
+    bool pollUnderWay = false;
+    std::weak_ptr<ScenarioRun> activeRun;
     QPointer<IoMonitor> ioMonitor;
     QPointer<ResultsHistory> history;
     QString moduleIdentity; // as the last recorded scenario read it

@@ -46,9 +46,8 @@ ScenarioFailure asFailure(BenchInstruments::Outcome outcome)
 
 } // namespace
 
-ScenarioBench::ScenarioBench(ModuleSession &moduleSession)
-    : session(moduleSession), observer(ScenarioMonitor::active()),
-      rehearsal(observer && observer->rehearsing())
+ScenarioBench::ScenarioBench(ModuleSession &moduleSession, ScenarioMonitor *monitor)
+    : session(moduleSession), observer(monitor), rehearsal(observer && observer->rehearsing())
 {
 }
 

@@ -23,12 +23,12 @@ class ScenarioMonitor;
 // a stop asked for by the operator included: it ends the pause under way and fails the
 // scenario as Stopped.
 //
-// The bench reports to the active ScenarioMonitor, if any, and under a rehearsing one it
+// The bench reports to the scenario's monitor, if it has one, and under a rehearsing one it
 // touches no instrument at all.
 class ScenarioBench
 {
 public:
-    explicit ScenarioBench(ModuleSession &session);
+    ScenarioBench(ModuleSession &session, ScenarioMonitor *monitor);
     // Releases whatever is still held.
     ~ScenarioBench();
     ScenarioBench(const ScenarioBench &) = delete;

@@ -7,9 +7,8 @@
 
 // Who follows a running scenario: the bench reports every point it starts and every pause it
 // is asked for, a verification reports the verdicts of its finished protocol, and the bench
-// asks before each pause whether the operator wants the scenario stopped. One monitor at a
-// time is active, from its construction to its destruction (they nest: the inner one is
-// active until it goes); with none, scenarios run unobserved as before.
+// asks before each pause whether the operator wants the scenario stopped. A scenario is handed
+// its monitor; with none, it runs unobserved.
 //
 // A rehearsing monitor runs a scenario without instruments: nothing is sent, no protocol is
 // opened, pauses are only counted and every reading comes back present. It tells how much
@@ -17,12 +16,10 @@
 class ScenarioMonitor
 {
 public:
-    ScenarioMonitor();
-    virtual ~ScenarioMonitor();
+    ScenarioMonitor() = default;
+    virtual ~ScenarioMonitor() = default;
     ScenarioMonitor(const ScenarioMonitor &) = delete;
     ScenarioMonitor &operator=(const ScenarioMonitor &) = delete;
-
-    static ScenarioMonitor *active();
 
     // Point k (from 1) of n is about to be set up.
     virtual void pointStarted(int k, int n) = 0;
@@ -48,7 +45,4 @@ public:
     }
     virtual bool stopRequested() const { return false; }
     virtual bool rehearsing() const { return false; }
-
-private:
-    ScenarioMonitor *outer;
 };

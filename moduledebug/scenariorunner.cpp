@@ -16,7 +16,7 @@ namespace {
 // The instruments and the module get a second between scenarios.
 constexpr int betweenScenariosMs = 1000;
 
-using Verification = ScenarioFailure (*)(ModuleSession &, const QString &);
+using Verification = ScenarioFailure (*)(ModuleSession &, const QString &, ScenarioMonitor *);
 
 struct ScenarioEntry
 {
@@ -108,6 +108,7 @@ public:
 ScenarioRunner::ScenarioRunner(ModuleSession &moduleSession, QObject *parent)
     : QObject(parent), session(moduleSession)
 {
+    qRegisterMetaType<Scenario>();
     qRegisterMetaType<ScenarioProgress>();
     qRegisterMetaType<ScenarioOutcome>();
 }
@@ -208,7 +209,7 @@ QVector<ScenarioOutcome> ScenarioRunner::run(QVector<ScenarioChoice> chosen)
         chosen.begin(), chosen.end(),
         [](const ScenarioChoice &a, const ScenarioChoice &b) { return a.scenario < b.scenario; });
     QVector<ScenarioOutcome> outcomes;
-    const auto stopRequested = [this] { return stopping; };
+    const auto stopRequested = [this] { return stopping.load(); };
     for (int i = 0; i < chosen.size() && !stopping; ++i) {
         const ScenarioChoice &choice = chosen.at(i);
         emit scenarioStarted(i + 1, chosen.size(), choice.scenario);
@@ -237,19 +238,20 @@ ScenarioFailure ScenarioRunner::runOne(const ScenarioChoice &choice)
     current = ScenarioProgress();
     current.scenario = choice.scenario;
     report(true);
-    return perform(session, choice);
+    return perform(session, choice, &follower);
 }
 
-ScenarioFailure ScenarioRunner::perform(ModuleSession &session, const ScenarioChoice &choice)
+ScenarioFailure ScenarioRunner::perform(ModuleSession &session, const ScenarioChoice &choice,
+                                        ScenarioMonitor *monitor)
 {
     const Verification verify = entry(choice.scenario).verify;
-    return verify ? verify(session, choice.fName) : AutoCalibration::run(session);
+    return verify ? verify(session, choice.fName, monitor) : AutoCalibration::run(session, monitor);
 }
 
 qint64 ScenarioRunner::rehearse(const ScenarioChoice &choice)
 {
     Rehearsal rehearsal;
-    perform(session, choice);
+    perform(session, choice, &rehearsal);
     return rehearsal.total;
 }
 
@@ -261,39 +263,40 @@ void ScenarioRunner::report(bool pointStarted)
     emit progressed(current);
 }
 
-void ScenarioRunner::pointStarted(int k, int n)
+void ScenarioRunner::Follower::pointStarted(int k, int n)
 {
-    current.point = k;
-    current.points = n;
-    report(true);
+    runner.current.point = k;
+    runner.current.points = n;
+    runner.report(true);
 }
 
-void ScenarioRunner::pausing(int ms)
+void ScenarioRunner::Follower::pausing(int ms)
 {
-    report(false);
-    pausedMs += ms;
+    runner.report(false);
+    runner.pausedMs += ms;
 }
 
-void ScenarioRunner::protocolWritten(int points, int failing)
+void ScenarioRunner::Follower::protocolWritten(int points, int failing)
 {
-    if (outcome) {
-        outcome->points = points;
-        outcome->failing = failing;
+    if (runner.outcome) {
+        runner.outcome->points = points;
+        runner.outcome->failing = failing;
     }
 }
 
-void ScenarioRunner::instrumentsFound(const BenchPort &multimeter, const BenchPort &load)
+void ScenarioRunner::Follower::instrumentsFound(const BenchPort &multimeter, const BenchPort &load)
 {
-    if (outcome) {
-        outcome->multimeter = multimeter;
-        outcome->load = load;
+    if (runner.outcome) {
+        runner.outcome->multimeter = multimeter;
+        runner.outcome->load = load;
     }
 }
 
-void ScenarioRunner::pointsMeasured(const QVector<QStringList> &rows, const QString &identity)
+void ScenarioRunner::Follower::pointsMeasured(const QVector<QStringList> &rows,
+                                              const QString &identity)
 {
-    if (outcome) {
-        outcome->rows = rows;
-        outcome->identity = identity;
+    if (runner.outcome) {
+        runner.outcome->rows = rows;
+        runner.outcome->identity = identity;
     }
 }

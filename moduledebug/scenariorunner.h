@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
+
 class ModuleSession;
 
 // The metrology scenarios, in the fixed order in which a run takes them.
@@ -76,6 +78,7 @@ struct ScenarioOutcome
     bool protocolWritten() const { return failure == ScenarioFailure::None && !fName.isEmpty(); }
 };
 
+Q_DECLARE_METATYPE(Scenario)
 Q_DECLARE_METATYPE(ScenarioProgress)
 Q_DECLARE_METATYPE(ScenarioOutcome)
 
@@ -86,7 +89,10 @@ Q_DECLARE_METATYPE(ScenarioOutcome)
 // left empty) and skips the rest of the selection. Both the debug window and the command-line
 // runner run their scenarios here; neither shows anything from in here: the messages travel
 // in the outcomes.
-class ScenarioRunner : public QObject, private ScenarioMonitor
+//
+// run() may be called on the module's thread: the signals then reach receivers on the GUI
+// thread queued, and requestStop() may be called from any thread.
+class ScenarioRunner : public QObject
 {
     Q_OBJECT
 public:
@@ -108,16 +114,17 @@ public:
     // A selection can run when every verification has a path and no two share one.
     static bool valid(const QVector<ScenarioChoice> &chosen);
 
-    // One scenario, unobserved by any runner of its own.
-    static ScenarioFailure perform(ModuleSession &session, const ScenarioChoice &choice);
+    // One scenario, followed by monitor if there is one.
+    static ScenarioFailure perform(ModuleSession &session, const ScenarioChoice &choice,
+                                   ScenarioMonitor *monitor = nullptr);
 
     // Runs the chosen scenarios (in the fixed order, whatever the order given) and returns
     // their outcomes; the scenarios skipped after a stop have none.
     QVector<ScenarioOutcome> run(QVector<ScenarioChoice> chosen);
 
-    // Safe from any slot or event handler while run() is under way, and before it.
+    // Safe from any thread while run() is under way, and before it.
     void requestStop() { stopping = true; }
-    bool stopRequested() const override { return stopping; }
+    bool stopRequested() const { return stopping; }
 
 signals:
     // index counts from 1 up to count, the number of scenarios chosen.
@@ -126,18 +133,29 @@ signals:
     void scenarioEnded(int index, int count, const ScenarioOutcome &outcome);
 
 private:
+    // Follows the running scenario for the runner: its progress, its outcome and the stop.
+    class Follower : public ScenarioMonitor
+    {
+    public:
+        explicit Follower(ScenarioRunner &runner) : runner(runner) {}
+        void pointStarted(int k, int n) override;
+        void pausing(int ms) override;
+        void protocolWritten(int points, int failing) override;
+        void instrumentsFound(const BenchPort &multimeter, const BenchPort &load) override;
+        void pointsMeasured(const QVector<QStringList> &rows, const QString &identity) override;
+        bool stopRequested() const override { return runner.stopping; }
+
+    private:
+        ScenarioRunner &runner;
+    };
+
     ScenarioFailure runOne(const ScenarioChoice &choice);
     qint64 rehearse(const ScenarioChoice &choice);
     void report(bool pointStarted);
 
-    void pointStarted(int k, int n) override;
-    void pausing(int ms) override;
-    void protocolWritten(int points, int failing) override;
-    void instrumentsFound(const BenchPort &multimeter, const BenchPort &load) override;
-    void pointsMeasured(const QVector<QStringList> &rows, const QString &identity) override;
-
     ModuleSession &session;
-    bool stopping = false;
+    Follower follower{*this};
+    std::atomic<bool> stopping{false};
     ScenarioProgress current;
     ScenarioOutcome *outcome = nullptr;
     qint64 startedAt = 0;

@@ -5,8 +5,14 @@
 #include "iorecorder.h"
 #include "timefacility.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
+#include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,13 +43,46 @@ SerialReading replyValue(QByteArray reply)
     return {SerialReading::Outcome::Value, value};
 }
 
-// Waits up to realMs for bytes to read, keeping the window alive meanwhile. Bytes that came
-// while an earlier wait processed events count as well: they are in the port's buffer.
+bool onGuiThread()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+// Waits until ready() holds or realMs have passed. On the module's I/O thread (or any thread
+// but the window's) the port's own blocking wait, wait(), does the waiting; on the window's
+// thread the wait keeps the window alive and wakes on the port's signal. A port in error
+// returns from its blocking waits at once: it is then looked at every few milliseconds, so the
+// wait still lasts its whole time, as it does on the window's thread.
+template <class Ready, class Wait, class Signal>
+bool blockUntil(QSerialPort &port, int realMs, Ready ready, Wait wait, Signal wakeSignal)
+{
+    if (onGuiThread()) {
+        EventWait event(realMs);
+        event.wakeOn(&port, wakeSignal);
+        return event.until(ready);
+    }
+    constexpr int errorRetryMs = 10;
+    const QDeadlineTimer deadline(realMs, Qt::PreciseTimer);
+    while (!ready()) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return false;
+        QElapsedTimer waited;
+        waited.start();
+        if (!wait(int(left)) && !ready() && waited.elapsed() < 1)
+            QThread::msleep(std::min<qint64>(left, errorRetryMs));
+    }
+    return true;
+}
+
+// Waits up to realMs for bytes to read. Bytes that came in before the wait count as well: they
+// are in the port's buffer.
 bool waitForData(QSerialPort &port, int realMs)
 {
-    EventWait arrived(realMs);
-    arrived.wakeOn(&port, &QIODevice::readyRead);
-    return arrived.until([&port] { return port.bytesAvailable() > 0; });
+    return blockUntil(
+        port, realMs, [&port] { return port.bytesAvailable() > 0; },
+        [&port](int ms) { return port.waitForReadyRead(ms); }, &QIODevice::readyRead);
 }
 
 // Collects the rest of a reply whose first bytes are in reply: it is complete once a whole gap
@@ -68,9 +107,10 @@ SerialWrite writeLine(QSerialPort &port, const QByteArray &text)
     if (port.write(text) != text.size())
         return SerialWrite::LinkBroken;
     // The line may leave in several pieces; the 1000 ms cover the whole of it.
-    EventWait written(TimeFacility::instance().timeout(writeTimeoutMs));
-    written.wakeOn(&port, &QIODevice::bytesWritten);
-    if (!written.until([&port] { return port.bytesToWrite() == 0; }))
+    if (!blockUntil(
+            port, TimeFacility::instance().timeout(writeTimeoutMs),
+            [&port] { return port.bytesToWrite() == 0; },
+            [&port](int ms) { return port.waitForBytesWritten(ms); }, &QIODevice::bytesWritten))
         return SerialWrite::LinkBroken;
     return SerialWrite::Written;
 }

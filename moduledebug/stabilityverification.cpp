@@ -95,12 +95,12 @@ bool rippleWithin(double limit, const QString &ripple)
 }
 
 template <class Point, std::size_t N>
-ScenarioFailure run(ModuleSession &session, const QString &fName,
+ScenarioFailure run(ModuleSession &session, const QString &fName, ScenarioMonitor *monitor,
                     const VerificationFrame::Procedure &procedure, const Point (&points)[N],
                     void (*preamble)(ScenarioBench &), double smallestChecked,
                     QStringList (*measurePoint)(ScenarioBench &, ReferenceCheck &, const Point &))
 {
-    VerificationFrame frame(session, procedure);
+    VerificationFrame frame(session, procedure, monitor);
     if (frame.begin(fName)) {
         ScenarioBench &bench = frame.bench();
         ReferenceCheck reference(smallestChecked);
@@ -342,26 +342,30 @@ QStringList measurePoint(ScenarioBench &bench, ReferenceCheck &, const Verificat
 
 } // namespace
 
-ScenarioFailure StabilityVerification::checkVdcCurr(ModuleSession &session, const QString &fName)
+ScenarioFailure StabilityVerification::checkVdcCurr(ModuleSession &session, const QString &fName,
+                                                    ScenarioMonitor *monitor)
 {
-    return run(session, fName, vdcCurr::procedure, vdcCurr::points, vdcCurr::preamble,
+    return run(session, fName, monitor, vdcCurr::procedure, vdcCurr::points, vdcCurr::preamble,
                ReferenceCheck::smallestVolts, vdcCurr::measurePoint);
 }
 
-ScenarioFailure StabilityVerification::checkVacCurr(ModuleSession &session, const QString &fName)
+ScenarioFailure StabilityVerification::checkVacCurr(ModuleSession &session, const QString &fName,
+                                                    ScenarioMonitor *monitor)
 {
-    return run(session, fName, vacCurr::procedure, vacCurr::points, reset,
+    return run(session, fName, monitor, vacCurr::procedure, vacCurr::points, reset,
                ReferenceCheck::smallestVolts, vacCurr::measurePoint);
 }
 
-ScenarioFailure StabilityVerification::checkIdcN(ModuleSession &session, const QString &fName)
+ScenarioFailure StabilityVerification::checkIdcN(ModuleSession &session, const QString &fName,
+                                                 ScenarioMonitor *monitor)
 {
-    return run(session, fName, idcN::procedure, idcN::points, reset, ReferenceCheck::smallestAmps,
-               idcN::measurePoint);
+    return run(session, fName, monitor, idcN::procedure, idcN::points, reset,
+               ReferenceCheck::smallestAmps, idcN::measurePoint);
 }
 
-ScenarioFailure StabilityVerification::checkIac(ModuleSession &session, const QString &fName)
+ScenarioFailure StabilityVerification::checkIac(ModuleSession &session, const QString &fName,
+                                                ScenarioMonitor *monitor)
 {
-    return run(session, fName, iac::procedure, iac::points, reset, ReferenceCheck::smallestAmps,
-               iac::measurePoint);
+    return run(session, fName, monitor, iac::procedure, iac::points, reset,
+               ReferenceCheck::smallestAmps, iac::measurePoint);
 }

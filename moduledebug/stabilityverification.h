@@ -5,6 +5,7 @@
 #include <QString>
 
 class ModuleSession;
+class ScenarioMonitor;
 
 // The four verifications of how steady the output is, all with the electronic load on the
 // output: voltage instability when the load current changes (check_vdcCurr), voltage ripple at
@@ -14,8 +15,12 @@ class ModuleSession;
 class StabilityVerification
 {
 public:
-    static ScenarioFailure checkVdcCurr(ModuleSession &session, const QString &fName);
-    static ScenarioFailure checkVacCurr(ModuleSession &session, const QString &fName);
-    static ScenarioFailure checkIdcN(ModuleSession &session, const QString &fName);
-    static ScenarioFailure checkIac(ModuleSession &session, const QString &fName);
+    static ScenarioFailure checkVdcCurr(ModuleSession &session, const QString &fName,
+                                        ScenarioMonitor *monitor = nullptr);
+    static ScenarioFailure checkVacCurr(ModuleSession &session, const QString &fName,
+                                        ScenarioMonitor *monitor = nullptr);
+    static ScenarioFailure checkIdcN(ModuleSession &session, const QString &fName,
+                                     ScenarioMonitor *monitor = nullptr);
+    static ScenarioFailure checkIac(ModuleSession &session, const QString &fName,
+                                    ScenarioMonitor *monitor = nullptr);
 };

@@ -8,8 +8,10 @@ namespace {
 constexpr int identityPauseMs = 100;
 } // namespace
 
-VerificationFrame::VerificationFrame(ModuleSession &session, const Procedure &verification)
-    : procedure(verification), scenarioBench(session), verificationProtocol(verification.layout)
+VerificationFrame::VerificationFrame(ModuleSession &session, const Procedure &verification,
+                                     ScenarioMonitor *monitor)
+    : procedure(verification), scenarioBench(session, monitor),
+      verificationProtocol(verification.layout)
 {
 }
 

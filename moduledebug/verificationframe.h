@@ -19,7 +19,7 @@ public:
         bool useLoad;
     };
 
-    VerificationFrame(ModuleSession &session, const Procedure &procedure);
+    VerificationFrame(ModuleSession &session, const Procedure &procedure, ScenarioMonitor *monitor);
 
     // The protocol file, then the instruments; false (and nothing sent) on failure.
     bool begin(const QString &fName);

@@ -3,6 +3,7 @@
 #include "benchports.h"
 #include "instrumentprobe.h"
 #include "modulesession.h"
+#include "modulethread.h"
 #include "resultscommand.h"
 #include "runrecording.h"
 #include "scenariorunner.h"
@@ -12,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -221,7 +223,8 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
     if (!recording.beforeRun(chosen))
         return fail(QCoreApplication::translate(
             "CommandLineRun", "эталонные средства измерений не подтверждены реестром"));
-    ModuleSession session;
+    ModuleThread thread;
+    ModuleSession &session = thread.session();
     if (session.open(resourceManager, resource, openTimeoutMs) != VI_SUCCESS)
         return fail(resource + QCoreApplication::translate("CommandLineRun",
                                                            ": Не удалось открыть соединение!"));
@@ -230,16 +233,26 @@ int Invocation::runScenarios(ViSession resourceManager, const QString &resource,
         return CommandLineRun::NotRun;
     // Every record names the module, a calibration run on its own included.
     recording.setIdentity(*identity);
+    // The scenarios run on the module's thread; this one keeps its event loop free for the
+    // stop signals and prints what comes back.
     ScenarioRunner runner(session);
     StopSignals stops;
-    QObject::connect(&stops, &StopSignals::received, &runner, &ScenarioRunner::requestStop);
-    QObject::connect(&runner, &ScenarioRunner::progressed,
+    QObject::connect(&stops, &StopSignals::received, &stops, [&runner] { runner.requestStop(); });
+    QObject::connect(&runner, &ScenarioRunner::progressed, &stops,
                      [this](const ScenarioProgress &progress) { showProgress(progress); });
-    QObject::connect(&runner, &ScenarioRunner::scenarioEnded,
+    QObject::connect(&runner, &ScenarioRunner::scenarioEnded, &stops,
                      [this, &recording](int, int, const ScenarioOutcome &outcome) {
                          showOutcome(outcome, recording.record(outcome));
                      });
-    const QVector<ScenarioOutcome> outcomes = runner.run(chosen);
+    QVector<ScenarioOutcome> outcomes;
+    QEventLoop running;
+    thread.run(
+        &stops, [&runner, &chosen](ModuleSession &) { return runner.run(chosen); },
+        [&outcomes, &running](const QVector<ScenarioOutcome> &ran) {
+            outcomes = ran;
+            running.quit();
+        });
+    running.exec();
     endProgressLine();
     session.close();
 

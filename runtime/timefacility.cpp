@@ -38,22 +38,30 @@ void TimeFacility::pause(int ms)
     pause(ms, [] { return false; });
 }
 
+namespace {
+// The window's thread keeps processing its events while it pauses; any other thread (a
+// module's I/O thread, the command-line runner's) simply sleeps.
+bool onGuiThread()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+} // namespace
+
 bool TimeFacility::pause(int ms, const std::function<bool()> &stop)
 {
     record(Kind::Pause, ms);
     const qint64 deadline = elapsedMs() + std::max(ms, 0);
-    // Off the GUI thread (a module's thread) nothing has to stay alive meanwhile: the pause
-    // sleeps, and no work queued to that thread runs inside it.
-    const QCoreApplication *application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() != application->thread()) {
+    if (!onGuiThread()) {
         for (;;) {
             const qint64 left = deadline - elapsedMs();
             if (left <= 0)
                 return true;
             if (stop())
                 return false;
-            QThread::msleep(std::max(1, std::min(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
-                                                 maxEventSliceMs)));
+            QThread::msleep(
+                std::max(1, std::min(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
+                                     maxEventSliceMs)));
         }
     }
     QEventLoop loop;

@@ -31,9 +31,9 @@ public:
 
     static TimeFacility &instance();
 
-    // Waits ms of program time on the GUI thread, processing events in slices of at most
-    // 100 ms. Deferred deletions posted by the caller wait until it has returned. On any other
-    // thread the pause sleeps in such slices instead.
+    // Waits ms of program time. On the GUI thread it processes events in slices of at most
+    // 100 ms (deferred deletions posted by the caller wait until it has returned); on any other
+    // thread it sleeps, in slices of at most 100 ms of real time.
     void pause(int ms);
     // The same pause, ended early once stop() holds; stop() is looked at before every slice,
     // so the pause ends within 100 ms of real time after it has come to hold. The request is

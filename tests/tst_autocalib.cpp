@@ -5,6 +5,8 @@
 // verification of the module before and after it.
 #include "dialoganswerer.h"
 #include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -45,7 +47,8 @@ private:
     Rvka5630Model *model = nullptr;
     SimSerialMultimeter *meter = nullptr;
     ViSession rm = VI_NULL;
-    ModuleSession session;
+    ModuleThread moduleThread;
+    ModuleSession &session = moduleThread.session();
 
     TimeFacility &time() { return TimeFacility::instance(); }
 
@@ -60,12 +63,14 @@ private:
     // answerer; returns how often the window asked to be disconnected.
     int runAutoCalib(DialogAnswerer &answerer)
     {
-        Rvka5630Debug window(session, nullptr);
+        Rvka5630Debug window(moduleThread, nullptr);
         window.start();
+        waitForModuleWork(&moduleThread, 120000);
         QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
         module->transcript().clear();
         time().clearRequests();
         window.autoCalib();
+        waitForModuleWork(&moduleThread, 120000);
         [&] { QVERIFY(answerer.waitUntilAnswered()); }();
         QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
         return disconnects.count();
@@ -266,12 +271,16 @@ private slots:
         QTemporaryDir dir;
         DialogAnswerer answerer;
         {
-            Rvka5630Debug window(session, nullptr);
+            Rvka5630Debug window(moduleThread, nullptr);
             window.start();
+            waitForModuleWork(&moduleThread, 120000);
             QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
             window.check_vdc(dir.filePath("before.html"));
+            waitForModuleWork(&moduleThread, 120000);
             window.autoCalib();
+            waitForModuleWork(&moduleThread, 120000);
             window.check_vdc(dir.filePath("after.html"));
+            waitForModuleWork(&moduleThread, 120000);
             QCOMPARE(disconnects.count(), 0);
             QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
         }

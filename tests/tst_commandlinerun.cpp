@@ -4,6 +4,8 @@
 // a procedure.
 #include "commandlinerun.h"
 #include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "runnerinvocation.h"
 #include "rvka5630debug.h"
@@ -311,10 +313,11 @@ private slots:
         ViSession rm = VI_NULL;
         QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
         {
-            ModuleSession session;
-            QCOMPARE(session.open(rm, resource, 1000), VI_SUCCESS);
-            Rvka5630Debug window(session, nullptr);
+            ModuleThread thread;
+            QCOMPARE(thread.session().open(rm, resource, 1000), VI_SUCCESS);
+            Rvka5630Debug window(thread, nullptr);
             window.check_idc(fromWindow);
+            QVERIFY(waitForModuleWork(&thread, 60000));
             QTest::ignoreMessage(QtDebugMsg, "~Direrure5630Debug");
         }
         viClose(rm);

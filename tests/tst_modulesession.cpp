@@ -7,6 +7,8 @@
 #include "dialoganswerer.h"
 #include "logcapture.h"
 #include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "panelrig.h"
 #include "rvka5630debug.h"
 #include "timefacility.h"
@@ -139,6 +141,10 @@ private slots:
             vdvisaInjectStatus("viQueryf", 2, status);
         // The debug window polls alone: its panel is not shown.
         rig->open(PanelRig::moduleAddress, failure != Failure::DebugPoll);
+        // The debug window's read-back comes back from the module's thread before anything is
+        // injected.
+        if (rig->panel)
+            QVERIFY(waitForModuleWork(rig->panel->findChild<ModuleThread *>()));
         if (failure == Failure::PanelPoll) {
             vdvisaInjectStatus("viQueryf", 2, status);
             QMetaObject::invokeMethod(rig->panel, "gettableDataUpdate");
@@ -152,6 +158,7 @@ private slots:
         if (failure == Failure::Procedure) {
             vdvisaInjectStatus("viPrintf", 1, status);
             topLevelWindow<Rvka5630Debug>()->check_vdc(dir.filePath(QStringLiteral("vdc.html")));
+            QTRY_VERIFY(rig->disconnectRequested());
         }
         if (failure == Failure::None)
             rig->widget<QPushButton>("disconnectButton")->click();

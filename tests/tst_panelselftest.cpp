@@ -3,6 +3,8 @@
 // the operator's run with its progress wait and verdict, and the HTML report of the stored
 // results, checked against what the module received and what the operator sees.
 #include "dialoganswerer.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "panelrig.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -115,8 +117,10 @@ void tst_PanelSelfTest::cleanup()
 Rvka5630panel *tst_PanelSelfTest::openModule(const QString &address)
 {
     Rvka5630panel *panel = rig->open(address);
-    // The test polls by itself, so transcripts hold exactly what an action sent.
+    // The test polls by itself, so transcripts hold exactly what an action sent; the debug
+    // window's read-back comes back from the module's thread first.
     pollTimer()->stop();
+    waitForModuleWork(panel->findChild<ModuleThread *>());
     rig->module->transcript().clear();
     rig->scripted->transcript().clear();
     return panel;

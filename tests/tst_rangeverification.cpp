@@ -6,6 +6,8 @@
 #include "dialoganswerer.h"
 #include "filepermissionsenforced.h"
 #include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "rangeresults.h"
 #include "rvka5630debug.h"
@@ -59,8 +61,10 @@ private:
     SimSerialMultimeter *meter = nullptr;
     SimSerialLoad *load = nullptr;
     ViSession rm = VI_NULL;
-    ModuleSession physicsSession;
-    ModuleSession scriptedSession;
+    ModuleThread physicsThread;
+    ModuleThread scriptedThread;
+    ModuleSession &physicsSession = physicsThread.session();
+    ModuleSession &scriptedSession = scriptedThread.session();
     QTemporaryDir dir;
 
     TimeFacility &time() { return TimeFacility::instance(); }
@@ -91,7 +95,7 @@ private:
 
     // Runs a procedure from a fresh debug window on session; a message box, if one is
     // expected, is answered with OK once the instruments' transcripts have been noted.
-    Outcome run(Procedure procedure, ModuleSession &session, const QString &path,
+    Outcome run(Procedure procedure, ModuleThread &thread, const QString &path,
                 bool expectMessage = false, const std::function<void()> &arm = {},
                 bool meterOpened = false, bool loadOpened = false)
     {
@@ -103,8 +107,9 @@ private:
                 outcome.loadReleased = loadOpened && receives(load, "SYST:LOCK OFF\n");
             });
         {
-            Rvka5630Debug window(session, nullptr);
+            Rvka5630Debug window(thread, nullptr);
             window.start();
+            waitForModuleWork(&thread, 120000);
             QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
             physics->transcript().clear();
             scripted->transcript().clear();
@@ -115,6 +120,7 @@ private:
                 window.check_vdc(path);
             else
                 window.check_idc(path);
+            waitForModuleWork(&thread, 120000);
             answerer.waitUntilAnswered();
             outcome.disconnects = disconnects.count();
             if (!expectMessage) {
@@ -187,7 +193,7 @@ private slots:
         script->setReply("MEAS:VOLT?\n", "29.9402\n");
         meter->setReplyOverride("+2.99701E+01\n");
         const QString path = dir.filePath("vdc.html");
-        const Outcome outcome = run(Procedure::Vdc, scriptedSession, path);
+        const Outcome outcome = run(Procedure::Vdc, scriptedThread, path);
         QCOMPARE(outcome.disconnects, 0);
         QVERIFY(outcome.shown.isEmpty());
 
@@ -257,7 +263,7 @@ private slots:
         script->setReply("MEAS:CURR?\n", "2.5012\n");
         meter->setReplyOverride("+2.490000E+00\n");
         const QString path = dir.filePath("idc-protocol.html");
-        const Outcome outcome = run(Procedure::Idc, scriptedSession, path);
+        const Outcome outcome = run(Procedure::Idc, scriptedThread, path);
         QCOMPARE(outcome.disconnects, 0);
         QVERIFY(outcome.shown.isEmpty());
 
@@ -439,7 +445,7 @@ private slots:
                 vdvisaInjectStatus("viQueryf", 34, VI_ERROR_TMO);
         };
         const Outcome outcome =
-            run(procedure, physicsSession, path, true, arm, !meterLines.isEmpty(), loadOpened);
+            run(procedure, physicsThread, path, true, arm, !meterLines.isEmpty(), loadOpened);
         meter->setStalled(false);
         load->setStalled(false);
 
@@ -504,7 +510,7 @@ private slots:
         }
         meter->setScriptedReplies(replies);
         const QString path = dir.filePath("missing.html");
-        const Outcome outcome = run(Procedure::Vdc, scriptedSession, path);
+        const Outcome outcome = run(Procedure::Vdc, scriptedThread, path);
         QCOMPARE(outcome.disconnects, 0);
         QVERIFY(outcome.shown.isEmpty());
         const QVector<QStringList> rows = ProtocolFile::rows(ProtocolFile::read(path));
@@ -530,7 +536,7 @@ private slots:
         {
             FilePermissionsEnforced enforced;
             QVERIFY(enforced.active());
-            outcome = run(Procedure::Vdc, scriptedSession, path);
+            outcome = run(Procedure::Vdc, scriptedThread, path);
         }
         QVERIFY(QFile::setPermissions(own.path(),
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));

@@ -4,6 +4,8 @@
 // and "История" drawing each point's error across the recorded runs inside its band.
 #include "dialoganswerer.h"
 #include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "resultshistory.h"
 #include "resultsstore.h"
@@ -32,15 +34,17 @@ private:
     SimModule *module = nullptr;
     QTemporaryDir dir;
     ViSession rm = VI_NULL;
-    ModuleSession session;
+    ModuleThread moduleThread;
+    ModuleSession &session = moduleThread.session();
     QString storeFile;
 
     // The debug window with only "Поверка уровня пульсаций выходного тока" ticked, run once
     // with answerer standing by; the window stays for a look at what it shows.
     std::unique_ptr<Rvka5630Debug> runIac(DialogAnswerer &answerer, const QString &path)
     {
-        auto window = std::make_unique<Rvka5630Debug>(session, nullptr);
+        auto window = std::make_unique<Rvka5630Debug>(moduleThread, nullptr);
         window->start();
+        waitForModuleWork(&moduleThread, 120000);
         window->show();
         for (QCheckBox *box : window->findChildren<QCheckBox *>())
             if (box->objectName().startsWith("cb") && box->objectName() != "cbOutRele" &&
@@ -48,6 +52,7 @@ private:
                 box->setChecked(box->objectName() == "cbIac");
         window->findChild<QLineEdit *>("leIac")->setText(path);
         QTest::mouseClick(window->findChild<QPushButton *>("runScriptsButton"), Qt::LeftButton);
+        waitForModuleWork(&moduleThread, 120000);
         answerer.waitUntilAnswered();
         return window;
     }
@@ -159,8 +164,9 @@ private slots:
     // of each run with the band of ±tolerance around it.
     void historyCharts()
     {
-        auto window = std::make_unique<Rvka5630Debug>(session, nullptr);
+        auto window = std::make_unique<Rvka5630Debug>(moduleThread, nullptr);
         window->start();
+        waitForModuleWork(&moduleThread, 120000);
         window->findChild<QPushButton *>("historyButton")->click();
         auto *history = window->findChild<ResultsHistory *>();
         QVERIFY(history);

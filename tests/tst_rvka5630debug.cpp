@@ -4,6 +4,8 @@
 // serial instruments.
 #include "dialoganswerer.h"
 #include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
 #include "simlan.h"
@@ -66,7 +68,8 @@ private:
     SimModule *module = nullptr;
     Rvka5630Model *model = nullptr;
     ViSession rm = VI_NULL;
-    ModuleSession session;
+    ModuleThread moduleThread;
+    ModuleSession &session = moduleThread.session();
 
     template <class T> static T *widget(QWidget *window, const QString &name)
     {
@@ -80,8 +83,9 @@ private:
 
     std::unique_ptr<Rvka5630Debug> makeWindow()
     {
-        auto window = std::make_unique<Rvka5630Debug>(session, nullptr);
+        auto window = std::make_unique<Rvka5630Debug>(moduleThread, nullptr);
         window->start();
+        waitForModuleWork(&moduleThread, 120000);
         module->transcript().clear();
         return window;
     }
@@ -122,10 +126,11 @@ private slots:
         send("CODE:PWMVALUE 1234\n");
         send("CODE:PWMP 1500\n");
         send("CODE:PWMI 20\n");
-        Rvka5630Debug window(session, nullptr);
+        Rvka5630Debug window(moduleThread, nullptr);
         // Construction only builds the form; the read-back waits for start().
         QCOMPARE(module->transcript().messages(), QVector<QByteArray>());
         window.start();
+        waitForModuleWork(&moduleThread, 120000);
         QCOMPARE(module->transcript().messages(), readBackQueries);
         QVERIFY(!window.isVisible());
 
@@ -167,6 +172,26 @@ private slots:
         module->transcript().clear();
         QTest::qWait(800);
         QCOMPARE(module->transcript().messages(), QVector<QByteArray>());
+    }
+
+    // Ticks that come while a poll is still on its way to a slow module are skipped: one poll
+    // at a time, and the window's event loop keeps going meanwhile.
+    void pollNeverPilesUp()
+    {
+        auto window = makeWindow();
+        window->show();
+        // The ticks come from here alone.
+        window->findChild<QTimer *>()->stop();
+        QVERIFY(waitForModuleWork(&moduleThread));
+        module->transcript().clear();
+        module->setReplyDelayMs(30);
+        for (int tick = 0; tick < 5; ++tick)
+            window->gettableDataUpdate();
+        QCOMPARE(moduleThread.outstanding(), 1);
+        QVERIFY(waitForModuleWork(&moduleThread));
+        module->setReplyDelayMs(0);
+        QCOMPARE(module->transcript().messages().mid(0, pollQueries.size()), pollQueries);
+        QCOMPARE(module->transcript().count("PIN:OVVOUT?\n"), 1);
     }
 
     void settersSendSixteenBitFields_data()
@@ -226,25 +251,31 @@ private slots:
         case Setter::Ibaldac:
             widget<QSpinBox>(w, "sbIbaldac1")->setValue(int(values[0]));
             widget<QPushButton>(w, "ibaldacButton")->click();
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Setter::PwmMax:
             widget<QSpinBox>(w, "sbPwmMax")->setValue(int(values[0]));
             widget<QPushButton>(w, "pwmMaxButton")->click();
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Setter::Gains:
             widget<QDoubleSpinBox>(w, "dsbKp")->setValue(values[0]);
             widget<QDoubleSpinBox>(w, "dsbKi")->setValue(values[1]);
             widget<QDoubleSpinBox>(w, "dsbKd")->setValue(values[2]);
             widget<QPushButton>(w, "pidButton")->click();
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Setter::OutRele:
             widget<QCheckBox>(w, "cbOutRele")->click();
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Setter::AdgCtr:
             widget<QCheckBox>(w, "cbAdgCtr")->click();
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Setter::UlpiStp:
             widget<QCheckBox>(w, "cbUlpiStp")->click();
+            waitForModuleWork(&moduleThread, 120000);
             break;
         }
         QCOMPARE(module->transcript().messages(), QVector<QByteArray>{sent});
@@ -276,6 +307,7 @@ private slots:
         // The fourth query of this tick is "PIN:TTFOVC?\n".
         vdvisaInjectStatus("viQueryf", 4, status);
         window->gettableDataUpdate();
+        waitForModuleWork(&moduleThread, 120000);
         QCOMPARE(failures.count(), 1);
         QCOMPARE(widget<QPushButton>(window.get(), "led_OVV_OUT")->styleSheet(), lampOff);
         QCOMPARE(widget<QPushButton>(window.get(), "led_CV_CTR")->styleSheet(), lampOn);
@@ -296,9 +328,10 @@ private slots:
         send("PIN:ULPISTP 1\n");
         send("CODE:PWMP 1500\n");
         vdvisaInjectStatus("viQueryf", 3, VI_ERROR_TMO);
-        Rvka5630Debug window(session, nullptr);
+        Rvka5630Debug window(moduleThread, nullptr);
         QSignalSpy failures(&window, &Rvka5630Debug::debugDisconnectDevice);
         window.start();
+        waitForModuleWork(&moduleThread, 120000);
         // Heard at once: the owner connected before the start.
         QCOMPARE(failures.count(), 1);
         QVERIFY(widget<QCheckBox>(&window, "cbAdgCtr")->isChecked());
@@ -316,9 +349,11 @@ private slots:
         QSignalSpy failures(window.get(), &Rvka5630Debug::debugDisconnectDevice);
         vdvisaInjectStatus("viPrintf", 1, VI_ERROR_TMO);
         widget<QPushButton>(window.get(), "pwmMaxButton")->click();
+        waitForModuleWork(&moduleThread, 120000);
         QCOMPARE(failures.count(), 1);
         vdvisaInjectStatus("viPrintf", 1, VI_SUCCESS_MAX_CNT);
         widget<QCheckBox>(window.get(), "cbAdgCtr")->click();
+        waitForModuleWork(&moduleThread, 120000);
         QCOMPARE(failures.count(), 2);
     }
 

@@ -3,8 +3,10 @@
 // multimeter and electronic load: the load's ramps, what each instrument is sent and when the
 // procedures pause, the judgement of instabilities and ripples, and the protocols byte for byte.
 #include "dialoganswerer.h"
-#include "modulesession.h"
 #include "loadramp.h"
+#include "modulesession.h"
+#include "modulethread.h"
+#include "modulework.h"
 #include "protocolfile.h"
 #include "rvka5630debug.h"
 #include "rvka5630model.h"
@@ -75,7 +77,8 @@ private:
     SimSerialMultimeter *meter = nullptr;
     SimSerialLoad *load = nullptr;
     ViSession rm = VI_NULL;
-    ModuleSession session;
+    ModuleThread moduleThread;
+    ModuleSession &session = moduleThread.session();
     QTemporaryDir dir;
 
     TimeFacility &time() { return TimeFacility::instance(); }
@@ -87,23 +90,28 @@ private:
         DialogAnswerer answerer;
         if (expectMessage)
             answerer.press("OK");
-        Rvka5630Debug window(session, nullptr);
+        Rvka5630Debug window(moduleThread, nullptr);
         window.start();
+        waitForModuleWork(&moduleThread, 120000);
         QSignalSpy disconnects(&window, &Rvka5630Debug::debugDisconnectDevice);
         module->transcript().clear();
         time().clearRequests();
         switch (procedure) {
         case Procedure::VdcCurr:
             window.check_vdcCurr(path);
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Procedure::VacCurr:
             window.check_vacCurr(path);
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Procedure::IdcN:
             window.check_idcN(path);
+            waitForModuleWork(&moduleThread, 120000);
             break;
         case Procedure::Iac:
             window.check_iac(path);
+            waitForModuleWork(&moduleThread, 120000);
             break;
         }
         answerer.waitUntilAnswered();
