@@ -35,6 +35,11 @@ public:
     ModuleSession session;
     std::atomic<bool> stopping{false};
     ModuleThread *owner = nullptr; // GUI thread only
+    // GUI thread only: results being shown right now, and whether the core goes once they are.
+    // A result's done may run a dialog whose nested event loop takes the panel, and with it
+    // the ModuleThread, away.
+    int dispatching = 0;
+    bool goWhenDispatched = false;
     QThread *workThread()
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -152,16 +157,21 @@ bool ModuleThread::Core::event(QEvent *event)
         std::lock_guard<std::mutex> guard(lock);
         arrived.swap(results);
     }
+    ++dispatching;
     for (Result &result : arrived) {
-        if (owner)
-            owner->cameBack(result.receiver, result.done);
-        else
+        if (!owner)
             break;
+        owner->cameBack(result.receiver, result.done);
     }
-    if (event->type() == threadEnded) {
+    if (event->type() == threadEnded)
+        goWhenDispatched = true;
+    // Only the outermost of nested deliveries lets the core go: nothing of it runs any more.
+    if (--dispatching == 0 && goWhenDispatched) {
         deleteLater();
         return true;
     }
+    if (event->type() == threadEnded)
+        return true;
     if (event->type() == QEvent::User)
         return true;
     return QObject::event(event);
@@ -217,8 +227,12 @@ void ModuleThread::cameBack(const QPointer<QObject> &receiver, const std::functi
 {
     // A progress report of long work (toGui) counts for nothing: its receiver is the core.
     const bool progress = receiver.data() == core;
+    const QPointer<ModuleThread> self(this);
     if (receiver && !stopped)
         done();
+    // Gone with its panel while done ran: nothing of it is left to count.
+    if (!self)
+        return;
     if (!progress && --pending == 0)
         emit idle();
 }
@@ -234,6 +248,10 @@ void ModuleThread::stop()
     // Closing the session makes a call under way on the thread return at once.
     c->session.close();
     pending = 0;
-    if (c->quit(endWaitMs))
+    if (!c->quit(endWaitMs))
+        return; // it goes once its thread has ended
+    if (c->dispatching > 0)
+        c->goWhenDispatched = true; // stopped from inside one of its results
+    else
         delete c;
 }
