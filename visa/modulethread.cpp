@@ -30,7 +30,12 @@ public:
 
     // A plain thread, so that ThreadSanitizer sees it end: Qt's own waits are hidden from it.
     Core() : worker([this] { serve(); }) {}
-    ~Core() override { worker.join(); }
+    ~Core() override { join(); }
+    void join()
+    {
+        if (worker.joinable())
+            worker.join();
+    }
 
     ModuleSession session;
     std::atomic<bool> stopping{false};
@@ -163,8 +168,10 @@ bool ModuleThread::Core::event(QEvent *event)
             break;
         owner->cameBack(result.receiver, result.done);
     }
-    if (event->type() == threadEnded)
+    if (event->type() == threadEnded) {
+        join();
         goWhenDispatched = true;
+    }
     // Only the outermost of nested deliveries lets the core go: nothing of it runs any more.
     if (--dispatching == 0 && goWhenDispatched) {
         deleteLater();
@@ -250,6 +257,7 @@ void ModuleThread::stop()
     pending = 0;
     if (!c->quit(endWaitMs))
         return; // it goes once its thread has ended
+    c->join();
     if (c->dispatching > 0)
         c->goWhenDispatched = true; // stopped from inside one of its results
     else
