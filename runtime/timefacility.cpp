@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 // Longest slice that a pause spends in one event-processing call.
@@ -52,27 +53,21 @@ bool TimeFacility::pause(int ms, const std::function<bool()> &stop)
 {
     record(Kind::Pause, ms);
     const qint64 deadline = elapsedMs() + std::max(ms, 0);
-    if (!onGuiThread()) {
-        for (;;) {
-            const qint64 left = deadline - elapsedMs();
-            if (left <= 0)
-                return true;
-            if (stop())
-                return false;
-            QThread::msleep(
-                std::max(1, std::min(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
-                                     maxEventSliceMs)));
-        }
-    }
-    QEventLoop loop;
+    std::optional<QEventLoop> loop;
+    if (onGuiThread())
+        loop.emplace();
     for (;;) {
         const qint64 left = deadline - elapsedMs();
         if (left <= 0)
             return true;
         if (stop())
             return false;
-        runNested(loop, std::min<qint64>(toReal(int(std::min<qint64>(left, maxEventSliceMs))),
-                                         maxEventSliceMs));
+        const int sliceMs = std::max(
+            1, std::min(toReal(int(std::min<qint64>(left, maxEventSliceMs))), maxEventSliceMs));
+        if (loop)
+            runNested(*loop, sliceMs);
+        else
+            QThread::msleep(sliceMs);
     }
 }
 
