@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -159,8 +160,16 @@ struct RunWatch : QObject
                                   QLatin1String(changed->isEnabled() ? "on" : "off");
         }
         if (event->type() == QEvent::Show)
-            if (auto *progress = qobject_cast<QProgressDialog *>(object))
+            if (auto *progress = qobject_cast<QProgressDialog *>(object)) {
                 sample(progress);
+                // Every value as it is set: two steps that come back together would fall
+                // between two samples on a slow machine.
+                if (auto *bar = progress->findChild<QProgressBar *>())
+                    connect(bar, &QProgressBar::valueChanged, this, [this](int value) {
+                        if (values.isEmpty() || values.last() != value)
+                            values << value;
+                    });
+            }
         return false;
     }
 
