@@ -61,7 +61,6 @@ Widget::~Widget()
     // its session belongs to the resource manager, which goes last.
     // A search still running stops at its next instrument instead of questioning the rest.
     cancelSearch();
-    retirement.deleteAll();
     qDeleteAll(
         ui->stackedWidget->findChildren<Rvka5630panel *>(QString(), Qt::FindDirectChildrenOnly));
     qDebug("~Widget");
@@ -228,7 +227,9 @@ void Widget::onDeviceDisconnectClicked()
     ui->stackedWidget->removeWidget(panel);
     // Later requests of a panel on its way out must not reach the next panel.
     disconnect(panel, nullptr, this, nullptr);
-    // The panel may be inside one of its own slots or message boxes right now.
-    retirement.retire(panel);
+    // Nothing runs an event loop of its own inside the panel's code: the panel goes once
+    // control is back in the main loop, after whichever of its slots asked for this.
+    panel->hide();
+    panel->deleteLater();
     ui->headerLabel->setText(tr(makerName.toUtf8().constData()));
 }

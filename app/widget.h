@@ -2,7 +2,6 @@
 
 #include "discoverysurvey.h"
 #include "modrow.h"
-#include "panelretirement.h"
 
 #include <visa.h>
 
@@ -80,5 +79,4 @@ private:
     std::shared_ptr<FindListHandle> searchList;
     QProgressDialog *searchProgress = nullptr;
     // Panels taken down and waiting until nothing of theirs runs any more.
-    PanelRetirement retirement;
 };

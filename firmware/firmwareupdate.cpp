@@ -1,6 +1,7 @@
 #include "firmwareupdate.h"
 
 #include "fwrewriter.h"
+#include "modaldialog.h"
 #include "modulesession.h"
 #include "modulethread.h"
 #include "timefacility.h"
@@ -9,6 +10,8 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QTimer>
 #include <QWidget>
@@ -36,8 +39,20 @@ void FirmwareUpdate::start(const Panel &panel)
 void FirmwareUpdate::run()
 {
     stopPolling();
-    const QString fileName = chooseFile();
-    restartPolling();
+    auto *dialog = new QFileDialog(panel.widget, tr("Выберите двоичный файл с новым ПО для записи"),
+                                   QString(), tr("(*.bin)"));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    const QPointer<QFileDialog> asked(dialog);
+    ModalDialog::open(dialog, panel.widget, [update = shared_from_this(), asked](int result) {
+        update->restartPolling();
+        if (result == QDialog::Accepted && asked)
+            update->load(asked->selectedFiles().value(0));
+    });
+}
+
+void FirmwareUpdate::load(const QString &fileName)
+{
     if (fileName.isEmpty())
         return;
     {
@@ -52,8 +67,8 @@ void FirmwareUpdate::run()
     rewriter = std::make_unique<FwRewriter>(panel.module.session(), fileName.toUtf8(), log);
     if (!rewriter->isLoaded()) {
         // Nothing was sent: the image never got into memory.
-        showBox(QMessageBox::Critical, tr("Обновление встроенного ПО"), rewriter->loadError());
-        finish();
+        showBox(QMessageBox::Critical, tr("Обновление встроенного ПО"), rewriter->loadError(),
+                [this] { finish(); });
         return;
     }
     // Only an image that does not look like STM32F4 firmware, or one that the module already
@@ -69,33 +84,27 @@ void FirmwareUpdate::run()
         [update = shared_from_this()](Question question) { update->askAndWrite(question); });
 }
 
-QString FirmwareUpdate::chooseFile()
-{
-    return QFileDialog::getOpenFileName(
-        panel.widget, tr("Выберите двоичный файл с новым ПО для записи"), QString(), tr("(*.bin)"));
-}
-
 void FirmwareUpdate::askAndWrite(Question asked)
 {
-    if (asked != Question::None) {
-        QMessageBox question(QMessageBox::Question, tr("Обновление встроенного ПО"), QString(),
-                             QMessageBox::Yes | QMessageBox::No, panel.widget);
-        question.button(QMessageBox::Yes)->setText(tr("Да"));
-        question.button(QMessageBox::No)->setText(tr("Нет"));
-        question.setDefaultButton(QMessageBox::No);
-        question.setText(asked == Question::NotStm32F4
-                             ? tr("Выбранный файл не является прошивкой STM32F4. Продолжить?")
-                             : tr("Выбранный файл уже записан. Желаете перезаписать?"));
-        const QPointer<QWidget> alive(panel.widget);
-        const bool agreed = question.exec() == QMessageBox::Yes;
-        if (!alive)
-            return;
-        if (!agreed) {
-            finish();
-            return;
-        }
+    if (asked == Question::None) {
+        writeImage();
+        return;
     }
-    writeImage();
+    auto *question = new QMessageBox(QMessageBox::Question, tr("Обновление встроенного ПО"),
+                                     QString(), QMessageBox::Yes | QMessageBox::No, panel.widget);
+    question->button(QMessageBox::Yes)->setText(tr("Да"));
+    question->button(QMessageBox::No)->setText(tr("Нет"));
+    question->setDefaultButton(QMessageBox::No);
+    question->setText(asked == Question::NotStm32F4
+                          ? tr("Выбранный файл не является прошивкой STM32F4. Продолжить?")
+                          : tr("Выбранный файл уже записан. Желаете перезаписать?"));
+    ModalDialog::ask(question, panel.widget,
+                     [update = shared_from_this()](QMessageBox::StandardButton answer) {
+                         if (answer == QMessageBox::Yes)
+                             update->writeImage();
+                         else
+                             update->finish();
+                     });
 }
 
 void FirmwareUpdate::writeImage()
@@ -174,10 +183,11 @@ void FirmwareUpdate::written(Rewrite rewrite)
 void FirmwareUpdate::reportFailedWrite()
 {
     showBox(QMessageBox::Critical, tr("Ошибка"),
-            tr("Запись прошивки завершена с ошибкой! Не удалось записать прошивку!"));
-    finish();
-    qDebug().noquote() << QString::fromUtf8(log.snapshot());
-    panel.disconnectDevice();
+            tr("Запись прошивки завершена с ошибкой! Не удалось записать прошивку!"), [this] {
+                finish();
+                qDebug().noquote() << QString::fromUtf8(log.snapshot());
+                panel.disconnectDevice();
+            });
 }
 
 void FirmwareUpdate::checkedAfterRestart(Restart restart)
@@ -186,29 +196,42 @@ void FirmwareUpdate::checkedAfterRestart(Restart restart)
     case Restart::Unreachable:
         showBox(QMessageBox::Critical, tr("Ошибка"),
                 tr("Инструмент после перезаписи прошивки не отзывается! Связь после перезапуска "
-                   "не восстановлена, прошивка с файлом не сверена."));
-        panel.disconnectDevice();
-        finish();
+                   "не восстановлена, прошивка с файлом не сверена."),
+                [this] {
+                    panel.disconnectDevice();
+                    finish();
+                });
         return;
     case Restart::Same:
         showBox(QMessageBox::Information, tr("Обновление завершено"),
-                tr("Запись прошивки завершена успешно."));
-        break;
+                tr("Запись прошивки завершена успешно."), [this] { resume(); });
+        return;
     case Restart::Differs:
         showBox(QMessageBox::Critical, tr("Ошибка"),
-                tr("Запись прошивки завершена с ошибкой! Содержимое файла и памяти отличается!"));
-        panel.disconnectDevice();
-        break;
+                tr("Запись прошивки завершена с ошибкой! Содержимое файла и памяти отличается!"),
+                [this] {
+                    panel.disconnectDevice();
+                    resume();
+                });
+        return;
     }
+}
+
+// The panel reads the module's settings and self-test status anew and goes on as before.
+void FirmwareUpdate::resume()
+{
     panel.settableDataUpdate();
     panel.selfTestStatusCheck();
     finish();
 }
 
-void FirmwareUpdate::showBox(QMessageBox::Icon icon, const QString &title, const QString &text)
+// then() runs once the box is closed, with the update kept until then; it goes with the panel.
+void FirmwareUpdate::showBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+                             std::function<void()> then)
 {
-    QMessageBox box(icon, title, text, QMessageBox::Ok, panel.widget);
-    box.exec();
+    auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, panel.widget);
+    ModalDialog::open(box, panel.widget,
+                      [update = shared_from_this(), then = std::move(then)](int) { then(); });
 }
 
 // The panel and its poll as they were before the update.

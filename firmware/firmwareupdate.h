@@ -76,7 +76,7 @@ private:
     };
 
     void run();
-    QString chooseFile();
+    void load(const QString &fileName);
     void askAndWrite(Question question);
     // Hands the rewrite (and the wait for the module's restart) to the module's thread while
     // the progress dialog follows the log.
@@ -85,7 +85,9 @@ private:
     void written(Rewrite rewrite);
     void reportFailedWrite();
     void checkedAfterRestart(Restart restart);
-    void showBox(QMessageBox::Icon icon, const QString &title, const QString &text);
+    void showBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+                 std::function<void()> then);
+    void resume();
     void finish();
 
     void stopPolling();

@@ -1,12 +1,14 @@
 #include "calibrationflow.h"
 
 #include "commandchain.h"
+#include "modaldialog.h"
 #include "modulesession.h"
 #include "modulethread.h"
 
 #include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 struct CalibrationFlow::Quantity
@@ -43,9 +45,12 @@ CalibrationFlow::CalibrationFlow(QWidget *panel, ModuleThread &module,
 
 CalibrationFlow::~CalibrationFlow()
 {
-    // Gone already when the panel went during the flow.
-    delete questionBox;
-    delete setOrClearBox;
+    // Gone already when the panel went during the flow; later, not now, as the flow may go
+    // from inside one of their own signals.
+    if (questionBox)
+        questionBox->deleteLater();
+    if (setOrClearBox)
+        setOrClearBox->deleteLater();
 }
 
 void CalibrationFlow::start(QWidget *panel, ModuleThread &module, QDoubleSpinBox *voltageBox,
@@ -60,41 +65,37 @@ void CalibrationFlow::start(QWidget *panel, ModuleThread &module, QDoubleSpinBox
 void CalibrationFlow::run()
 {
     prepareQuantityQuestion();
-    const int which = ask(questionBox);
-    if (!panel)
-        return;
-    if (which != QMessageBox::Yes && which != QMessageBox::No)
-        return;
-    const Quantity &quantity = quantities[which == QMessageBox::Yes ? 0 : 1];
-    QDoubleSpinBox *valueBox = which == QMessageBox::Yes ? voltageBox : currentBox;
-
-    prepareWarning();
-    prepareSetOrClear();
-    const int action = ask(setOrClearBox);
-    if (!panel)
-        return;
-    const auto store = [flow = shared_from_this()] { flow->askToStore(); };
-    if (action == QMessageBox::Yes) {
-        double value = 0;
-        if (!askPointValue(quantity, valueBox, value))
+    ask(questionBox, [this](int which) {
+        if (which != QMessageBox::Yes && which != QMessageBox::No)
             return;
-        const char *const format = quantity.setCommand;
-        send([format, value](ModuleSession &session) {
-            return CommandChain(session).command(format, value).ok();
-        }, store);
-    } else if (action == QMessageBox::No) {
-        // Clearing asks no warning: the module only falls back to its uncalibrated state.
-        const char *const clear = quantity.clearCommand;
-        send([clear](ModuleSession &session) { return CommandChain(session).command(clear).ok(); },
-             store);
-    }
+        const Quantity &quantity = quantities[which == QMessageBox::Yes ? 0 : 1];
+        QDoubleSpinBox *valueBox = which == QMessageBox::Yes ? voltageBox : currentBox;
+        prepareWarning();
+        prepareSetOrClear();
+        ask(setOrClearBox, [this, &quantity, valueBox](int action) {
+            const auto store = [flow = shared_from_this()] { flow->askToStore(); };
+            if (action == QMessageBox::Yes) {
+                askPointValue(quantity, valueBox, [this, &quantity, store](double value) {
+                    const char *const format = quantity.setCommand;
+                    send([format, value](ModuleSession &session) {
+                        return CommandChain(session).command(format, value).ok();
+                    }, store);
+                });
+            } else if (action == QMessageBox::No) {
+                // Clearing asks no warning: the module only falls back to its uncalibrated
+                // state.
+                const char *const clear = quantity.clearCommand;
+                send([clear](
+                         ModuleSession &session) { return CommandChain(session).command(clear).ok(); },
+                     store);
+            }
+        });
+    });
 }
 
 void CalibrationFlow::send(std::function<bool(ModuleSession &)> commands,
                            std::function<void()> then)
 {
-    if (!panel)
-        return;
     module.run(panel, std::move(commands),
                [flow = shared_from_this(), then = std::move(then)](bool ok) {
                    if (!ok)
@@ -104,15 +105,20 @@ void CalibrationFlow::send(std::function<bool(ModuleSession &)> commands,
                });
 }
 
-int CalibrationFlow::ask(QMessageBox *box)
+void CalibrationFlow::ask(QMessageBox *box, std::function<void(int)> answered, bool pollRests)
 {
-    polling.stop();
-    const int answer = box->exec();
-    // Gone while the box was open (a failing poll of the debug window takes the panel down):
-    // the flow ends without touching it.
-    if (panel)
-        polling.restart();
-    return answer;
+    if (pollRests)
+        polling.stop();
+    // The box answers the flow only while the panel is there: it goes with the panel.
+    ModalDialog::ask(
+        box, panel,
+        [flow = shared_from_this(), pollRests, answered = std::move(answered)](
+            QMessageBox::StandardButton button) {
+            if (pollRests)
+                flow->polling.restart();
+            answered(button);
+        },
+        ModalDialog::After::Keep);
 }
 
 void CalibrationFlow::prepareQuantityQuestion()
@@ -150,43 +156,50 @@ void CalibrationFlow::prepareSetOrClear()
     setOrClearBox->setDefaultButton(QMessageBox::Cancel);
 }
 
-bool CalibrationFlow::askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox,
-                                    double &value)
+void CalibrationFlow::askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox,
+                                    std::function<void(double value)> given)
 {
     const QString title = tr(quantity.pointTitle);
     questionBox->setWindowTitle(title);
-    const int warning = ask(questionBox);
-    if (!panel)
-        return false;
-    questionBox->setText(tr("Сохранить калибровку?"));
-    if (warning != QMessageBox::Yes)
-        return false;
-
-    // A true value is never negative, even where the set-point box reaches below zero.
-    if (!quantity.pollsDuringValue)
-        polling.stop();
-    bool accepted = false;
-    value = QInputDialog::getDouble(panel, title, tr(quantity.valuePrompt), valueBox->minimum(),
-                                    0.0, valueBox->maximum(), valueBox->decimals() + 2, &accepted);
-    if (!panel)
-        return false;
-    if (!quantity.pollsDuringValue)
-        polling.restart();
-    return accepted;
+    ask(questionBox, [this, &quantity, valueBox, title, given](int warning) {
+        questionBox->setText(tr("Сохранить калибровку?"));
+        if (warning != QMessageBox::Yes)
+            return;
+        // A true value is never negative, even where the set-point box reaches below zero.
+        if (!quantity.pollsDuringValue)
+            polling.stop();
+        auto *dialog = new QInputDialog(panel);
+        dialog->setWindowTitle(title);
+        dialog->setLabelText(tr(quantity.valuePrompt));
+        dialog->setDoubleDecimals(valueBox->decimals() + 2);
+        dialog->setDoubleRange(0.0, valueBox->maximum());
+        dialog->setDoubleValue(valueBox->minimum());
+        const QPointer<QInputDialog> asked(dialog);
+        ModalDialog::open(dialog, panel,
+                          [flow = shared_from_this(), &quantity, asked, given](int result) {
+                              if (!quantity.pollsDuringValue)
+                                  flow->polling.restart();
+                              if (result == QDialog::Accepted && asked)
+                                  given(asked->doubleValue());
+                          });
+    });
 }
 
 // The poll stays stopped from the question until the module has taken "CAL:SAVE".
 void CalibrationFlow::askToStore()
 {
     polling.stop();
-    const int answer = questionBox->exec();
-    if (!panel)
-        return;
-    if (answer != QMessageBox::Yes) {
-        polling.restart();
-        return;
-    }
-    const Polling restart = polling;
-    send([](ModuleSession &session) { return CommandChain(session).command("CAL:SAVE\n").ok(); },
-         [restart] { restart.restart(); });
+    ask(
+        questionBox,
+        [this](int answer) {
+            if (answer != QMessageBox::Yes) {
+                polling.restart();
+                return;
+            }
+            const Polling restart = polling;
+            send([](
+                     ModuleSession &session) { return CommandChain(session).command("CAL:SAVE\n").ok(); },
+                 [restart] { restart.restart(); });
+        },
+        false);
 }

@@ -40,8 +40,9 @@ public:
     CalibrationFlow(const CalibrationFlow &) = delete;
     CalibrationFlow &operator=(const CalibrationFlow &) = delete;
 
-    // Asks the first questions and hands the chosen command over; the flow keeps itself until
-    // its last question is answered.
+    // Asks the first question and returns; each answer hands the next question or command
+    // over. The flow keeps itself while one of its questions or commands is outstanding, and
+    // goes, unanswered, with the panel.
     static void start(QWidget *panel, ModuleThread &module, QDoubleSpinBox *voltageBox,
                       QDoubleSpinBox *currentBox, const Polling &polling,
                       std::function<void()> failed);
@@ -50,12 +51,16 @@ private:
     struct Quantity;
 
     void run();
-    int ask(QMessageBox *box);
+    // Shows one of the flow's boxes without waiting; answered gets its standard button. The
+    // poll rests meanwhile unless told otherwise.
+    void ask(QMessageBox *box, std::function<void(int)> answered, bool pollRests = true);
     void prepareQuantityQuestion();
     void prepareWarning();
     void prepareSetOrClear();
-    // True when the operator gave the point's true value.
-    bool askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox, double &value);
+    // given(value) once the operator has confirmed the warning and given the point's true
+    // value; nothing else follows otherwise.
+    void askPointValue(const Quantity &quantity, QDoubleSpinBox *valueBox,
+                       std::function<void(double value)> given);
     // Hands a command chain over; then follows once it succeeded.
     void send(std::function<bool(ModuleSession &)> commands, std::function<void()> then);
     void askToStore();

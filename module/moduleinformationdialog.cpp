@@ -1,33 +1,25 @@
 #include "moduleinformationdialog.h"
 
 #include "mathlibrarychecksum.h"
+#include "modaldialog.h"
 
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 
 namespace {
 
-// The box is the parent's child and on the heap: should the panel be taken away while the box
-// is open (a failing poll of the debug window closes it), the box goes with it, not twice.
-int execOwnedBox(QMessageBox *box)
-{
-    const QPointer<QMessageBox> guard(box);
-    const int answer = box->exec();
-    delete guard.data();
-    return answer;
-}
-
-void showResult(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
+void showResult(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                std::function<void()> closed)
 {
     auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
-    execOwnedBox(box);
+    ModalDialog::open(box, parent, [closed = std::move(closed)](int) { closed(); });
 }
 
 } // namespace
 
-bool ModuleInformationDialog::askForMetrology(QWidget *parent, const QString &information)
+void ModuleInformationDialog::askForMetrology(QWidget *parent, const QString &information,
+                                              std::function<void(bool)> chosen)
 {
     auto *box = new QMessageBox(QMessageBox::Information, tr("Подробнее..."), information,
                                 QMessageBox::Ok | QMessageBox::Help, parent);
@@ -36,18 +28,22 @@ bool ModuleInformationDialog::askForMetrology(QWidget *parent, const QString &in
     box->setDefaultButton(QMessageBox::Ok);
     // Without an escape button a message box refuses to be closed by the window manager.
     box->setEscapeButton(QMessageBox::Ok);
-    return execOwnedBox(box) == QMessageBox::Help;
+    ModalDialog::ask(box, parent, [chosen = std::move(chosen)](QMessageBox::StandardButton b) {
+        chosen(b == QMessageBox::Help);
+    });
 }
 
 void ModuleInformationDialog::showChecksum(QWidget *parent,
-                                           const MathLibraryChecksum::Result &result)
+                                           const MathLibraryChecksum::Result &result,
+                                           std::function<void()> closed)
 {
     switch (result.outcome) {
     case MathLibraryChecksum::Outcome::FileMissing:
         showResult(parent, QMessageBox::Critical, tr("Критическая ошибка"),
-                   tr("Файл rvka5630_math.dll не найден."));
+                   tr("Файл rvka5630_math.dll не найден."), std::move(closed));
         return;
     case MathLibraryChecksum::Outcome::Unreadable:
+        closed();
         return;
     case MathLibraryChecksum::Outcome::Computed:
         break;
@@ -55,9 +51,11 @@ void ModuleInformationDialog::showChecksum(QWidget *parent,
     if (result.matches())
         showResult(parent, QMessageBox::Information, tr("Метрология"),
                    tr("Контрольная сумма файла и требуемая контрольная сумма совпадают!") +
-                       result.details);
+                       result.details,
+                   std::move(closed));
     else
         showResult(parent, QMessageBox::Critical, tr("Метрология"),
                    tr("Контрольная сумма файла и требуемая контрольная сумма не совпадают!") +
-                       result.details);
+                       result.details,
+                   std::move(closed));
 }

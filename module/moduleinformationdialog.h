@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // The boxes of the module information: the table with its way to the metrology check, and the
@@ -14,9 +16,14 @@ class ModuleInformationDialog
     Q_DECLARE_TR_FUNCTIONS(ModuleInformationDialog)
 
 public:
-    // Shows the information table (rich text) with OK and "Метрология"; true when the operator
-    // chose "Метрология". Closing the box counts as OK.
-    static bool askForMetrology(QWidget *parent, const QString &information);
-    // Shows the outcome of the math library file's check; an unreadable file shows nothing.
-    static void showChecksum(QWidget *parent, const MathLibraryChecksum::Result &result);
+    // Each box is the parent's child, shown without waiting for it; its answer comes back only
+    // while the parent is there.
+    // Shows the information table (rich text) with OK and "Метрология"; chosen(true) when the
+    // operator chose "Метрология". Closing the box counts as OK.
+    static void askForMetrology(QWidget *parent, const QString &information,
+                                std::function<void(bool metrology)> chosen);
+    // Shows the outcome of the math library file's check, then closed(); an unreadable file
+    // shows nothing and is closed at once.
+    static void showChecksum(QWidget *parent, const MathLibraryChecksum::Result &result,
+                             std::function<void()> closed);
 };

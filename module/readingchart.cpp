@@ -1,5 +1,6 @@
 #include "readingchart.h"
 
+#include "modaldialog.h"
 #include "readinglog.h"
 #include "savefiledialog.h"
 #include "ui_readingchart.h"
@@ -255,12 +256,16 @@ void ReadingChart::on_autoscaleButton_clicked()
 
 void ReadingChart::on_saveCsvButton_clicked()
 {
-    const QString path = SaveFileDialog::fileName(this, tr("Сохранить показания"), QString(),
-                                                  tr("Таблица CSV (*.csv)"));
-    if (path.isEmpty())
-        return;
-    if (!readings.saveCsv(path))
-        QMessageBox::warning(this, tr("Ошибка"), tr("Не удалось записать файл %1").arg(path));
+    SaveFileDialog::ask(this, tr("Сохранить показания"), QString(), tr("Таблица CSV (*.csv)"),
+                        this, [this](const QString &path) {
+                            if (path.isEmpty() || readings.saveCsv(path))
+                                return;
+                            ModalDialog::open(new QMessageBox(QMessageBox::Warning, tr("Ошибка"),
+                                                              tr("Не удалось записать файл %1")
+                                                                  .arg(path),
+                                                              QMessageBox::Ok, this),
+                                              this);
+                        });
 }
 
 bool ReadingChart::eventFilter(QObject *watched, QEvent *event)

@@ -4,6 +4,7 @@
 #include "driverdirectory.h"
 #include "firmwareupdate.h"
 #include "moduleinformation.h"
+#include "modaldialog.h"
 #include "moduleinformationdialog.h"
 #include "modulethread.h"
 #include "outputstatecode.h"
@@ -66,17 +67,29 @@ template <class Work, class Done> void Rvka5630panel::hand(Work work, Done done)
     });
 }
 
-bool Rvka5630panel::ask(const std::function<void()> &dialog, bool pollRests)
+Rvka5630panel::Then Rvka5630panel::restPoll()
 {
-    const QPointer<Rvka5630panel> self(this);
-    if (pollRests)
-        stopPolling();
-    dialog();
-    if (!self)
-        return false;
-    if (pollRests)
-        restartPolling();
-    return true;
+    stopPolling();
+    return [this] { restartPolling(); };
+}
+
+void Rvka5630panel::ask(QMessageBox *box, Answered answered, bool pollRests)
+{
+    const Then resume = pollRests ? restPoll() : Then([] {});
+    ModalDialog::ask(box, this, [resume, answered](QMessageBox::StandardButton button) {
+        resume();
+        if (answered)
+            answered(button);
+    });
+}
+
+void Rvka5630panel::showError(const QString &title, const QString &text, Then then)
+{
+    ask(new QMessageBox(QMessageBox::Critical, title, text, QMessageBox::Ok, this),
+        [then](QMessageBox::StandardButton) {
+            if (then)
+                then();
+        });
 }
 
 template <class Work> void Rvka5630panel::command(Work work, Then then)
@@ -91,8 +104,10 @@ template <class Work> void Rvka5630panel::command(Work work, Then then)
 
 void Rvka5630panel::start(ViSession resourceManager)
 {
-    if (!findDriverFiles())
+    if (const QString missing = missingDriverFile(); !missing.isEmpty()) {
+        showError(tr("Критическая ошибка"), missing, [] { terminateProgram(-1); });
         return;
+    }
     setWindowTitle(tr(panelTitle.toUtf8().constData()));
     prepareForm();
     // Not shown yet: both polls return at once, the first real one is the first tick after
@@ -151,31 +166,18 @@ Rvka5630panel::~Rvka5630panel()
 }
 
 // Without the driver directory and both library files the installation is broken: the
-// program ends rather than run half-installed.
-bool Rvka5630panel::findDriverFiles()
+// program ends rather than run half-installed. What is missing, or empty when nothing is.
+QString Rvka5630panel::missingDriverFile()
 {
     driverDir = DriverDirectory::fromEnvironment(QProcess::systemEnvironment());
-    if (driverDir.isEmpty()) {
-        QMessageBox::critical(this, tr("Критическая ошибка"),
-                              tr("Не удалось обнаружить VXIPNPPATH в переменных среды"),
-                              QMessageBox::Ok);
-        terminateProgram(-1);
-        return false;
-    }
+    if (driverDir.isEmpty())
+        return tr("Не удалось обнаружить VXIPNPPATH в переменных среды");
     qDebug().noquote().nospace() << "path:" << driverDir;
-    if (!QFileInfo::exists(driverDir + DriverDirectory::driverLibrary())) {
-        QMessageBox::critical(this, tr("Критическая ошибка"),
-                              tr("Файл rvka5630_32.dll не найден."));
-        terminateProgram(-1);
-        return false;
-    }
-    if (!QFileInfo::exists(driverDir + DriverDirectory::mathLibrary())) {
-        QMessageBox::critical(this, tr("Критическая ошибка"),
-                              tr("Файл rvka5630_math.dll не найден."));
-        terminateProgram(-1);
-        return false;
-    }
-    return true;
+    if (!QFileInfo::exists(driverDir + DriverDirectory::driverLibrary()))
+        return tr("Файл rvka5630_32.dll не найден.");
+    if (!QFileInfo::exists(driverDir + DriverDirectory::mathLibrary()))
+        return tr("Файл rvka5630_math.dll не найден.");
+    return QString();
 }
 
 void Rvka5630panel::prepareForm()
@@ -205,9 +207,8 @@ void Rvka5630panel::openAndReadLimits(ViSession resourceManager, Then then)
         },
         [this, then](const Opened &opened) {
             if (!opened.open) {
-                QMessageBox::critical(this, tr("Критическая ошибка"),
-                                      tr("Не удалось открыть соединение!"));
-                emit disconnectDevice();
+                showError(tr("Критическая ошибка"), tr("Не удалось открыть соединение!"),
+                          [this] { emit disconnectDevice(); });
                 return;
             }
             const std::pair<const std::optional<Rvka5630Link::Range> &, QDoubleSpinBox *>
@@ -274,14 +275,14 @@ void Rvka5630panel::selfTestStatusCheck(Then then)
                 allow(true);
                 return;
             }
-            bool ignore = false;
-            if (!ask([&ignore] { ignore = SelfTestDialogs::ignoreFailedSelfTest(); }))
-                return;
-            if (!ignore)
-                allow(false);
-            else
-                command([](ModuleSession &session) { return SelfTestLink(session).ignoreResult(); },
+            ask(SelfTestDialogs::failedSelfTestBox(), [this, allow](QMessageBox::StandardButton b) {
+                if (!SelfTestDialogs::ignoresFailedSelfTest(b))
+                    allow(false);
+                else
+                    command(
+                        [](ModuleSession &session) { return SelfTestLink(session).ignoreResult(); },
                         [allow] { allow(true); });
+            });
         });
 }
 
@@ -508,7 +509,7 @@ void Rvka5630panel::on_setupTriggersButton_clicked()
 
 void Rvka5630panel::refuseTriggerConfiguration(const QString &reason)
 {
-    ask([this, reason] { QMessageBox::critical(this, tr("Ошибка"), reason); });
+    showError(tr("Ошибка"), reason);
 }
 
 void Rvka5630panel::on_resetButton_clicked()
@@ -543,19 +544,19 @@ void Rvka5630panel::sendPowerMode(int mode)
 
 void Rvka5630panel::on_selfTestButton_clicked()
 {
-    SelfTestDialogs::Choice choice = SelfTestDialogs::Choice::Cancel;
-    if (!ask([&choice] { choice = SelfTestDialogs::runOrSave(); }))
-        return;
-    if (choice == SelfTestDialogs::Choice::Run)
-        runSelfTest();
-    else if (choice == SelfTestDialogs::Choice::SaveReport)
-        saveSelfTestReport();
+    ask(SelfTestDialogs::runOrSaveBox(), [this](QMessageBox::StandardButton button) {
+        const SelfTestDialogs::Choice choice = SelfTestDialogs::choice(button);
+        if (choice == SelfTestDialogs::Choice::Run)
+            runSelfTest();
+        else if (choice == SelfTestDialogs::Choice::SaveReport)
+            saveSelfTestReport();
+    });
 }
 
 void Rvka5630panel::runSelfTest()
 {
     if (ui->outpButton->isChecked()) {
-        ask([this] { QMessageBox::critical(this, tr("Ошибка"), tr("Включен выход!")); });
+        showError(tr("Ошибка"), tr("Включен выход!"));
         return;
     }
     // The session belongs to the test until its verdict is in: neither window polls, and a
@@ -594,10 +595,12 @@ void Rvka5630panel::runSelfTest()
                 }
                 refreshSettings();
                 refreshMeasurements([this, verdict = run.verdict] {
+                    const Then next = [this] { selfTestStatusCheck([this] { finishSelfTest(); }); };
                     // The poll rests already, until the test is over.
-                    if (!ask([verdict] { SelfTestDialogs::showVerdict(verdict); }, false))
-                        return;
-                    selfTestStatusCheck([this] { finishSelfTest(); });
+                    if (QMessageBox *box = SelfTestDialogs::verdictBox(verdict))
+                        ask(box, [next](QMessageBox::StandardButton) { next(); }, false);
+                    else
+                        next();
                 });
             });
     });
@@ -617,17 +620,18 @@ void Rvka5630panel::finishSelfTest()
 // Every failure after the file name ends the report quietly: no file, no message.
 void Rvka5630panel::saveSelfTestReport()
 {
-    QString path;
-    if (!ask([this, &path] {
-            path = SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
-                                            tr("HTML страница (*.html)"));
-        }))
-        return;
-    if (path.isEmpty())
-        return;
-    const QDate date = TimeFacility::instance().currentDateTime().date();
-    hand([path, date](ModuleSession &session) { SelfTestReport::save(session, path, date); },
-         [] {});
+    const Then resume = restPoll();
+    SaveFileDialog::ask(
+        this, tr("Сохранить отчет"), QString(), tr("HTML страница (*.html)"), this,
+        [this, resume](const QString &path) {
+            resume();
+            if (path.isEmpty())
+                return;
+            const QDate date = TimeFacility::instance().currentDateTime().date();
+            hand([path, date](
+                     ModuleSession &session) { SelfTestReport::save(session, path, date); },
+                 [] {});
+        });
 }
 
 void Rvka5630panel::on_calibButton_clicked()
@@ -655,19 +659,23 @@ void Rvka5630panel::on_aboutButton_clicked()
                 emit disconnectDevice();
                 return;
             }
-            bool metrology = false;
-            const QString table = read.information.text();
-            if (!ask([this, &metrology, table] {
-                    metrology = ModuleInformationDialog::askForMetrology(this, table);
-                }) ||
-                !metrology)
-                return;
-            const QString library = driverDir + DriverDirectory::mathLibrary();
-            hand([library](ModuleSession &) { return MathLibraryChecksum::check(library); },
-                 [this](const MathLibraryChecksum::Result &result) {
-                     ask([this, result] { ModuleInformationDialog::showChecksum(this, result); });
-                 });
+            const Then resume = restPoll();
+            ModuleInformationDialog::askForMetrology(
+                this, read.information.text(), [this, resume](bool metrology) {
+                    resume();
+                    if (metrology)
+                        checkMathLibrary();
+                });
         });
+}
+
+void Rvka5630panel::checkMathLibrary()
+{
+    const QString library = driverDir + DriverDirectory::mathLibrary();
+    hand([library](ModuleSession &) { return MathLibraryChecksum::check(library); },
+         [this](const MathLibraryChecksum::Result &result) {
+             ModuleInformationDialog::showChecksum(this, result, restPoll());
+         });
 }
 
 void Rvka5630panel::on_swUpdateButton_clicked()

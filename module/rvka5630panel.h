@@ -2,6 +2,7 @@
 
 #include "modulethread.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -83,12 +84,16 @@ private:
     // Hands over a command chain: on failure the panel asks to be closed, else then follows.
     template <class Work> void command(Work work, Then then = {});
 
-    // Shows a modal dialog, the poll resting meanwhile unless told otherwise; false when the
-    // panel was taken away while it was open (a failing poll of the debug window takes it
-    // down), and then nothing of the panel may be touched any more.
-    bool ask(const std::function<void()> &dialog, bool pollRests = true);
+    using Answered = std::function<void(QMessageBox::StandardButton)>;
+    // The poll rests while a dialog is open: stops it, and returns what resumes it.
+    Then restPoll();
+    // Shows a box of the panel's without waiting for it, the poll resting meanwhile unless
+    // told otherwise; answered runs once it is closed. Taken away with the panel, the box
+    // answers nobody.
+    void ask(QMessageBox *box, Answered answered, bool pollRests = true);
+    void showError(const QString &title, const QString &text, Then then = {});
 
-    bool findDriverFiles();
+    QString missingDriverFile();
     void prepareForm();
     void openAndReadLimits(ViSession resourceManager, Then then);
     void startPolling();
@@ -101,6 +106,7 @@ private:
     void runSelfTest();
     void finishSelfTest();
     void saveSelfTestReport();
+    void checkMathLibrary();
 
     void updateOutputButtons(int stateCode);
     void updateOutputAvailability();

@@ -1,32 +1,42 @@
 #include "selftestdialogs.h"
 
-#include <QMessageBox>
 #include <QPushButton>
 
-bool SelfTestDialogs::ignoreFailedSelfTest()
+QMessageBox *SelfTestDialogs::failedSelfTestBox()
 {
-    QMessageBox box(QMessageBox::Warning, tr("Самоконтроль"),
-                    tr("Самотестирование не было пройдено.\nУправление выходом заблокировано."),
-                    QMessageBox::Ok | QMessageBox::Ignore);
-    box.setDetailedText(tr("Для нормальной работы модуля питания следует игнорировать результат "
-                           "самотестирования, исправить проблему и пройти самотестирование "
-                           "заново."));
-    box.button(QMessageBox::Ok)->setText(tr("Продолжить"));
-    box.button(QMessageBox::Ignore)->setText(tr("Игнорировать"));
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ignore;
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, tr("Самоконтроль"),
+        tr("Самотестирование не было пройдено.\nУправление выходом заблокировано."),
+        QMessageBox::Ok | QMessageBox::Ignore);
+    box->setDetailedText(tr("Для нормальной работы модуля питания следует игнорировать результат "
+                            "самотестирования, исправить проблему и пройти самотестирование "
+                            "заново."));
+    box->button(QMessageBox::Ok)->setText(tr("Продолжить"));
+    box->button(QMessageBox::Ignore)->setText(tr("Игнорировать"));
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
 }
 
-SelfTestDialogs::Choice SelfTestDialogs::runOrSave()
+bool SelfTestDialogs::ignoresFailedSelfTest(QMessageBox::StandardButton answer)
 {
-    QMessageBox box(QMessageBox::NoIcon, tr("Самоконтроль"),
-                    tr("Выполнить самоконтроль или сохранить результат?"),
-                    QMessageBox::Save | QMessageBox::Yes | QMessageBox::Cancel);
-    box.button(QMessageBox::Save)->setText(tr("Сохранить результат"));
-    box.button(QMessageBox::Yes)->setText(tr("Выполнить"));
-    box.button(QMessageBox::Cancel)->setText(tr("Отмена"));
-    box.setDefaultButton(QMessageBox::Save);
-    switch (box.exec()) {
+    return answer == QMessageBox::Ignore;
+}
+
+QMessageBox *SelfTestDialogs::runOrSaveBox()
+{
+    auto *box = new QMessageBox(QMessageBox::NoIcon, tr("Самоконтроль"),
+                                tr("Выполнить самоконтроль или сохранить результат?"),
+                                QMessageBox::Save | QMessageBox::Yes | QMessageBox::Cancel);
+    box->button(QMessageBox::Save)->setText(tr("Сохранить результат"));
+    box->button(QMessageBox::Yes)->setText(tr("Выполнить"));
+    box->button(QMessageBox::Cancel)->setText(tr("Отмена"));
+    box->setDefaultButton(QMessageBox::Save);
+    return box;
+}
+
+SelfTestDialogs::Choice SelfTestDialogs::choice(QMessageBox::StandardButton answer)
+{
+    switch (answer) {
     case QMessageBox::Yes:
         return Choice::Run;
     case QMessageBox::Save:
@@ -36,12 +46,13 @@ SelfTestDialogs::Choice SelfTestDialogs::runOrSave()
     }
 }
 
-void SelfTestDialogs::showVerdict(SelfTestLink::Verdict verdict)
+QMessageBox *SelfTestDialogs::verdictBox(SelfTestLink::Verdict verdict)
 {
     if (verdict == SelfTestLink::Verdict::Neither)
-        return;
-    QMessageBox::information(nullptr, tr("Самоконтроль"),
-                             verdict == SelfTestLink::Verdict::Passed
-                                 ? tr("Самотестирование успешно пройдено!")
-                                 : tr("Самотестирование не пройдено!"));
+        return nullptr;
+    return new QMessageBox(QMessageBox::Information, tr("Самоконтроль"),
+                           verdict == SelfTestLink::Verdict::Passed
+                               ? tr("Самотестирование успешно пройдено!")
+                               : tr("Самотестирование не пройдено!"),
+                           QMessageBox::Ok);
 }

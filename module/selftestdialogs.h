@@ -3,10 +3,10 @@
 #include "selftestlink.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 
-// The operator's questions and messages around the module's self-test. Each runs a modal box
-// without parent and returns when the operator has answered; the caller stops its polling
-// around them.
+// The operator's questions and messages around the module's self-test, as boxes without
+// parent for the panel to show (and to rest its poll around), with what their answers mean.
 class SelfTestDialogs
 {
     Q_DECLARE_TR_FUNCTIONS(SelfTestDialogs)
@@ -19,10 +19,12 @@ public:
         Cancel,
     };
 
-    // After a failed self-test: true when the operator chooses to ignore the result and
-    // release the output control.
-    static bool ignoreFailedSelfTest();
-    static Choice runOrSave();
-    // Passed and failed each have their message; a verdict that is neither shows nothing.
-    static void showVerdict(SelfTestLink::Verdict verdict);
+    // After a failed self-test: the operator may ignore the result and release the output
+    // control.
+    static QMessageBox *failedSelfTestBox();
+    static bool ignoresFailedSelfTest(QMessageBox::StandardButton answer);
+    static QMessageBox *runOrSaveBox();
+    static Choice choice(QMessageBox::StandardButton answer);
+    // Passed and failed each have their message; a verdict that is neither has none (null).
+    static QMessageBox *verdictBox(SelfTestLink::Verdict verdict);
 };

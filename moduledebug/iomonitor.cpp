@@ -1,6 +1,7 @@
 #include "iomonitor.h"
 
 #include "filesave.h"
+#include "modaldialog.h"
 #include "ioexchangemodel.h"
 #include "iorecorder.h"
 #include "savefiledialog.h"
@@ -105,10 +106,14 @@ QString IoMonitor::shownText() const
 
 void IoMonitor::on_saveButton_clicked()
 {
-    const QString path = SaveFileDialog::fileName(this, tr("Сохранить журнал обмена"), QString(),
-                                                  tr("Текст (*.txt)"));
-    if (path.isEmpty())
-        return;
-    if (!saveFile(path, shownText().toUtf8()))
-        QMessageBox::warning(this, tr("Ошибка"), tr("Не удалось записать файл %1").arg(path));
+    SaveFileDialog::ask(this, tr("Сохранить журнал обмена"), QString(), tr("Текст (*.txt)"), this,
+                        [this](const QString &path) {
+                            if (path.isEmpty() || saveFile(path, shownText().toUtf8()))
+                                return;
+                            ModalDialog::open(new QMessageBox(QMessageBox::Warning, tr("Ошибка"),
+                                                              tr("Не удалось записать файл %1")
+                                                                  .arg(path),
+                                                              QMessageBox::Ok, this),
+                                              this);
+                        });
 }

@@ -3,6 +3,7 @@
 #include "benchinstruments.h"
 #include "commandchain.h"
 #include "iomonitor.h"
+#include "modaldialog.h"
 #include "modulesession.h"
 #include "modulethread.h"
 #include "resultshistory.h"
@@ -271,19 +272,44 @@ void Rvka5630Debug::on_addHwCheckButton_clicked()
                 found.multimeter ? tr("Мультиметр найден.\n") : tr("Мультиметр не найден!\n");
             report += found.load ? tr("Нагрузка электронная найдена.")
                                  : tr("Нагрузка электронная не найдена!");
-            QMessageBox::information(this, tr("Проверка доступности дополнительного оборудования"),
-                                     report);
+            ModalDialog::open(new QMessageBox(QMessageBox::Information,
+                                              tr("Проверка доступности дополнительного оборудования"),
+                                              report, QMessageBox::Ok, this),
+                              this);
         });
 }
 
-void Rvka5630Debug::reportScenario(Scenario scenario, ScenarioFailure failure)
+void Rvka5630Debug::reportScenarios(const QVector<ScenarioOutcome> &outcomes, Then then)
 {
     // A stop is the operator's own doing: the summary tells of it, no error box.
-    const QString message = ScenarioRunner::message(scenario, failure);
-    if (!message.isEmpty() && failure != ScenarioFailure::Stopped)
-        QMessageBox::critical(this, tr("Ошибка"), message);
-    if (failure == ScenarioFailure::ModuleLinkBroken)
-        emit debugDisconnectDevice();
+    QStringList messages;
+    bool linkBroken = false;
+    for (const ScenarioOutcome &outcome : outcomes) {
+        const QString message = ScenarioRunner::message(outcome.scenario, outcome.failure);
+        if (!message.isEmpty() && outcome.failure != ScenarioFailure::Stopped)
+            messages.append(message);
+        linkBroken = linkBroken || outcome.failure == ScenarioFailure::ModuleLinkBroken;
+    }
+    // The boxes one after the other; a lost module is given up once they are read.
+    showInTurn(messages, [this, linkBroken, then] {
+        if (then)
+            then();
+        if (linkBroken)
+            emit debugDisconnectDevice();
+    });
+}
+
+void Rvka5630Debug::showInTurn(QStringList messages, Then then)
+{
+    if (messages.isEmpty()) {
+        if (then)
+            then();
+        return;
+    }
+    const QString first = messages.takeFirst();
+    ModalDialog::open(
+        new QMessageBox(QMessageBox::Critical, tr("Ошибка"), first, QMessageBox::Ok, this), this,
+        [this, messages, then](int) { showInTurn(messages, then); });
 }
 
 void Rvka5630Debug::runScenario(Scenario scenario, const QString &fName)
@@ -295,7 +321,12 @@ void Rvka5630Debug::runScenario(Scenario scenario, const QString &fName)
         [choice = ScenarioChoice{scenario, fName}](ModuleSession &session) {
             return ScenarioRunner::perform(session, choice);
         },
-        [this, scenario](ScenarioFailure failure) { reportScenario(scenario, failure); });
+        [this, scenario](ScenarioFailure failure) {
+            ScenarioOutcome outcome;
+            outcome.scenario = scenario;
+            outcome.failure = failure;
+            reportScenarios({outcome});
+        });
 }
 
 void Rvka5630Debug::autoCalib()
@@ -336,8 +367,8 @@ void Rvka5630Debug::check_iac(const QString &fName)
 // The field takes whatever the dialog returns: cancelling empties it.
 void Rvka5630Debug::choosePath(QLineEdit *field)
 {
-    field->setText(SaveFileDialog::fileName(this, tr("Сохранить отчет"), QString(),
-                                            tr("HTML страница (*.html)")));
+    SaveFileDialog::ask(this, tr("Сохранить отчет"), QString(), tr("HTML страница (*.html)"), this,
+                        [field](const QString &path) { field->setText(path); });
 }
 
 void Rvka5630Debug::promptForPath(bool checked, QLineEdit *field)
@@ -415,18 +446,45 @@ void Rvka5630Debug::setPanelsEnabled(bool enabled)
         emit scenariosRunning(false);
 }
 
-bool Rvka5630Debug::replacingAgreed(const QStringList &existing)
+// agreed() follows only a yes, or at once when there is nothing to ask.
+void Rvka5630Debug::askYes(QMessageBox *question, Then agreed)
+{
+    if (!question) {
+        agreed();
+        return;
+    }
+    ModalDialog::ask(question, this, [agreed](QMessageBox::StandardButton answer) {
+        if (answer == QMessageBox::Yes)
+            agreed();
+    });
+}
+
+QMessageBox *Rvka5630Debug::replacingQuestion(const QStringList &existing)
 {
     if (existing.isEmpty())
-        return true;
-    QMessageBox question(QMessageBox::Question, tr("Метрология"),
-                         tr("Эти протоколы уже существуют и будут заменены:\n%1\n\nЗаменить их?")
-                             .arg(existing.join(QLatin1Char('\n'))),
-                         QMessageBox::Yes | QMessageBox::No, this);
-    question.button(QMessageBox::Yes)->setText(tr("Да"));
-    question.button(QMessageBox::No)->setText(tr("Нет"));
-    question.setDefaultButton(QMessageBox::No);
-    return question.exec() == QMessageBox::Yes;
+        return nullptr;
+    auto *question = new QMessageBox(
+        QMessageBox::Question, tr("Метрология"),
+        tr("Эти протоколы уже существуют и будут заменены:\n%1\n\nЗаменить их?")
+            .arg(existing.join(QLatin1Char('\n'))),
+        QMessageBox::Yes | QMessageBox::No, this);
+    question->button(QMessageBox::Yes)->setText(tr("Да"));
+    question->button(QMessageBox::No)->setText(tr("Нет"));
+    question->setDefaultButton(QMessageBox::No);
+    return question;
+}
+
+QMessageBox *Rvka5630Debug::referenceQuestion(const QStringList &warnings)
+{
+    if (warnings.isEmpty())
+        return nullptr;
+    // As QMessageBox::question() asks it.
+    auto *question = new QMessageBox(QMessageBox::Question, tr("Эталонные средства измерений"),
+                                     tr("Реестр эталонов не подтверждает приборы стенда:\n%1\n\n"
+                                        "Выполнить процедуры всё равно?")
+                                         .arg(warnings.join(QLatin1Char('\n'))),
+                                     QMessageBox::Yes | QMessageBox::No, this);
+    return question;
 }
 
 void Rvka5630Debug::on_runScriptsButton_clicked()
@@ -452,28 +510,34 @@ void Rvka5630Debug::on_runScriptsButton_clicked()
         if (box.box->isChecked())
             chosen.append({box.scenario, box.path ? box.path->text() : QString()});
     if (!ScenarioRunner::valid(chosen)) {
-        QMessageBox::critical(this, tr("Ошибка"), tr("Поля заполнены неверно!"));
+        ModalDialog::open(new QMessageBox(QMessageBox::Critical, tr("Ошибка"),
+                                          tr("Поля заполнены неверно!"), QMessageBox::Ok, this),
+                          this);
         return;
     }
     if (!module)
         return;
     // Protocols are written from the start of their procedure on: one asked for at the path of
     // an earlier protocol would replace it even if the run were stopped at once.
-    if (!replacingAgreed(ScenarioRunner::existingProtocols(chosen)))
-        return;
-    auto run = std::make_shared<ScenarioRun>(module->session());
-    ResultsRecorder &recorder = run->recorder;
-    recorder.setIdentity(moduleIdentity);
-    const QStringList warnings =
-        recorder.registerPresent()
-            ? recorder.referenceWarnings(chosen,
-                                         TimeFacility::instance().currentDateTime().toUTC().date())
-            : QStringList();
-    if (!warnings.isEmpty() &&
-        QMessageBox::question(this, tr("Эталонные средства измерений"),
-                              tr("Реестр эталонов не подтверждает приборы стенда:\n%1\n\n"
-                                 "Выполнить процедуры всё равно?")
-                                  .arg(warnings.join(QLatin1Char('\n')))) != QMessageBox::Yes)
+    askYes(replacingQuestion(ScenarioRunner::existingProtocols(chosen)), [this, chosen] {
+        if (!module)
+            return;
+        auto run = std::make_shared<ScenarioRun>(module->session());
+        ResultsRecorder &recorder = run->recorder;
+        recorder.setIdentity(moduleIdentity);
+        const QStringList warnings =
+            recorder.registerPresent()
+                ? recorder.referenceWarnings(
+                      chosen, TimeFacility::instance().currentDateTime().toUTC().date())
+                : QStringList();
+        askYes(referenceQuestion(warnings), [this, chosen, run] { startScenarios(chosen, run); });
+    });
+}
+
+void Rvka5630Debug::startScenarios(const QVector<ScenarioChoice> &chosen,
+                                   const std::shared_ptr<ScenarioRun> &run)
+{
+    if (!module)
         return;
 
     // Disabled, the panels' polls leave the module to the scenarios, which run on the module's
@@ -536,9 +600,14 @@ void Rvka5630Debug::scenariosDone(const std::shared_ptr<ScenarioRun> &run,
                                   const QVector<ScenarioOutcome> &outcomes)
 {
     // The messages of the scenarios that failed, over the display's last value; a scenario
-    // that lost the module asks for the disconnection here, once the run is over.
-    for (const ScenarioOutcome &outcome : outcomes)
-        reportScenario(outcome.scenario, outcome.failure);
+    // that lost the module asks for the disconnection once they are read and the display is
+    // closed.
+    reportScenarios(outcomes, [this, run, outcomes] { windUp(run, outcomes); });
+}
+
+void Rvka5630Debug::windUp(const std::shared_ptr<ScenarioRun> &run,
+                           const QVector<ScenarioOutcome> &outcomes)
+{
     if (run->progress) {
         run->progress->close();
         run->progress->deleteLater();
@@ -555,9 +624,11 @@ void Rvka5630Debug::scenariosDone(const std::shared_ptr<ScenarioRun> &run,
                 (new ScenarioSummary(outcomes, this))->show();
             // The procedures and their protocols stand; only the record is missing.
             if (!run->notRecorded.isEmpty())
-                QMessageBox::warning(this, tr("Хранилище результатов"),
-                                     tr("Результат не сохранён в хранилище:\n%1")
-                                         .arg(run->notRecorded.join(QLatin1Char('\n'))));
+                ModalDialog::open(new QMessageBox(QMessageBox::Warning, tr("Хранилище результатов"),
+                                                  tr("Результат не сохранён в хранилище:\n%1")
+                                                      .arg(run->notRecorded.join(QLatin1Char('\n'))),
+                                                  QMessageBox::Ok, this),
+                                  this);
         });
 }
 

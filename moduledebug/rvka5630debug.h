@@ -12,6 +12,9 @@ class ResultsHistory;
 enum class ScenarioFailure;
 struct ScenarioOutcome;
 struct ScenarioRun;
+struct ScenarioChoice;
+class QMessageBox;
+class QStringList;
 class QCheckBox;
 class QCloseEvent;
 class QLineEdit;
@@ -104,16 +107,25 @@ private:
     void sendCommand(std::function<bool(ModuleSession &)> command);
     // A scenario on the module panel's session, while the panel still has one.
     void runScenario(Scenario scenario, const QString &fName);
-    // The operator's message for a scenario that did not succeed, then, for a module failure,
-    // the request to disconnect.
-    void reportScenario(Scenario scenario, ScenarioFailure failure);
+    using Then = std::function<void()>;
+    // The operator's messages for the scenarios that did not succeed, one box after the
+    // other; then then(), and for a module failure the request to disconnect.
+    void reportScenarios(const QVector<ScenarioOutcome> &outcomes, Then then = {});
+    void showInTurn(QStringList messages, Then then);
+    // The questions before a run, asked without waiting; the run starts only after a yes to
+    // each that is asked.
+    void startScenarios(const QVector<ScenarioChoice> &chosen,
+                        const std::shared_ptr<ScenarioRun> &run);
     // The run has come back: the messages of its failures, the last second for the
     // instruments, then the panels enabled and the summary.
     void scenariosDone(const std::shared_ptr<ScenarioRun> &run,
                        const QVector<ScenarioOutcome> &outcomes);
-    // Asks once whether the earlier protocols at these paths may be replaced; true when there
-    // are none.
-    bool replacingAgreed(const QStringList &existing);
+    void windUp(const std::shared_ptr<ScenarioRun> &run, const QVector<ScenarioOutcome> &outcomes);
+    void askYes(QMessageBox *question, Then agreed);
+    // Whether the earlier protocols at these paths may be replaced; none when there are none.
+    QMessageBox *replacingQuestion(const QStringList &existing);
+    // Whether to run although the reference register does not confirm the bench's instruments.
+    QMessageBox *referenceQuestion(const QStringList &warnings);
     void choosePath(QLineEdit *field);
     void promptForPath(bool checked, QLineEdit *field);
     // Announces the run, then disables this window; or enables it, then announces the end.

@@ -109,9 +109,7 @@ struct Host
     {
         const QPointer<ModuleThread> thread = panel->findChild<ModuleThread *>();
         QTest::mouseClick(child<QPushButton>("runScriptsButton"), Qt::LeftButton);
-        QDeadlineTimer deadline(120000);
-        while (thread && thread->busy() && !deadline.hasExpired())
-            QTest::qWait(5);
+        waitForModuleWork(thread, 120000);
     }
 };
 
@@ -159,6 +157,9 @@ struct RunWatch : QObject
             enabledChanges << QLatin1String(changed == host.panel.data() ? "panel " : "debug ") +
                                   QLatin1String(changed->isEnabled() ? "on" : "off");
         }
+        // Closed and its panel taken down in one go: seen as it closes.
+        if (event->type() == QEvent::Hide && qobject_cast<QProgressDialog *>(object))
+            sample(nullptr);
         if (event->type() == QEvent::Show)
             if (auto *progress = qobject_cast<QProgressDialog *>(object)) {
                 sample(progress);

@@ -4,6 +4,7 @@
 # header is found, and an include of a higher layer's header, or of a sibling's, is refused.
 #
 #     app -> module -> moduledebug, firmware -> visa -> runtime;  sim -> runtime
+#     moduledebug's window, firmware -> dialogs (Qt Widgets alone)
 #     app -> discovery -> visa;  runner -> results, discovery
 #     moduledebug's window -> results -> scenarios of moduledebug
 #     app, runner -> language
@@ -24,7 +25,9 @@ build, source = sys.argv[1], sys.argv[2]
 # Folder, a header of its own, headers it must not reach.
 LAYERS = [
     ("runtime", "timefacility.h", ["commandchain.h"]),
-    ("visa", "modulesession.h", ["fwrewriter.h", "rvka5630debug.h"]),
+    ("visa", "modulesession.h", ["fwrewriter.h", "rvka5630debug.h", "modaldialog.h"]),
+    ("dialogs", "modaldialog.h", ["modulesession.h", "timefacility.h", "fwrewriter.h",
+                                  "rvka5630debug.h"]),
     ("firmware", "fwrewriter.h", ["rvka5630debug.h", "rvka5630panel.h"]),
     ("moduledebug", "rvka5630debug.h", ["rvka5630panel.h", "ui_rvka5630panel.h", "fwrewriter.h"]),
     ("module", "rvka5630panel.h", ["widget.h", "ui_widget.h"]),
@@ -33,7 +36,7 @@ LAYERS = [
                                    "rvka5630panel.h", "widget.h"]),
     ("runner", "commandlinerun.h", ["widget.h", "rvka5630panel.h", "ui_rvka5630debug.h"]),
     ("language", "language.h", ["widget.h", "commandlinerun.h", "timefacility.h"]),
-    ("sim", "simbench.h", ["commandchain.h", "rvka5630debug.h"]),
+    ("sim", "simbench.h", ["commandchain.h", "rvka5630debug.h", "modaldialog.h"]),
 ]
 
 # Flags that would write dependency files over the build's own.

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+
+class QObject;
 class QWidget;
 
 // The save dialogs of the windows: caption, filter and start folder as each window gives
@@ -10,9 +13,11 @@ class QWidget;
 class SaveFileDialog
 {
 public:
-    // The chosen path, or empty when the operator cancelled.
-    static QString fileName(QWidget *parent, const QString &caption, const QString &startDir,
-                            const QString &filter);
+    // Asks without waiting for the answer; `chosen` gets the path, or an empty one when the
+    // operator cancelled.
+    static void ask(QWidget *parent, const QString &caption, const QString &startDir,
+                    const QString &filter, QObject *receiver,
+                    std::function<void(const QString &path)> chosen);
     // The first suffix the filter names: "html" for "HTML страница (*.html)"; empty if none.
     static QString filterSuffix(const QString &filter);
 };
