@@ -81,6 +81,9 @@ QVariant IoExchangeModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == Qt::DisplayRole)
         return cellText(rows[index.row()], index.column());
+    // A reading elided by the column's width can still be read whole.
+    if (role == Qt::ToolTipRole && index.column() == Bytes)
+        return cellText(rows[index.row()], index.column());
     if (role == Qt::TextAlignmentRole && index.column() == Duration)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return QVariant();

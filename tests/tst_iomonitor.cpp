@@ -132,6 +132,10 @@ void tst_IoMonitor::windowFilterPauseClear()
     QCOMPARE(filter->count(), 3); // all, then each instrument as it first appears
     filter->setCurrentIndex(1);
     QCOMPARE(rows(monitor), QStringList({"/dev/pts/7\t→\tSYST:REM\\n\tзаписано"}));
+    // The data column's whole text is its tooltip, however narrow the column.
+    auto *table = monitor.findChild<QTableView *>("exchangeTable");
+    QCOMPARE(table->model()->index(0, IoExchangeModel::Bytes).data(Qt::ToolTipRole),
+             QVariant("SYST:REM\\n"));
 
     // Paused, the list stands still; the record goes on and the list catches up on resume.
     monitor.findChild<QPushButton *>("pauseButton")->click();
