@@ -7,7 +7,9 @@
 #include "savefiledialog.h"
 #include "ui_iomonitor.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
@@ -42,6 +44,33 @@ IoMonitor::IoMonitor(QWidget *owner)
     });
     refreshTimer->start(refreshIntervalMs);
     refresh();
+}
+
+void IoMonitor::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Placed once its frame is known; later the operator's own placing stands.
+    if (placed)
+        return;
+    placed = true;
+    const QWidget *owner = parentWidget();
+    fitOnScreen(owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen());
+}
+
+void IoMonitor::fitOnScreen(const QScreen *screen)
+{
+    // The form's size suits a large desktop; on a small screen the window would reach below
+    // its edge, out of the operator's reach.
+    if (!screen)
+        return;
+    const QRect inner = geometry(), outer = frameGeometry();
+    const QRect area = screen->availableGeometry().marginsRemoved(
+        QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                 outer.right() - inner.right(), outer.bottom() - inner.bottom()));
+    QRect placed(geometry().topLeft(), size().boundedTo(area.size()));
+    if (!area.contains(placed))
+        placed.moveCenter(area.center());
+    setGeometry(placed);
 }
 
 IoMonitor::~IoMonitor()

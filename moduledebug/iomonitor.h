@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class IoExchangeModel;
+class QScreen;
+class QShowEvent;
 class QSortFilterProxyModel;
 class QTimer;
 
@@ -33,7 +35,12 @@ private slots:
     void on_saveButton_clicked();
     void on_instrumentFilter_currentIndexChanged(int index);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    // Makes the window fit into the screen's free area, moving it there if it lies outside.
+    void fitOnScreen(const QScreen *screen);
     void noteInstrument(const QString &instrument);
 
     Ui::IoMonitor *ui;
@@ -41,4 +48,5 @@ private:
     QSortFilterProxyModel *shown;
     QTimer *refreshTimer;
     quint64 takenUpTo = 0;
+    bool placed = false;
 };

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSerialPort>
 #include <QTableView>
 #include <QtTest>
@@ -127,6 +128,10 @@ void tst_IoMonitor::windowFilterPauseClear()
     entry("TCPIP0::127.0.0.2::inst0::INSTR", "OUTP 1\n");
     IoMonitor monitor(nullptr);
     QCOMPARE(rows(monitor).size(), 2);
+    // The window opens inside the screen's free area, however small the screen.
+    monitor.show();
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(
+        monitor.frameGeometry()));
 
     auto *filter = monitor.findChild<QComboBox *>("instrumentFilter");
     QCOMPARE(filter->count(), 3); // all, then each instrument as it first appears
