@@ -116,8 +116,8 @@ void FirmwareUpdate::writeImage()
     labelRefresh = new QTimer(progress);
     QObject::connect(labelRefresh, &QTimer::timeout, progress,
                      [update = weak_from_this()] {
-                         if (const auto alive = update.lock())
-                             alive->followProgress();
+                         if (const auto running = update.lock())
+                             running->followProgress();
                      });
     labelRefresh->start(TimeFacility::instance().timeout(labelRefreshMs));
 

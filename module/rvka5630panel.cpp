@@ -59,11 +59,11 @@ template <class Work, class Done> void Rvka5630panel::hand(Work work, Done done)
 {
     ++handedOut;
     module->run(this, std::move(work), [this, done](auto &&...result) mutable {
-        const QPointer<Rvka5630panel> self(this);
         done(std::forward<decltype(result)>(result)...);
         // After done: a chain that hands its next step over keeps the poll waiting throughout.
-        if (self)
-            --handedOut;
+        // The panel is still there: taken down, it goes only once control is back in the main
+        // loop.
+        --handedOut;
     });
 }
 
