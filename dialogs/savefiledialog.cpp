@@ -3,6 +3,7 @@
 #include "modaldialog.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QRegularExpression>
 
@@ -20,6 +21,20 @@ void SaveFileDialog::ask(QWidget *parent, const QString &caption, const QString 
         chosen(result == QDialog::Accepted && asked ? asked->selectedFiles().value(0)
                                                     : QString());
     });
+}
+
+void SaveFileDialog::save(QWidget *parent, const QString &caption, const QString &startDir,
+                          const QString &filter, std::function<bool(const QString &)> write)
+{
+    ask(parent, caption, startDir, filter, parent,
+        [parent, write = std::move(write)](const QString &path) {
+            if (path.isEmpty() || write(path))
+                return;
+            ModalDialog::open(new QMessageBox(QMessageBox::Warning, tr("Ошибка"),
+                                              tr("Не удалось записать файл %1").arg(path),
+                                              QMessageBox::Ok, parent),
+                              parent);
+        });
 }
 
 QString SaveFileDialog::filterSuffix(const QString &filter)

@@ -1,12 +1,10 @@
 #include "readingchart.h"
 
-#include "modaldialog.h"
 #include "readinglog.h"
 #include "savefiledialog.h"
 #include "ui_readingchart.h"
 
 #include <QDateTime>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QtCharts/QChart>
@@ -256,16 +254,8 @@ void ReadingChart::on_autoscaleButton_clicked()
 
 void ReadingChart::on_saveCsvButton_clicked()
 {
-    SaveFileDialog::ask(this, tr("Сохранить показания"), QString(), tr("Таблица CSV (*.csv)"),
-                        this, [this](const QString &path) {
-                            if (path.isEmpty() || readings.saveCsv(path))
-                                return;
-                            ModalDialog::open(new QMessageBox(QMessageBox::Warning, tr("Ошибка"),
-                                                              tr("Не удалось записать файл %1")
-                                                                  .arg(path),
-                                                              QMessageBox::Ok, this),
-                                              this);
-                        });
+    SaveFileDialog::save(this, tr("Сохранить показания"), QString(), tr("Таблица CSV (*.csv)"),
+                         [this](const QString &path) { return readings.saveCsv(path); });
 }
 
 bool ReadingChart::eventFilter(QObject *watched, QEvent *event)

@@ -1,7 +1,6 @@
 #include "iomonitor.h"
 
 #include "filesave.h"
-#include "modaldialog.h"
 #include "ioexchangemodel.h"
 #include "iorecorder.h"
 #include "savefiledialog.h"
@@ -10,7 +9,6 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
-#include <QMessageBox>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTimer>
@@ -135,14 +133,8 @@ QString IoMonitor::shownText() const
 
 void IoMonitor::on_saveButton_clicked()
 {
-    SaveFileDialog::ask(this, tr("Сохранить журнал обмена"), QString(), tr("Текст (*.txt)"), this,
-                        [this](const QString &path) {
-                            if (path.isEmpty() || saveFile(path, shownText().toUtf8()))
-                                return;
-                            ModalDialog::open(new QMessageBox(QMessageBox::Warning, tr("Ошибка"),
-                                                              tr("Не удалось записать файл %1")
-                                                                  .arg(path),
-                                                              QMessageBox::Ok, this),
-                                              this);
-                        });
+    SaveFileDialog::save(this, tr("Сохранить журнал обмена"), QString(), tr("Текст (*.txt)"),
+                         [this](const QString &path) {
+                             return saveFile(path, shownText().toUtf8());
+                         });
 }

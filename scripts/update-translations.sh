@@ -13,4 +13,4 @@ lupdate=/usr/lib/qt5/bin/lupdate
 cd "$source"
 # Every layer that shows operator texts, in a window or on the runner's terminal.
 exec "$lupdate" -silent -locations none -no-obsolete -source-language ru_RU -target-language en_US \
-    app module moduledebug firmware visa runtime runner -ts "$ts"
+    app module moduledebug firmware dialogs visa runtime runner -ts "$ts"

@@ -341,14 +341,6 @@ so the session with it must be closed and opened again!</translation>
         <translation>Text (*.txt)</translation>
     </message>
     <message>
-        <source>Ошибка</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>Не удалось записать файл %1</source>
-        <translation>Could not write the file %1</translation>
-    </message>
-    <message>
         <source>записано</source>
         <translation>written</translation>
     </message>
@@ -510,14 +502,6 @@ Environment:
     <message>
         <source>Таблица CSV (*.csv)</source>
         <translation>CSV table (*.csv)</translation>
-    </message>
-    <message>
-        <source>Ошибка</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>Не удалось записать файл %1</source>
-        <translation>Could not write the file %1</translation>
     </message>
     <message>
         <source>%1   U = %2 В   I = %3 А   P = %4 Вт   T = %5 °C</source>
@@ -1183,6 +1167,17 @@ Run the procedures anyway?</translation>
     <message>
         <source>HTML страница (*.html)</source>
         <translation>HTML page (*.html)</translation>
+    </message>
+</context>
+<context>
+    <name>SaveFileDialog</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Не удалось записать файл %1</source>
+        <translation>Could not write the file %1</translation>
     </message>
 </context>
 <context>
