@@ -60,6 +60,22 @@ void tst_ModuleThread::workRunsInOrderOffTheGuiThread()
     QVERIFY(waitForModuleWork(&module));
     QVERIFY(workRan);
     QVERIFY(!doneRan);
+
+    // What a piece of work posts to the window before its result (a procedure's queued
+    // progress) is shown before that result, even when an earlier result is still waiting to
+    // be shown as the work ends.
+    QStringList order;
+    module.run(this, [](ModuleSession &) {}, [&order] { order << "first result"; });
+    module.run(
+        this,
+        [this, &order](ModuleSession &) {
+            QMetaObject::invokeMethod(this, [&order] { order << "posted"; }, Qt::QueuedConnection);
+        },
+        [&order] { order << "second result"; });
+    // The window busy meanwhile: both pieces of work end before it looks at its events.
+    QThread::msleep(200);
+    QVERIFY(waitForModuleWork(&module));
+    QCOMPARE(order, QStringList({"first result", "posted", "second result"}));
 }
 
 void tst_ModuleThread::aSilentModuleNeverHoldsTheWindow()

@@ -65,7 +65,9 @@ public:
     static thread_local Core *running;
 
 protected:
-    // Any event: the results that came back meanwhile are shown, in order.
+    // Each wake-up shows the one result it was posted for, so that a result never overtakes
+    // what its work posted to the GUI thread before it (queued signals of a procedure's
+    // progress and outcomes); the thread's end shows whatever is left.
     bool event(QEvent *event) override;
 
 private:
@@ -160,7 +162,12 @@ bool ModuleThread::Core::event(QEvent *event)
     std::deque<Result> arrived;
     {
         std::lock_guard<std::mutex> guard(lock);
-        arrived.swap(results);
+        if (event->type() == threadEnded)
+            arrived.swap(results);
+        else if (event->type() == QEvent::User && !results.empty()) {
+            arrived.push_back(std::move(results.front()));
+            results.pop_front();
+        }
     }
     ++dispatching;
     for (Result &result : arrived) {
