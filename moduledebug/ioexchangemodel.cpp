@@ -8,14 +8,7 @@ QString statusText(const IoExchange &exchange)
 {
     if (exchange.outcome)
         return QCoreApplication::translate("IoMonitor", exchange.outcome);
-    if (exchange.status == VI_SUCCESS)
-        return QStringLiteral("VI_SUCCESS");
-    const QString code = QStringLiteral("0x%1").arg(quint32(exchange.status), 8, 16, QLatin1Char('0'));
-    char description[256] = {};
-    if (viStatusDesc(VI_NULL, exchange.status, description) < VI_SUCCESS)
-        return code;
-    description[sizeof description - 1] = '\0';
-    return code + QLatin1Char(' ') + QString::fromLatin1(description);
+    return IoRecorder::statusText(exchange.status);
 }
 
 QString bytesText(const IoExchange &exchange)
@@ -67,7 +60,12 @@ QString IoExchangeModel::cellText(const IoExchange &exchange, int column)
         return QDateTime::fromMSecsSinceEpoch(exchange.msecsSinceEpoch)
             .toString(QStringLiteral("HH:mm:ss.zzz"));
     case Instrument: return exchange.instrument;
-    case Direction: return QString::fromUtf8(directionText(exchange.direction));
+    case Direction: {
+        const QString direction = QString::fromUtf8(directionText(exchange.direction));
+        return exchange.fromConsole
+                   ? QCoreApplication::translate("IoMonitor", "%1 консоль").arg(direction)
+                   : direction;
+    }
     case Bytes: return bytesText(exchange);
     case Outcome: return statusText(exchange);
     case Duration: return QString::number(exchange.durationUs / 1000.0, 'f', 3);

@@ -4,6 +4,7 @@
 #include "ioexchangemodel.h"
 #include "iorecorder.h"
 #include "savefiledialog.h"
+#include "timefacility.h"
 #include "ui_iomonitor.h"
 
 #include <QGuiApplication>
@@ -18,7 +19,7 @@ const int refreshIntervalMs = 250;
 } // namespace
 
 IoMonitor::IoMonitor(QWidget *owner)
-    : QWidget(owner, Qt::Window), ui(new Ui::IoMonitor), exchanges(new IoExchangeModel(this)),
+    : QWidget(nullptr, Qt::Window), owner(owner), ui(new Ui::IoMonitor), exchanges(new IoExchangeModel(this)),
       shown(new QSortFilterProxyModel(this)), refreshTimer(new QTimer(this))
 {
     ui->setupUi(this);
@@ -51,7 +52,6 @@ void IoMonitor::showEvent(QShowEvent *event)
     if (placed)
         return;
     placed = true;
-    const QWidget *owner = parentWidget();
     fitOnScreen(owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen());
 }
 
@@ -101,10 +101,42 @@ void IoMonitor::noteInstrument(const QString &instrument)
 
 void IoMonitor::on_instrumentFilter_currentIndexChanged(int index)
 {
+    // The operator's place stays in view: a filter is a way of looking, not a new list.
+    const int place = rowInView();
     const QString instrument = ui->instrumentFilter->itemText(index);
     shown->setFilterRegularExpression(
         index <= 0 ? QString()
                    : QStringLiteral("^%1$").arg(QRegularExpression::escape(instrument)));
+    ui->exchangeTable->doItemsLayout();
+    if (place < 0)
+        ui->exchangeTable->scrollToBottom();
+    else
+        bringToTop(place);
+}
+
+int IoMonitor::rowInView() const
+{
+    const QTableView *table = ui->exchangeTable;
+    const QScrollBar *scroll = table->verticalScrollBar();
+    const QModelIndex current = table->currentIndex();
+    if (current.isValid() && table->viewport()->rect().intersects(table->visualRect(current)))
+        return shown->mapToSource(current).row();
+    if (scroll->value() == scroll->maximum())
+        return -1;
+    const QModelIndex top = table->indexAt(QPoint(0, 0));
+    return top.isValid() ? shown->mapToSource(top).row() : -1;
+}
+
+void IoMonitor::bringToTop(int recordRow)
+{
+    // The row itself, else the next shown after it, else the last shown before it.
+    QModelIndex target;
+    for (int row = recordRow; row < exchanges->rowCount() && !target.isValid(); ++row)
+        target = shown->mapFromSource(exchanges->index(row, 0));
+    for (int row = recordRow - 1; row >= 0 && !target.isValid(); --row)
+        target = shown->mapFromSource(exchanges->index(row, 0));
+    if (target.isValid())
+        ui->exchangeTable->scrollTo(target, QAbstractItemView::PositionAtTop);
 }
 
 void IoMonitor::on_pauseButton_toggled(bool paused)
@@ -131,10 +163,36 @@ QString IoMonitor::shownText() const
     return text;
 }
 
+QString IoMonitor::savedText() const
+{
+    QStringList instruments;
+    for (int i = 1; i < ui->instrumentFilter->count(); ++i)
+        instruments << QStringLiteral("  ") + ui->instrumentFilter->itemText(i);
+    const int index = ui->instrumentFilter->currentIndex();
+    const QString rows =
+        index <= 0 ? tr("Записи: все, %1").arg(shown->rowCount())
+                   : tr("Записи: только прибор %1 (фильтр), %2 из %3")
+                         .arg(ui->instrumentFilter->itemText(index))
+                         .arg(shown->rowCount())
+                         .arg(exchanges->rowCount());
+    QStringList titles;
+    for (int column = 0; column < IoExchangeModel::ColumnCount; ++column)
+        titles << exchanges->headerData(column, Qt::Horizontal).toString();
+    return tr("Журнал обмена voltaDesk %1").arg(QStringLiteral(VOLTADESK_VERSION)) +
+           QLatin1Char('\n') +
+           tr("Сохранён: %1")
+               .arg(TimeFacility::instance().currentDateTime().toString(
+                   QStringLiteral("yyyy-MM-dd HH:mm:ss t"))) +
+           QLatin1Char('\n') + tr("Приборы:") + QLatin1Char('\n') +
+           (instruments.isEmpty() ? QString() : instruments.join(QLatin1Char('\n')) + QLatin1Char('\n')) +
+           rows + QStringLiteral("\n\n") + titles.join(QLatin1Char('\t')) + QLatin1Char('\n') +
+           shownText();
+}
+
 void IoMonitor::on_saveButton_clicked()
 {
     SaveFileDialog::save(this, tr("Сохранить журнал обмена"), QString(), tr("Текст (*.txt)"),
                          [this](const QString &path) {
-                             return saveFile(path, shownText().toUtf8());
+                             return saveFile(path, savedText().toUtf8());
                          });
 }

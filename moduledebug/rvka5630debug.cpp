@@ -157,6 +157,8 @@ Rvka5630Debug::~Rvka5630Debug()
     if (const std::shared_ptr<ScenarioRun> run = activeRun.lock())
         run->runner.requestStop();
     qDebug() << "~Direrure5630Debug";
+    // The monitor is a window of its own (it stays usable while this one is disabled).
+    delete ioMonitor.data();
     delete ui;
 }
 

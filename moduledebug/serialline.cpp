@@ -186,9 +186,20 @@ bool openSerialLine(QSerialPort &port)
     return port.open(QIODevice::ReadWrite);
 }
 
+// Qt's port name drops the "/dev/" that says which "pts/0" is meant.
+QString portLocation(const QSerialPort &port)
+{
+#ifdef Q_OS_WIN
+    return port.portName();
+#else
+    const QString name = port.portName();
+    return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+#endif
+}
+
 SerialWrite serialCommand(QSerialPort &port, const QByteArray &text)
 {
-    IoCall call(port.portName());
+    IoCall call(portLocation(port));
     const SerialWrite result = writeLine(port, text);
     call.sent = text;
     call.finishAs(outcomeText(result));
@@ -197,7 +208,7 @@ SerialWrite serialCommand(QSerialPort &port, const QByteArray &text)
 
 SerialReading serialQuery(QSerialPort &port, const QByteArray &text)
 {
-    IoCall call(port.portName());
+    IoCall call(portLocation(port));
     QByteArray reply("");
     const SerialReading reading = exchange(port, text, reply);
     call.sent = text;

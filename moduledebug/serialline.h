@@ -58,6 +58,10 @@ struct MultimeterConfiguration
 // Sets the line settings shared by both instruments and opens the port read-write.
 bool openSerialLine(QSerialPort &port);
 
+// The port as the system names it ("/dev/pts/0" where Qt's port name is "pts/0"); the I/O
+// record names the instrument so.
+QString portLocation(const QSerialPort &port);
+
 // Writes text and waits up to 1000 ms until it has left.
 SerialWrite serialCommand(QSerialPort &port, const QByteArray &text);
 // serialCommand, then collects the reply: up to 10000 ms for the first data, then more for as

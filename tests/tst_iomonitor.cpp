@@ -1,7 +1,8 @@
 // ctest-timeout: 120
 // The I/O record and its window "Журнал обмена": what the program's I/O helpers record for a
 // formatted query, a failed one, a block written and a block read, and a serial query; the
-// filter, pause and clear of the window; and the ring that never holds more than its bound.
+// filter, pause and clear of the window, its place kept across a filter change and the header
+// of a saved log; and the ring that never holds more than its bound.
 #include "definiteblock.h"
 #include "commandchain.h"
 #include "ioexchangemodel.h"
@@ -9,10 +10,13 @@
 #include "iorecorder.h"
 #include "panelrig.h"
 #include "serialline.h"
+#include "timefacility.h"
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSerialPort>
 #include <QTableView>
 #include <QtTest>
@@ -27,6 +31,7 @@ private slots:
 
     void recordsExchanges();
     void windowFilterPauseClear();
+    void filterKeepsPlaceAndSavedLogHasHeader();
     void ringBound();
 
 private:
@@ -102,7 +107,7 @@ void tst_IoMonitor::recordsExchanges()
                           module + "\t→\tFLASH:TEMP:WRITE2 0,#44096 [блок, длина 4096]\tVI_SUCCESS",
                           module + "\t→\tMEMREAD? 0x08000000,0x00000004\\n\tVI_SUCCESS",
                           module + "\t←\t#14 [блок, длина 4]\t" + countReached,
-                          port.portName() + "\t⇄\tMEAS:VOLT:DC?\\n  ⇒  +1.2500E+00\\r\\n\tзначение"}));
+                          meter->path() + "\t⇄\tMEAS:VOLT:DC?\\n  ⇒  +1.2500E+00\\r\\n\tзначение"}));
     // The time-out shows its status code and what it means.
     // A status other than success shows its code and what it means.
     QVERIFY2(timeout.startsWith("0xbfff0015 VI_ERROR_TMO"), qPrintable(timeout));
@@ -157,6 +162,68 @@ void tst_IoMonitor::windowFilterPauseClear()
     entry("/dev/pts/7", "SYST:REM\n");
     monitor.refresh();
     QCOMPARE(rows(monitor).size(), 1);
+}
+
+void tst_IoMonitor::filterKeepsPlaceAndSavedLogHasHeader()
+{
+    const QString module = PanelRig::resource(PanelRig::moduleAddress);
+    for (int i = 0; i < 200; ++i) {
+        IoExchange exchange;
+        exchange.instrument = i % 2 ? QStringLiteral("/dev/pts/7") : module;
+        exchange.sent = "N" + QByteArray::number(i);
+        exchange.outcome = "записано";
+        exchange.fromConsole = i == 0;
+        IoRecorder::instance().record(exchange);
+    }
+    IoMonitor monitor(nullptr);
+    monitor.resize(700, 300);
+    monitor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&monitor));
+    auto *table = monitor.findChild<QTableView *>("exchangeTable");
+    auto *filter = monitor.findChild<QComboBox *>("instrumentFilter");
+    const auto topRow = [table] {
+        return table->indexAt(QPoint(1, 1)).siblingAtColumn(IoExchangeModel::Bytes).data();
+    };
+    // What the console sent is marked as the console's.
+    QCOMPARE(table->model()->index(0, IoExchangeModel::Direction).data(), QVariant("→ консоль"));
+    QCOMPARE(table->model()->index(1, IoExchangeModel::Direction).data(), QVariant("→"));
+
+    // Scrolled back to entry 100, the operator shows one instrument: the view stays there, at
+    // the next entry of that instrument.
+    table->scrollTo(table->model()->index(100, 0), QAbstractItemView::PositionAtTop);
+    QCOMPARE(topRow(), QVariant("N100"));
+    filter->setCurrentIndex(2);
+    QCOMPARE(filter->currentText(), QStringLiteral("/dev/pts/7"));
+    QCOMPARE(topRow(), QVariant("N101"));
+    // A chosen entry in view stays in view, at the top, when everything is shown again.
+    table->setCurrentIndex(table->model()->index(60, IoExchangeModel::Bytes));
+    QCOMPARE(table->currentIndex().data(), QVariant("N121"));
+    filter->setCurrentIndex(0);
+    QCOMPARE(topRow(), QVariant("N121"));
+    QCOMPARE(table->currentIndex().data(), QVariant("N121"));
+    // At the newest entry, the view follows the newest one.
+    table->setCurrentIndex(QModelIndex());
+    table->scrollToBottom();
+    filter->setCurrentIndex(1);
+    QCOMPARE(table->verticalScrollBar()->value(), table->verticalScrollBar()->maximum());
+    QVERIFY(table->verticalScrollBar()->maximum() > 0);
+
+    // The saved log says what it is, when it was saved, which instruments it names in full and
+    // whether it holds the filtered view; then come the column titles and the rows shown.
+    TimeFacility::instance().setWallClock(QDateTime(QDate(2026, 12, 8), QTime(9, 30)));
+    filter->setCurrentIndex(2);
+    const QStringList saved = monitor.savedText().split('\n');
+    TimeFacility::instance().resetWallClock();
+    QVERIFY2(QRegularExpression("^Журнал обмена voltaDesk \\d+\\.\\d+$").match(saved.value(0)).hasMatch(),
+             qPrintable(saved.value(0)));
+    QVERIFY2(saved.value(1).startsWith("Сохранён: 2026-12-08 09:30:00"), qPrintable(saved.value(1)));
+    QCOMPARE(saved.mid(2, 6),
+             QStringList({"Приборы:", "  " + module, "  /dev/pts/7",
+                          "Записи: только прибор /dev/pts/7 (фильтр), 100 из 200", "",
+                          "Время\tПрибор\tНаправление\tДанные\tСостояние\tДлительность, мс"}));
+    QCOMPARE(saved.mid(8).join('\n'), monitor.shownText());
+    filter->setCurrentIndex(0);
+    QCOMPARE(monitor.savedText().split('\n').value(5), QStringLiteral("Записи: все, 200"));
 }
 
 void tst_IoMonitor::ringBound()

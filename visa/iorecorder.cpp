@@ -51,6 +51,7 @@ void IoRecorder::record(IoExchange exchange)
     slot.status = exchange.status;
     slot.instrument = instrumentIndex(exchange.instrument);
     slot.direction = quint8(exchange.direction);
+    slot.fromConsole = exchange.fromConsole;
     slot.sentLength = keep(exchange.sent, slot.sent, slot.sentCut);
     slot.receivedLength = keep(exchange.received, slot.received, slot.receivedCut);
     slot.sentCut = slot.sentCut || exchange.sentCut;
@@ -68,6 +69,7 @@ IoExchange IoRecorder::exchangeOf(const Slot &slot) const
     exchange.status = slot.status;
     exchange.instrument = instruments.value(slot.instrument);
     exchange.direction = IoExchange::Direction(slot.direction);
+    exchange.fromConsole = slot.fromConsole;
     using Direction = IoExchange::Direction;
     if (exchange.direction != Direction::Received)
         exchange.sent = QByteArray(slot.sent, slot.sentLength);
@@ -214,6 +216,18 @@ QByteArray IoRecorder::valuesRead(const char *readFormat, va_list outputs)
     return values;
 }
 
+QString IoRecorder::statusText(ViStatus status)
+{
+    if (status == VI_SUCCESS)
+        return QStringLiteral("VI_SUCCESS");
+    const QString code = QStringLiteral("0x%1").arg(quint32(status), 8, 16, QLatin1Char('0'));
+    char description[256] = {};
+    if (viStatusDesc(VI_NULL, status, description) < VI_SUCCESS)
+        return code;
+    description[sizeof description - 1] = '\0';
+    return code + QLatin1Char(' ') + QString::fromLatin1(description);
+}
+
 IoCall::IoCall(ViSession session) : recording(IoRecorder::instance().enabled()), vi(session)
 {
     if (recording) {
@@ -254,6 +268,7 @@ void IoCall::finishWith(ViStatus status, const char *outcome)
     exchange.sent = std::move(sent);
     exchange.received = std::move(received);
     exchange.blockBytes = blockBytes;
+    exchange.fromConsole = fromConsole;
     exchange.status = status;
     exchange.outcome = outcome;
     IoRecorder::instance().record(std::move(exchange));

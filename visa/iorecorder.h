@@ -41,6 +41,8 @@ struct IoExchange
     ViStatus status = VI_SUCCESS;
     const char *outcome = nullptr;
     qint64 durationUs = 0;
+    // Typed by the operator in the command console, not sent by the program.
+    bool fromConsole = false;
 };
 
 // The record of the program's instrument traffic that the I/O monitor shows: a ring of the
@@ -75,6 +77,8 @@ public:
     // that a recorded call need not ask the library (the handle may be reused afterwards).
     void nameSession(ViSession session, const QString &resource);
     void forgetSession(ViSession session);
+    // A VISA status as the program shows it: "VI_SUCCESS", or its code and description.
+    static QString statusText(ViStatus status);
     // Control characters as C escapes ("\n", "\x01"), the rest as it is.
     static QByteArray escaped(const QByteArray &bytes);
     // The values that a formatted read took, walking readFormat over its output variables:
@@ -96,6 +100,7 @@ private:
         quint8 direction;
         quint8 sentLength, receivedLength;
         bool sentCut, receivedCut;
+        bool fromConsole;
         char sent[textBytes];
         char received[textBytes];
     };
@@ -138,6 +143,7 @@ public:
     QByteArray sent;
     QByteArray received;
     qint64 blockBytes = -1;
+    bool fromConsole = false;
 
 private:
     void finishWith(ViStatus status, const char *outcome);
