@@ -2,6 +2,7 @@
 
 #include "benchinstruments.h"
 #include "commandchain.h"
+#include "commandconsole.h"
 #include "iomonitor.h"
 #include "modaldialog.h"
 #include "modulesession.h"
@@ -249,6 +250,29 @@ void Rvka5630Debug::on_ioMonitorButton_clicked()
     ioMonitor->show();
     ioMonitor->raise();
     ioMonitor->activateWindow();
+}
+
+void Rvka5630Debug::on_consoleButton_clicked()
+{
+    if (!module)
+        return;
+    if (!console) {
+        console = new CommandConsole(*module, this);
+        console->setEnabled(consoleAllowed);
+        // A lost link ends the panel as every lost link does; a failed call does not.
+        connect(console, &CommandConsole::linkLost, this, &Rvka5630Debug::debugDisconnectDevice);
+    }
+    console->show();
+    console->raise();
+    console->activateWindow();
+}
+
+void Rvka5630Debug::setConsoleAllowed(bool allowed)
+{
+    consoleAllowed = allowed;
+    ui->consoleButton->setEnabled(allowed);
+    if (console)
+        console->setEnabled(allowed);
 }
 
 void Rvka5630Debug::on_historyButton_clicked()

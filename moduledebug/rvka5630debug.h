@@ -7,6 +7,7 @@
 #include <memory>
 
 enum class Scenario;
+class CommandConsole;
 class IoMonitor;
 class ResultsHistory;
 enum class ScenarioFailure;
@@ -52,6 +53,9 @@ signals:
     void scenariosRunning(bool running);
 
 public slots:
+    // The module panel's own long operations (calibration) take the module as the procedures
+    // do: the console is locked meanwhile. Disabling the whole window locks it too.
+    void setConsoleAllowed(bool allowed);
     // Reads the pins and codes that the window sets back into their widgets.
     void settableDataUpdate();
     // The timer's poll of the status pins and codes; does nothing while hidden or disabled, or
@@ -79,6 +83,7 @@ private slots:
     void on_pidButton_clicked();
     void on_addHwCheckButton_clicked();
     void on_ioMonitorButton_clicked();
+    void on_consoleButton_clicked();
     void on_historyButton_clicked();
 
     void on_vdcPathButton_clicked();
@@ -139,6 +144,8 @@ private:
     bool pollUnderWay = false;
     std::weak_ptr<ScenarioRun> activeRun;
     QPointer<IoMonitor> ioMonitor;
+    QPointer<CommandConsole> console;
+    bool consoleAllowed = true;
     QPointer<ResultsHistory> history;
     QString moduleIdentity; // as the last recorded scenario read it
 };
