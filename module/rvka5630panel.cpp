@@ -32,6 +32,8 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 const int openTimeoutMs = 1000;
 const int triggerLines = 12;
@@ -637,8 +639,17 @@ void Rvka5630panel::saveSelfTestReport()
 void Rvka5630panel::on_calibButton_clicked()
 {
     const CalibrationFlow::Polling polling{[this] { stopPolling(); }, [this] { restartPolling(); }};
+    // The debug window's console waits while the flow lasts: the flow holds the lock with its
+    // failure handler, and gives it back when it ends, however it ends.
+    if (debugPanel)
+        debugPanel->setConsoleAllowed(false);
+    const std::shared_ptr<void> consoleLock(
+        nullptr, [debug = QPointer<Rvka5630Debug>(debugPanel)](void *) {
+            if (debug)
+                debug->setConsoleAllowed(true);
+        });
     CalibrationFlow::start(this, *module, ui->dsbVolt, ui->dsbCurr, polling,
-                           [this] { emit disconnectDevice(); });
+                           [this, consoleLock] { emit disconnectDevice(); });
 }
 
 void Rvka5630panel::on_aboutButton_clicked()
