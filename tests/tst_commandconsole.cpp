@@ -6,6 +6,7 @@
 // I/O monitor stays usable; and a failed call that leaves the panel open where a lost link
 // closes it.
 #include "commandconsole.h"
+#include "consoleexchange.h"
 #include "consolehistory.h"
 #include "dialoganswerer.h"
 #include "iomonitor.h"
@@ -104,6 +105,27 @@ private slots:
     void cleanup() { rig->close(); }
 
     void cleanupTestCase() { delete rig; }
+
+    // What the console takes for a query, and how much of a block it still waits for.
+    void queriesAndBlocksRecognised()
+    {
+        const QPair<const char *, bool> lines[] = {
+            {"*IDN?", true},          {"VOLT 5", false},
+            {"VOLT?;CURR 1", true},   {"OUTP 1;OUTP?", true},
+            {"VOLT? MAX", true},      {"MEAS:VOLT ?", true},
+            {"DISP \"Ready?\"", false}, {"DISP 'a;b?';OUTP 1", false},
+            {"OUTP 1;", false},       {"", false},
+        };
+        for (const auto &line : lines)
+            QVERIFY2(ConsoleExchange::isQuery(line.first) == line.second, line.first);
+        const QPair<QByteArray, qint64> replies[] = {
+            {"#16abc", 3}, {"#16abcdef\n", 0}, {"#3", -1}, {"#", -1}, {"#0\n", 0},
+            {"#1x", 0},    {"+1.5\n", 0},      {"", 0},
+        };
+        for (const auto &reply : replies)
+            QVERIFY2(ConsoleExchange::blockRemainder(reply.first) == reply.second,
+                     reply.first.constData());
+    }
 
     void queriesCommandsBlocksAndTimeOut()
     {

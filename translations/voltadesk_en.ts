@@ -73,6 +73,69 @@ Continue?</translation>
     </message>
 </context>
 <context>
+    <name>CommandConsole</name>
+    <message>
+        <source>Консоль</source>
+        <translation>Console</translation>
+    </message>
+    <message>
+        <source>Поиск в истории</source>
+        <translation>Search the history</translation>
+    </message>
+    <message>
+        <source>Двойной щелчок переносит строку в поле ввода</source>
+        <translation>Double-click puts the line into the input field</translation>
+    </message>
+    <message>
+        <source>Команда или запрос, например *IDN?</source>
+        <translation>A command or a query, e.g. *IDN?</translation>
+    </message>
+    <message>
+        <source>Отправить</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>читать *ERR? после команды</source>
+        <translation>read *ERR? after a command</translation>
+    </message>
+    <message>
+        <source>Данные последнего ответа-блока в файл</source>
+        <translation>The data of the last block reply to a file</translation>
+    </message>
+    <message>
+        <source>Сохранить блок...</source>
+        <translation>Save block...</translation>
+    </message>
+    <message>
+        <source>Копировать</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>Сохранить...</source>
+        <translation>Save...</translation>
+    </message>
+    <message>
+        <source>Очистить</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Сохранить блок</source>
+        <translation>Save block</translation>
+    </message>
+    <message>
+        <source>Все файлы (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>Сохранить вывод консоли</source>
+        <translation>Save the console output</translation>
+    </message>
+    <message>
+        <source>Текст (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+</context>
+<context>
     <name>CommandLineRun</name>
     <message>
         <source>укажите ресурс модуля или &quot;list&quot;
@@ -131,6 +194,21 @@ Continue?</translation>
     <message>
         <source>%1 не отвечает на запрос *IDN?</source>
         <translation>%1 does not answer *IDN?</translation>
+    </message>
+</context>
+<context>
+    <name>ConsoleExchange</name>
+    <message>
+        <source>блок: заголовок %1, длина %2 байт</source>
+        <translation>block: header %1, length %2 bytes</translation>
+    </message>
+    <message>
+        <source>ошибка: </source>
+        <translation>error: </translation>
+    </message>
+    <message>
+        <source>, %1 мс</source>
+        <translation>, %1 ms</translation>
     </message>
 </context>
 <context>
@@ -363,6 +441,30 @@ so the session with it must be closed and opened again!</translation>
     <message>
         <source>ответ не завершён</source>
         <translation>incomplete reply</translation>
+    </message>
+    <message>
+        <source>%1 консоль</source>
+        <translation>%1 console</translation>
+    </message>
+    <message>
+        <source>Записи: все, %1</source>
+        <translation>Entries: all, %1</translation>
+    </message>
+    <message>
+        <source>Записи: только прибор %1 (фильтр), %2 из %3</source>
+        <translation>Entries: instrument %1 only (filtered), %2 of %3</translation>
+    </message>
+    <message>
+        <source>Журнал обмена voltaDesk %1</source>
+        <translation>voltaDesk I/O log %1</translation>
+    </message>
+    <message>
+        <source>Сохранён: %1</source>
+        <translation>Saved: %1</translation>
+    </message>
+    <message>
+        <source>Приборы:</source>
+        <translation>Instruments:</translation>
     </message>
 </context>
 <context>
@@ -1112,6 +1214,14 @@ Run the procedures anyway?</translation>
 %1</source>
         <translation>The result was not stored:
 %1</translation>
+    </message>
+    <message>
+        <source>Команды и запросы модулю вручную</source>
+        <translation>Commands and queries to the module by hand</translation>
+    </message>
+    <message>
+        <source>Консоль</source>
+        <translation>Console</translation>
     </message>
 </context>
 <context>
