@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QSettings>
 
@@ -69,8 +70,20 @@ QString LibraryPaths::configuredDir()
     return settings.value(valueName).toString();
 }
 
+QStringList LibraryPaths::systemPluginDirs()
+{
+#ifdef Q_OS_WIN
+    // The Qt build's own prefix names a folder that any user may create on a Windows drive:
+    // the Windows program has all of its plug-ins beside the executable.
+    return {};
+#else
+    return {QLibraryInfo::location(QLibraryInfo::PluginsPath)};
+#endif
+}
+
 void LibraryPaths::apply()
 {
     QCoreApplication::setLibraryPaths(
-        searchList(configuredDir(), QProcess::systemEnvironment(), executableDir()));
+        searchList(configuredDir(), QProcess::systemEnvironment(), executableDir()) +
+        systemPluginDirs());
 }

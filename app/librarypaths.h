@@ -22,6 +22,11 @@ public:
     // The configured Qt directory, "QT_DISTRIB_INSTALL_DIR" of the maker's per-user settings;
     // empty when the setting is missing.
     static QString configuredDir();
-    // Replaces the application's library paths with the search list of this process.
+    // Where the system's Qt keeps the plug-ins that none of those folders holds, such as the
+    // database drivers of the results store: Qt's own plug-in directory, owned by the system,
+    // on Linux; nothing on Windows.
+    static QStringList systemPluginDirs();
+    // Replaces the application's library paths with the search list of this process, followed
+    // by the system's plug-in directories.
     static void apply();
 };
