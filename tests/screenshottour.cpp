@@ -1,9 +1,11 @@
 // A tour of the program's windows on the simulated bench, saving each as a PNG for the README:
 // the main window with the instruments found, the module panel, its live chart, the debug
-// window, the I/O monitor and a finished verification protocol rendered to an image. scripts/screenshots.sh
+// window, its command console, the I/O monitor and a finished verification protocol rendered to
+// an image. scripts/screenshots.sh
 // runs it under Xvfb with the demo's bench; it is not a test. With VOLTADESK_LANG=en it saves the
 // main window and the panel in English only, as main-window-en.png and panel-en.png.
 //   screenshottour OUTPUT-DIR
+#include "commandconsole.h"
 #include "dialoganswerer.h"
 #include "ioexchangemodel.h"
 #include "iomonitor.h"
@@ -24,6 +26,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -102,6 +105,9 @@ int main(int argc, char **argv)
     QDir().mkpath(outputDir);
     // Any box the tour meets is closed; the tour says nothing to the program otherwise.
     DialogAnswerer boxes;
+    // The console's history starts empty and leaves the user's settings alone.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
 
     Widget main;
     main.resize(1100, 760);
@@ -171,12 +177,42 @@ int main(int argc, char **argv)
     find<QCheckBox>(debug, "cbVdc")->setChecked(true);
     QTest::qWait(500);
     ok = save(debug, "debug-window.png") && ok;
+
+    // A few lines in the console: a query, a command with the error queue read after it, two
+    // queries in one line, a block reply, and a command the module does not know.
+    find<QPushButton>(debug, "consoleButton")->click();
+    auto *console = debug ? debug->findChild<CommandConsole *>() : nullptr;
+    if (console) {
+        console->resize(980, 420);
+        console->show();
+        auto *input = find<QLineEdit>(console, "consoleInput");
+        const auto type = [input](const char *line, bool readErrors) {
+            find<QCheckBox>(input->window(), "errorQueueCheck")->setChecked(readErrors);
+            input->setText(QString::fromLatin1(line));
+            QTest::keyClick(input, Qt::Key_Return);
+            QTest::qWait(300);
+        };
+        type("*IDN?", false);
+        type("*CLS", false); // what the panel's steps left in the error queue
+        type("VOLT 5", true);
+        type("MEAS:VOLT?;:MEAS:CURR?", false);
+        type("MEAS:SELFTEST?", false);
+        type("SYST:BOGUS 1", true);
+        input->setText(QStringLiteral("CONF:FWV?"));
+        QTest::qWait(500);
+    }
+    ok = save(console, "console.png") && ok;
+    if (console)
+        console->close();
     find<QPushButton>(debug, "ioMonitorButton")->click();
+    // The click only starts the run: its waits stay short until it has come back.
     TimeFacility::instance().setSpeedup(200);
     find<QPushButton>(debug, "runScriptsButton")->click();
+    QTest::qWait(500);
+    for (int waited = 0; debug && !debug->isEnabled() && waited < 120000; waited += 100)
+        QTest::qWait(100);
     TimeFacility::instance().setSpeedup(1);
-    QTest::qWait(1500);
-    auto *monitor = debug ? debug->findChild<IoMonitor *>() : nullptr;
+    auto *monitor = topLevelWindow<IoMonitor>();
     if (monitor) {
         monitor->resize(1100, 560);
         QTest::qWait(500);
