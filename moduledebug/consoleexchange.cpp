@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <cctype>
+
 namespace {
 
 // Whether one message unit ("VOLT? MAX", " OUTP 1") asks for a reply.

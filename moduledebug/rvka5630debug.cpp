@@ -600,15 +600,25 @@ void Rvka5630Debug::startScenarios(const QVector<ScenarioChoice> &chosen,
                                    ScenarioRunner::progressText(now));
         },
         Qt::QueuedConnection);
+    // Each scenario is recorded as it ends, on the module's thread, where nothing waits for
+    // the store: recorded here, the store's work would run a loop of its own inside this
+    // window's slot, and the next scenario's progress would be shown before this one's end.
+    // What was not recorded is read once the run has come back.
+    connect(
+        runner, &ScenarioRunner::scenarioEnded, runner,
+        [weakRun](int, int, const ScenarioOutcome &outcome) {
+            const std::shared_ptr<ScenarioRun> run = weakRun.lock();
+            if (run && run->recorder.record(outcome) == 0)
+                run->notRecorded.append(ScenarioRunner::name(outcome.scenario) +
+                                        QStringLiteral(": ") + run->recorder.failure());
+        },
+        Qt::DirectConnection);
     connect(
         runner, &ScenarioRunner::scenarioEnded, this,
         [this, weakRun](int k, int, const ScenarioOutcome &outcome) {
             const std::shared_ptr<ScenarioRun> run = weakRun.lock();
             if (!run)
                 return;
-            if (run->recorder.record(outcome) == 0)
-                run->notRecorded.append(ScenarioRunner::name(outcome.scenario) +
-                                        QStringLiteral(": ") + run->recorder.failure());
             if (!outcome.identity.isEmpty())
                 moduleIdentity = outcome.identity;
             if (run->progress)
