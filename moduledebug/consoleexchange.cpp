@@ -1,5 +1,6 @@
 #include "consoleexchange.h"
 
+#include "definiteblock.h"
 #include "iorecorder.h"
 
 #include <QDateTime>
@@ -57,16 +58,12 @@ bool ConsoleExchange::blockHeader(const QByteArray &reply, int &headerSize, qint
     if (reply.size() < 2 || reply[0] != '#' || reply[1] < '1' || reply[1] > '9')
         return false;
     const int digits = reply[1] - '0';
-    if (reply.size() < 2 + digits)
+    quint64 length = 0;
+    if (reply.size() < 2 + digits ||
+        !DefiniteBlock::parseLengthDigits(reply.constData() + 2, digits, length))
         return false;
-    qint64 length = 0;
-    for (int i = 2; i < 2 + digits; ++i) {
-        if (reply[i] < '0' || reply[i] > '9')
-            return false;
-        length = length * 10 + (reply[i] - '0');
-    }
     headerSize = 2 + digits;
-    dataBytes = length;
+    dataBytes = qint64(length);
     return true;
 }
 
@@ -74,14 +71,16 @@ qint64 ConsoleExchange::blockRemainder(const QByteArray &reply)
 {
     if (reply.isEmpty() || reply[0] != '#')
         return 0;
+    // "#" and its digit count, then that many digits, may still be on their way.
+    if (reply.size() < 2)
+        return -1;
+    const int digits = reply[1] - '0';
+    if (digits >= 1 && digits <= 9 && reply.size() < 2 + digits)
+        return -1;
     int headerSize = 0;
     qint64 dataBytes = 0;
-    if (!blockHeader(reply, headerSize, dataBytes)) {
-        // "#" and its digit count still to come, or digits still missing after them.
-        const bool incomplete =
-            reply.size() < 2 || (reply[1] >= '1' && reply[1] <= '9' && reply.size() < 2 + (reply[1] - '0'));
-        return incomplete ? -1 : 0;
-    }
+    if (!blockHeader(reply, headerSize, dataBytes))
+        return 0;
     return std::max<qint64>(0, headerSize + dataBytes - reply.size());
 }
 
@@ -102,11 +101,6 @@ QByteArray ConsoleExchange::blockData() const
     return reply.mid(headerSize, int(dataBytes));
 }
 
-bool ConsoleExchange::failed() const
-{
-    return status < VI_SUCCESS || (errorQueueRead && errorStatus < VI_SUCCESS);
-}
-
 bool ConsoleExchange::linkLost() const
 {
     const auto lost = [](ViStatus s) {
@@ -118,10 +112,10 @@ bool ConsoleExchange::linkLost() const
 QString ConsoleExchange::text() const
 {
     const QString indent(14, QLatin1Char(' '));
-    QString first = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch)
-                        .toString(QStringLiteral("HH:mm:ss.zzz")) +
-                    (query ? QStringLiteral("  ⇄ ") : QStringLiteral("  → ")) +
-                    QString::fromLatin1(IoRecorder::escaped(sent));
+    QString first =
+        QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).toString(QStringLiteral("HH:mm:ss.zzz")) +
+        (query ? QStringLiteral("  ⇄ ") : QStringLiteral("  → ")) +
+        QString::fromLatin1(IoRecorder::escaped(sent));
     if (query) {
         first += QStringLiteral("  ⇒  ");
         int headerSize = 0;
@@ -135,12 +129,11 @@ QString ConsoleExchange::text() const
                      (replyCut ? QStringLiteral("…") : QString());
     }
     QString lines = first + QLatin1Char('\n') + indent +
-                    (status < VI_SUCCESS ? tr("ошибка: ") : QString()) + IoRecorder::statusText(status) +
-                    tr(", %1 мс").arg(durationText(durationUs));
+                    (status < VI_SUCCESS ? tr("ошибка: ") : QString()) +
+                    IoRecorder::statusText(status) + tr(", %1 мс").arg(durationText(durationUs));
     if (errorQueueRead)
         lines += QLatin1Char('\n') + indent + QStringLiteral("*ERR?  ⇒  ") +
-                 (errorStatus < VI_SUCCESS
-                      ? tr("ошибка: ") + IoRecorder::statusText(errorStatus)
-                      : QString::fromLatin1(IoRecorder::escaped(errorReply)));
+                 (errorStatus < VI_SUCCESS ? tr("ошибка: ") + IoRecorder::statusText(errorStatus)
+                                           : QString::fromLatin1(IoRecorder::escaped(errorReply)));
     return lines;
 }

@@ -28,8 +28,6 @@ public:
     bool isBlock() const;
     // The block's data, without its header and what followed it.
     QByteArray blockData() const;
-    // Nothing to show beside it: the call, or the error query after it, did not succeed.
-    bool failed() const;
     // The module's link is gone: no later call can succeed on this session.
     bool linkLost() const;
     // The exchange as the console shows it, one line for what was sent and answered, one

@@ -19,8 +19,9 @@ const int refreshIntervalMs = 250;
 } // namespace
 
 IoMonitor::IoMonitor(QWidget *owner)
-    : QWidget(nullptr, Qt::Window), owner(owner), ui(new Ui::IoMonitor), exchanges(new IoExchangeModel(this)),
-      shown(new QSortFilterProxyModel(this)), refreshTimer(new QTimer(this))
+    : QWidget(nullptr, Qt::Window), owner(owner), ui(new Ui::IoMonitor),
+      exchanges(new IoExchangeModel(this)), shown(new QSortFilterProxyModel(this)),
+      refreshTimer(new QTimer(this))
 {
     ui->setupUi(this);
     ui->instrumentFilter->addItem(tr("Все приборы"));
@@ -165,28 +166,26 @@ QString IoMonitor::shownText() const
 
 QString IoMonitor::savedText() const
 {
-    QStringList instruments;
+    QStringList lines;
+    lines << tr("Журнал обмена voltaDesk %1").arg(QStringLiteral(VOLTADESK_VERSION))
+          << tr("Сохранён: %1")
+                 .arg(TimeFacility::instance().currentDateTime().toString(
+                     QStringLiteral("yyyy-MM-dd HH:mm:ss t")))
+          << tr("Приборы:");
     for (int i = 1; i < ui->instrumentFilter->count(); ++i)
-        instruments << QStringLiteral("  ") + ui->instrumentFilter->itemText(i);
+        lines << QStringLiteral("  ") + ui->instrumentFilter->itemText(i);
     const int index = ui->instrumentFilter->currentIndex();
-    const QString rows =
-        index <= 0 ? tr("Записи: все, %1").arg(shown->rowCount())
-                   : tr("Записи: только прибор %1 (фильтр), %2 из %3")
-                         .arg(ui->instrumentFilter->itemText(index))
-                         .arg(shown->rowCount())
-                         .arg(exchanges->rowCount());
+    lines << (index <= 0 ? tr("Записи: все, %1").arg(shown->rowCount())
+                         : tr("Записи: только прибор %1 (фильтр), %2 из %3")
+                               .arg(ui->instrumentFilter->itemText(index))
+                               .arg(shown->rowCount())
+                               .arg(exchanges->rowCount()))
+          << QString();
     QStringList titles;
     for (int column = 0; column < IoExchangeModel::ColumnCount; ++column)
         titles << exchanges->headerData(column, Qt::Horizontal).toString();
-    return tr("Журнал обмена voltaDesk %1").arg(QStringLiteral(VOLTADESK_VERSION)) +
-           QLatin1Char('\n') +
-           tr("Сохранён: %1")
-               .arg(TimeFacility::instance().currentDateTime().toString(
-                   QStringLiteral("yyyy-MM-dd HH:mm:ss t"))) +
-           QLatin1Char('\n') + tr("Приборы:") + QLatin1Char('\n') +
-           (instruments.isEmpty() ? QString() : instruments.join(QLatin1Char('\n')) + QLatin1Char('\n')) +
-           rows + QStringLiteral("\n\n") + titles.join(QLatin1Char('\t')) + QLatin1Char('\n') +
-           shownText();
+    lines << titles.join(QLatin1Char('\t'));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n') + shownText();
 }
 
 void IoMonitor::on_saveButton_clicked()

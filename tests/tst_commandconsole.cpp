@@ -110,17 +110,22 @@ private slots:
     void queriesAndBlocksRecognised()
     {
         const QPair<const char *, bool> lines[] = {
-            {"*IDN?", true},          {"VOLT 5", false},
-            {"VOLT?;CURR 1", true},   {"OUTP 1;OUTP?", true},
-            {"VOLT? MAX", true},      {"MEAS:VOLT ?", true},
-            {"DISP \"Ready?\"", false}, {"DISP 'a;b?';OUTP 1", false},
-            {"OUTP 1;", false},       {"", false},
+            {"*IDN?", true},
+            {"VOLT 5", false},
+            {"VOLT?;CURR 1", true},
+            {"OUTP 1;OUTP?", true},
+            {"VOLT? MAX", true},
+            {"MEAS:VOLT ?", true},
+            {"DISP \"Ready?\"", false},
+            {"DISP 'a;b?';OUTP 1", false},
+            {"OUTP 1;", false},
+            {"", false},
         };
         for (const auto &line : lines)
             QVERIFY2(ConsoleExchange::isQuery(line.first) == line.second, line.first);
         const QPair<QByteArray, qint64> replies[] = {
-            {"#16abc", 3}, {"#16abcdef\n", 0}, {"#3", -1}, {"#", -1}, {"#0\n", 0},
-            {"#1x", 0},    {"+1.5\n", 0},      {"", 0},
+            {"#16abc", 3}, {"#16abcdef\n", 0}, {"#3", -1},    {"#", -1},
+            {"#0\n", 0},   {"#1x", 0},         {"+1.5\n", 0}, {"", 0},
         };
         for (const auto &reply : replies)
             QVERIFY2(ConsoleExchange::blockRemainder(reply.first) == reply.second,

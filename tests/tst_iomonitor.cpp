@@ -214,9 +214,10 @@ void tst_IoMonitor::filterKeepsPlaceAndSavedLogHasHeader()
     filter->setCurrentIndex(2);
     const QStringList saved = monitor.savedText().split('\n');
     TimeFacility::instance().resetWallClock();
-    QVERIFY2(QRegularExpression("^Журнал обмена voltaDesk \\d+\\.\\d+$").match(saved.value(0)).hasMatch(),
-             qPrintable(saved.value(0)));
-    QVERIFY2(saved.value(1).startsWith("Сохранён: 2026-12-08 09:30:00"), qPrintable(saved.value(1)));
+    const QRegularExpression title("^Журнал обмена voltaDesk \\d+\\.\\d+$");
+    QVERIFY2(title.match(saved.value(0)).hasMatch(), qPrintable(saved.value(0)));
+    QVERIFY2(saved.value(1).startsWith("Сохранён: 2026-12-08 09:30:00"),
+             qPrintable(saved.value(1)));
     QCOMPARE(saved.mid(2, 6),
              QStringList({"Приборы:", "  " + module, "  /dev/pts/7",
                           "Записи: только прибор /dev/pts/7 (фильтр), 100 из 200", "",
